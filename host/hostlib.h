@@ -1,0 +1,66 @@
+#pragma once
+
+// What the module requires of the host's shared library: eleven routines. Texts are
+// 8-bit Windows-1252. The station's stand-in implements them (station/hostlib).
+
+#include "host_global.h"
+
+#include "platform/clientdataset.h"
+#include "platform/database.h"
+#include "platform/form.h"
+#include "platform/variant.h"
+
+#include <exception>
+#include <string>
+
+namespace host {
+
+// Message types. The module only ever passes tmAtencao (3).
+enum class TTipoMsg : int { tmInformacao = 0, tmConfirmacao = 1, tmErro = 2, tmAtencao = 3 };
+
+// Shows `texto` to the operator in a touch message box and waits for it to be dismissed.
+// titulo: a caption line above the text (empty: none); idEsquema: the schema identifier
+// shown small in the box; the other positions are carried but unused by the stand-in.
+HOST_API void Mensagem(const std::string& texto, const std::string& titulo,
+                       const std::string& confirma, const std::string& padrao, TTipoMsg tipo,
+                       const std::string& ajuda, const std::string& idEsquema, int codigo,
+                       kzt::ClientDataSet* cds);
+
+// Result check of a data routine: returns a data packet untouched; raises kzt::Error
+// carrying the text for anything else (an error text from the routine), and a clear
+// error for an empty or non-text value.
+HOST_API kzt::Variant MensagemMetodo(const kzt::Variant& resultado, bool mostra, int codigo,
+                                     const std::string& metodo, const std::string& unidade,
+                                     const std::string& chave, const std::string& idEsquema);
+
+// Returns for a boolean true or an empty variant; otherwise raises kzt::Error whose
+// message is the failure text (the value as text; "False" for a boolean false).
+HOST_API void CheckResultServ(const kzt::Variant& resultado, bool mostra, int codigo);
+
+HOST_API kzt::Variant iif(bool condicao, const kzt::Variant& verdadeiro,
+                          const kzt::Variant& falso);
+
+// Pads on the left with zeros to `tamanho` characters; a longer text is returned whole.
+HOST_API std::string Ajusta(const std::string& texto, int tamanho);
+
+// True for a text that is empty or holds only blanks.
+HOST_API bool EmptyString(const std::string& texto);
+
+// Translates a form's texts to the station's language; the stand-in station speaks
+// Portuguese, so it records the call and changes nothing.
+HOST_API void Trad(kzt::Form* form);
+
+// Prepares the database session after the connection opened (SQLite: foreign keys on
+// and a busy timeout; other backends: nothing).
+HOST_API void SetADODBSession(kzt::Connection* connection);
+
+// The connection string for the code: "212" gives the one set for that code, any other
+// code the default one. See station/hostlib/hostlib.cpp for the defaults.
+HOST_API std::string _GetStringConexQtr(const std::string& codigo);
+
+// A text on a database error for the operator: the driver's message, without the
+// statement, prefixed with what failed.
+HOST_API std::string ADOExceptionMessage(const std::exception& erro, kzt::Connection* conexao,
+                                         const std::string& complemento);
+
+} // namespace host

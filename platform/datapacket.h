@@ -1,0 +1,62 @@
+#pragma once
+
+// The data packet: the serialised form of a whole dataset (field names, types, widths,
+// every row). One XML format serves every packet and every saved dataset file:
+//
+//   <DATAPACKET Version="2.0"><METADATA><FIELDS>
+//     <FIELD attrname="CDOCORR" fieldtype="string" WIDTH="2"/> ...
+//   </FIELDS><PARAMS/></METADATA><ROWDATA><ROW CDOCORR="01"/> ...</ROWDATA></DATAPACKET>
+//
+// fieldtype is string (with WIDTH), r8, i4, i8 or boolean (TRUE/FALSE). A missing
+// attribute in a ROW is a null. Text is UTF-8 in the XML and Windows-1252 in memory.
+
+#include "error.h"
+#include "kzt_global.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace kzt {
+
+enum class FieldType { String, Float, Integer, Boolean };
+
+// The packet's name for a field type ("string", "r8", "i8", "boolean").
+KZT_PLATFORM_API const char* packetTypeName(FieldType type);
+
+// One cell: null, Windows-1252 text, integer, floating point or boolean.
+using CellValue = std::variant<std::monostate, std::string, std::int64_t, double, bool>;
+
+struct PacketField {
+    std::string name;
+    FieldType type = FieldType::String;
+    int width = 0;  // strings only: the maximum characters
+    friend bool operator==(const PacketField&, const PacketField&) = default;
+};
+
+struct Packet {
+    std::vector<PacketField> fields;
+    std::vector<std::vector<CellValue>> rows;  // each row has fields.size() cells
+    friend bool operator==(const Packet&, const Packet&) = default;
+};
+
+// A packet that is not well-formed, lacks METADATA/FIELDS/ROWDATA, names an unknown
+// field type or holds a value that does not fit its type. offset() is the byte offset
+// in the document where the problem was found (0 when it has no place).
+class KZT_PLATFORM_API PacketError : public Error {
+public:
+    PacketError(const std::string& what, std::ptrdiff_t offset);
+    std::ptrdiff_t offset() const { return mOffset; }
+
+private:
+    std::ptrdiff_t mOffset;
+};
+
+// Parses a whole packet; nothing is returned partly loaded.
+KZT_PLATFORM_API Packet parsePacket(std::string_view xml);
+KZT_PLATFORM_API std::string writePacket(const Packet& packet);
+
+} // namespace kzt

@@ -1,0 +1,31 @@
+#pragma once
+
+// The module's text is 8-bit Windows-1252 held in std::string, one byte a character;
+// wide text is UTF-16 in std::u16string; UTF-8 appears only at the edges (Qt painting,
+// XML files, JSON, the terminal). These conversions are exact for all 256 code-page
+// bytes: the five bytes Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D)
+// map to the C1 control characters of the same value, both ways.
+
+#include "kzt_global.h"
+
+#include <string>
+#include <string_view>
+
+namespace kzt {
+
+KZT_PLATFORM_API std::u16string cp1252ToUtf16(std::string_view text);
+// A character with no Windows-1252 form becomes "?"; so does an unpaired surrogate.
+KZT_PLATFORM_API std::string utf16ToCp1252(std::u16string_view text);
+
+KZT_PLATFORM_API std::string cp1252ToUtf8(std::string_view text);
+// Each maximal invalid UTF-8 sequence becomes one "?", never a crash.
+KZT_PLATFORM_API std::string utf8ToCp1252(std::string_view text);
+
+KZT_PLATFORM_API std::string utf16ToUtf8(std::u16string_view text);
+// Invalid UTF-8 becomes U+FFFD.
+KZT_PLATFORM_API std::u16string utf8ToUtf16(std::string_view text);
+
+// ASCII-only upper case, as the code page's letters beyond ASCII are never compared here.
+KZT_PLATFORM_API std::string upperAscii(std::string_view text);
+
+} // namespace kzt

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds into build/ and runs the whole suite; then builds the
+# suite again with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/) and runs
+# it there. Any failure or sanitizer finding fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+export QT_QPA_PLATFORM=offscreen
+jobs=${KZT_JOBS:-2}
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+if [ "${KZT_SKIP_ASAN:-0}" != 1 ]; then
+  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKZT_SANITIZE=ON -DKZT_BUILD_BENCH=OFF >/dev/null
+  cmake --build build-asan -j"$jobs"
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+fi

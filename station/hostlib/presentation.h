@@ -1,0 +1,66 @@
+#pragma once
+
+// The one seam every presentation of the host library and the companion package goes
+// through: message boxes, the search list, the text editor, the numeric keypad and the
+// fiscal menu, plus the price lookup's answer. The station's interactive mode installs
+// the touch widgets (WidgetPresentation); its scripted mode and the tests install their
+// own, so nothing ever waits on a window nobody answers.
+
+#include "host/host_global.h"
+
+#include "platform/clientdataset.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct MessageBoxRequest {
+    std::string text;       // Windows-1252
+    std::string title;
+    int type = 3;
+    std::string schema;     // the schema identifier
+};
+
+struct KeypadRequest {
+    std::string prompt;
+    std::string unit;
+    std::string warning;    // shown when confirming with no number
+    int maxDigits = 3;
+};
+
+class HOST_API Presentation {
+public:
+    virtual ~Presentation();
+
+    virtual void message(const MessageBoxRequest& request) = 0;
+    // true with the chosen row current in `cds`; false when left.
+    virtual bool search(kzt::ClientDataSet& cds, const std::string& title) = 0;
+    // The edited text; `initial` when cancelled.
+    virtual std::string editText(const std::string& prompt, const std::string& initial) = 0;
+    // The number typed as text, or nullopt when cancelled.
+    virtual std::optional<std::string> keypad(const KeypadRequest& request,
+                                              const std::string& initial) = 0;
+    virtual void fiscalMenu() = 0;
+    // A failure text to answer the next price lookup with instead of reading the
+    // database; nullopt reads the database.
+    virtual std::optional<std::string> priceAnswer() { return std::nullopt; }
+    // Every host-library and companion call, with its arguments as text, for --trace.
+    virtual void trace(const std::string& call, const std::vector<std::string>& args)
+    {
+        (void)call;
+        (void)args;
+    }
+};
+
+// The installed presentation; the widget one when none was installed.
+HOST_API Presentation& presentation();
+// Installs `p` (not owned; nullptr restores the widget presentation). Returns the previous.
+HOST_API Presentation* setPresentation(Presentation* p);
+
+// Connection strings the host library hands out (code "" and "212"). Empty: the
+// default, sqlite3://db=<host executable directory>/store.db.
+HOST_API void setConnectionString(const std::string& code, const std::string& connection);
+
+} // namespace host
