@@ -54,6 +54,9 @@ public:
     }
 };
 
+// The touch widgets (station/companion): what an operator sees.
+HOST_API Presentation& widgetPresentation();
+
 // The installed presentation; the widget one when none was installed.
 HOST_API Presentation& presentation();
 // Installs `p` (not owned; nullptr restores the widget presentation). Returns the previous.
