@@ -4,7 +4,7 @@
 
 #include "kzt_global.h"
 
-#include <Qt>
+#include <qnamespace.h>
 
 #include <cstdint>
 
