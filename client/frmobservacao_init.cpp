@@ -1,6 +1,178 @@
-// Placeholder bodies so the unit links while initialisation is being written.
+// TfrmObservacao::InicializaForm: prepares a new dialog from the host's request before it
+// is shown.
+
+#include "Cli_kzt00318.h"
 #include "frmobservacao.h"
 
+#include "host/hostlib.h"
+#include "platform/error.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "server/Srv_kzt00318.h"
+#include "server/rdmobservacao.h"
+
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <string>
+
 namespace Cli_kzt00318 {
-void TfrmObservacao::InicializaForm(const kzt::Variant*, int) {}
+
+namespace {
+
+const char* const kParameterFile = "PARAMETROSQTR.CDS";
+
+// What the station parameter file tells about the workstation.
+struct Estacao {
+    std::string cdCaixa;
+    bool nfce = false;
+    bool sat = false;
+};
+
+// An entry of the request; past its end a request reads as empty, never beyond the array.
+const kzt::Variant& entrada(const kzt::Variant* request, int high, int index)
+{
+    static const kzt::Variant vazio;
+    if (request == nullptr || index > high)
+        return vazio;
+    return request[index];
+}
+
+std::string caminhoParametros()
+{
+    const std::string dir = kzt::extractFileDir(kzt::hostExecutablePath());
+    return kzt::shortPathName(kzt::joinPath(dir, kParameterFile));
+}
+
+// The whole text must be a 64-bit integer: sale numbers run to ten digits, past what a
+// 32-bit integer holds.
+std::int64_t numeroVenda(const std::string& texto)
+{
+    std::int64_t valor = 0;
+    const char* inicio = texto.data();
+    const char* fim = texto.data() + texto.size();
+    if (inicio != fim && *inicio == '+')
+        ++inicio;
+    const auto [ponto, erro] = std::from_chars(inicio, fim, valor);
+    if (texto.empty() || erro != std::errc() || ponto != fim
+        || valor == std::numeric_limits<std::int64_t>::max())
+        throw kzt::Error("'" + texto + "' is not a valid integer value");
+    return valor;
+}
+
+} // namespace
+
+void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
+{
+    auto req = [request, high](int index) -> const kzt::Variant& {
+        return entrada(request, high, index);
+    };
+
+    // 1-2
+    bringToFront();
+    stTextoLivre.clear();
+
+    // 3-11: the request group. Only an entry that has no text (an array or a packet) can
+    // stop it; what it did not reach is left empty, never kept from an earlier call.
+    stCdCliDeb.clear();
+    stCdConsDeb.clear();
+    stHora.clear();
+    try {
+        stObrigaObs = req(0).asText();
+        stTipoObs = req(1).asText();
+        stCdProduto = req(2).asText();
+        lblProduto->setCaption(stCdProduto + " - " + req(3).asText());
+        lblObsAtual->setCaption(req(4).asText());
+        const std::string espera = req(6).asText();
+        if (!host::EmptyString(espera)) {
+            lblEsperaProd->setVisible(true);
+            lblEsperaProd->setCaption(lblEsperaProd->caption() + " " + espera);
+        }
+        stCdCliDeb = req(7).asText();
+        stCdConsDeb = req(8).asText();
+        stHora = req(9).asText();
+        stEsperaProd.clear();
+    } catch (const kzt::Error&) {
+        // The group ends here, silently: the dialog opens with what was read.
+    }
+
+    // 12
+    try {
+        boVendaAberta = req(5).asBoolean();
+    } catch (const kzt::Error&) {
+        boVendaAberta = false;
+    }
+
+    // 13: the data module lives until the process ends; the module variable owns it.
+    if (Srv_kzt00318::rdmObservacao == nullptr)
+        Srv_kzt00318::rdmObservacao = new Srv_kzt00318::TrdmObservacao();
+    Srv_kzt00318::rdmObservacao->adcObs.setConnected(true);
+
+    // 14
+    Estacao estacao;
+    const std::string parametros = caminhoParametros();
+    if (kzt::fileExists(parametros)) {
+        cdsParametrosQtr.loadFromFile(parametros);
+        cdsParametrosQtr.open();
+        cdsParametrosQtr.first();
+        stCdFilial = cdsParametrosQtr.fieldByName("CDFILIAL").asString();
+        stCdLoja = cdsParametrosQtr.fieldByName("CDLOJA").asString();
+        stIdEsquema = cdsParametrosQtr.fieldByName("IDESQUEMA").asString();
+        estacao.cdCaixa = cdsParametrosQtr.fieldByName("CDCAIXA").asString();
+        estacao.nfce = cdsParametrosQtr.fieldByName("SISTEMAQTRNFCE").asBoolean();
+        estacao.sat = cdsParametrosQtr.fieldByName("SISTEMAQTRSAT").asBoolean();
+    }
+
+    // 15-16
+    const std::u16string filial = kzt::cp1252ToUtf16(stCdFilial);
+    const std::u16string loja = kzt::cp1252ToUtf16(stCdLoja);
+    const std::u16string produto = kzt::cp1252ToUtf16(stCdProduto);
+    kzt::Variant lista;
+    const char* rotina = nullptr;
+    if (stTipoObs == "C") {
+        lista = Srv_kzt00318::getOcorCanc(filial, loja);
+        rotina = "getOcorCanc";
+    } else if (stTipoObs == "P") {
+        lista = Srv_kzt00318::getOcorPed(filial, loja, produto);
+        rotina = "getOcorPed";
+    } else if (stTipoObs == "CP") {
+        lista = Srv_kzt00318::getOcorCancProd(filial, loja, produto);
+        rotina = "getOcorCancProd";
+    } else if (stTipoObs == "D") {
+        lista = Srv_kzt00318::getOcorDesc(filial, loja);
+        rotina = "getOcorDesc";
+    }
+    if (rotina != nullptr) {
+        const std::string chave = stCdFilial + "-" + stCdLoja + "-" + stCdProduto;
+        cdsObs.setData(host::MensagemMetodo(lista, true, 0, rotina, "Cli_Kzt00318", chave,
+                                            stIdEsquema));
+    }
+
+    // 17
+    stCdOcorr = cdsObs.isEmpty() ? std::string() : cdsObs.fieldByName("CDGRPOCOR").asString();
+
+    // 18
+    if (stTipoObs == "C" || stTipoObs == "D") {
+        std::string numero =
+            Srv_kzt00318::getNrSeqVenda(filial, kzt::cp1252ToUtf16(estacao.cdCaixa));
+        if (boVendaAberta)
+            numero = host::Ajusta(std::to_string(numeroVenda(numero) + 1), 10);
+        lblProduto->setCaption(estacao.nfce || estacao.sat ? std::string() : numero);
+    }
+
+    // 19
+    if (!cdsOcorrencia.active())
+        cdsOcorrencia.createDataSet();
+    if (!cdsControlaObs.active())
+        cdsControlaObs.createDataSet();
+
+    // 20
+    const std::string obrigaObsCan = Srv_kzt00318::getObrigaObsCan(filial, loja);
+    const bool cancelamento = stTipoObs == "C" || stTipoObs == "CP";
+    sbtSair->setEnabled(!(cancelamento && obrigaObsCan == "S"));
+
+    // 21
+    MontaObservacoes();
+}
+
 } // namespace Cli_kzt00318
