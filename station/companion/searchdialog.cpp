@@ -1,0 +1,184 @@
+#include "searchdialog.h"
+
+#include "platform/controls.h"
+#include "platform/text.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTableWidget>
+
+namespace companion {
+
+namespace {
+
+constexpr int kRowHeight = 50;
+constexpr int kVisibleRows = 5;
+
+QFont arialBold(int pixels)
+{
+    kzt::FontSpec spec;
+    spec.name = "Arial";
+    spec.height = pixels;
+    spec.bold = true;
+    return kzt::toQFont(spec);
+}
+
+kzt::Label* makeLabel(QWidget* parent, const QString& name, int height)
+{
+    auto* label = new kzt::Label(parent, name);
+    kzt::FontSpec font;
+    font.name = "Arial";
+    font.height = height;
+    font.bold = true;
+    font.color = kzt::clBlack;
+    label->setFont(font);
+    return label;
+}
+
+} // namespace
+
+SearchDialog::SearchDialog(kzt::ClientDataSet& cds, const std::string& title, QWidget* parent)
+    : TouchDialog(parent, QStringLiteral("frmPesquisa"), 760, 724), mCds(cds)
+{
+    auto* titleLabel = makeLabel(this, QStringLiteral("lblTitulo"), 18);
+    kzt::setBounds(titleLabel, 20, 12, 720, 30);
+    titleLabel->setCaption(title.empty() ? kzt::utf8ToCp1252("Pesquisa") : title);
+
+    auto* searchLabel = makeLabel(this, QStringLiteral("lblPesquisa"), 18);
+    kzt::setBounds(searchLabel, 20, 50, 720, 36);
+
+    mTable = new QTableWidget(this);
+    mTable->setObjectName(QStringLiteral("grdPesquisa"));
+    mTable->setGeometry(20, 96, 640, 254);
+    mTable->setFocusPolicy(Qt::NoFocus);
+    mTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    mTable->setSelectionMode(QAbstractItemView::NoSelection);
+    mTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mTable->verticalHeader()->hide();
+    mTable->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    mTable->horizontalHeader()->setStretchLastSection(true);
+    mTable->horizontalHeader()->setFont(arialBold(14));
+    mTable->setFont(arialBold(16));
+    mTable->setStyleSheet(QStringLiteral(
+        "QTableWidget { border: 2px solid rgb(204,91,44); gridline-color: rgb(204,204,204); }"
+        "QHeaderView::section { background: rgb(204,91,44); color: white; border: 0; }"));
+    connect(mTable, &QTableWidget::cellClicked, this, [this](int row, int) { pick(row); });
+
+    addButton(QStringLiteral("btnSobe"), "Sobe", Look::Secondary, 670, 96, 70, 122,
+              [this] { scrollBy(-1); });
+    addButton(QStringLiteral("btnDesce"), "Desce", Look::Secondary, 670, 228, 70, 122,
+              [this] { scrollBy(1); });
+
+    auto* keyboard = new TouchKeyboard(this, 58, 44);
+    keyboard->move(20, 362);
+    auto refresh = [this, searchLabel] {
+        searchLabel->setCaption(kzt::utf8ToCp1252("Pesquisar: ") + mSearch);
+        applySearch();
+    };
+    keyboard->onText = [this, refresh](const std::string& text) {
+        mSearch += text;
+        refresh();
+    };
+    keyboard->onBackspace = [this, refresh] {
+        if (!mSearch.empty())
+            mSearch.pop_back();
+        refresh();
+    };
+    keyboard->onClear = [this, refresh] {
+        mSearch.clear();
+        refresh();
+    };
+
+    addButton(QStringLiteral("btnSair"), "Sair", Look::Action, 580, 666, 160, 46, [this] {
+        mPicked = false;
+        done(QDialog::Rejected);
+    });
+
+    loadRows();
+    refresh();
+}
+
+void SearchDialog::loadRows()
+{
+    if (!mCds.active() || mCds.isEmpty())
+        return;
+    std::vector<int> columns;
+    QStringList labels;
+    for (int i = 0; i < mCds.fieldCount(); ++i) {
+        kzt::Field field = mCds.field(i);
+        if (!field.visible())
+            continue;
+        columns.push_back(i);
+        labels << kzt::toQString(field.displayLabel());
+    }
+    mTable->setColumnCount(static_cast<int>(columns.size()));
+    mTable->setHorizontalHeaderLabels(labels);
+    if (!columns.empty() && columns.size() > 1)
+        mTable->setColumnWidth(0, 120);
+
+    const int current = mCds.recNo();
+    for (mCds.first(); !mCds.eof(); mCds.next()) {
+        Entry entry;
+        entry.recNo = mCds.recNo();
+        for (int column : columns) {
+            kzt::Field field = mCds.field(column);
+            entry.cells.push_back(field.asString());
+            if (field.def().type == kzt::FieldType::String)
+                entry.haystack += kzt::toQString(field.asString()).toCaseFolded() + QLatin1Char('\n');
+        }
+        mEntries.push_back(std::move(entry));
+    }
+    if (current > 0)
+        mCds.moveTo(current);
+}
+
+void SearchDialog::applySearch()
+{
+    // The list is narrowed here rather than through the dataset's filter: a filter left on
+    // the occurrence list would hide occurrences from the dialog's later button lookups.
+    const QString needle = kzt::toQString(mSearch).toCaseFolded();
+    mShown.clear();
+    for (int i = 0; i < static_cast<int>(mEntries.size()); ++i) {
+        if (needle.isEmpty() || mEntries[static_cast<std::size_t>(i)].haystack.contains(needle))
+            mShown.push_back(i);
+    }
+    mTable->setRowCount(static_cast<int>(mShown.size()));
+    for (int row = 0; row < static_cast<int>(mShown.size()); ++row) {
+        const Entry& entry = mEntries[static_cast<std::size_t>(mShown[static_cast<std::size_t>(row)])];
+        for (int column = 0; column < static_cast<int>(entry.cells.size()); ++column) {
+            auto* item = new QTableWidgetItem(kzt::toQString(entry.cells[static_cast<std::size_t>(column)]));
+            mTable->setItem(row, column, item);
+        }
+    }
+    mTable->scrollToTop();
+}
+
+int SearchDialog::shownRows() const { return static_cast<int>(mShown.size()); }
+
+std::string SearchDialog::shownCell(int row, int column) const
+{
+    if (row < 0 || row >= shownRows())
+        return {};
+    const Entry& entry = mEntries[static_cast<std::size_t>(mShown[static_cast<std::size_t>(row)])];
+    if (column < 0 || column >= static_cast<int>(entry.cells.size()))
+        return {};
+    return entry.cells[static_cast<std::size_t>(column)];
+}
+
+void SearchDialog::pick(int row)
+{
+    if (row < 0 || row >= shownRows())
+        return;
+    mCds.moveTo(mEntries[static_cast<std::size_t>(mShown[static_cast<std::size_t>(row)])].recNo);
+    mPicked = true;
+    done(QDialog::Accepted);
+}
+
+void SearchDialog::scrollBy(int pages)
+{
+    QScrollBar* bar = mTable->verticalScrollBar();
+    bar->setValue(bar->value() + pages * (kVisibleRows - 1));
+}
+
+} // namespace companion

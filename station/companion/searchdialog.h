@@ -1,0 +1,52 @@
+#pragma once
+
+// The search list: the dataset's visible fields under their labels, narrowed as the
+// operator types; picking a row leaves it current in the dataset.
+
+#include "touchstyle.h"
+
+#include "platform/clientdataset.h"
+
+#include <string>
+#include <vector>
+
+class QTableWidget;
+
+namespace companion {
+
+class HOST_API SearchDialog : public TouchDialog {
+    Q_OBJECT
+public:
+    SearchDialog(kzt::ClientDataSet& cds, const std::string& title, QWidget* parent = nullptr);
+
+    // What the operator typed so far (Windows-1252) and the rows it leaves, as shown.
+    const std::string& searchText() const { return mSearch; }
+    int shownRows() const;
+    std::string shownCell(int row, int column) const;  // Windows-1252
+    QTableWidget* table() const { return mTable; }
+
+    // Picks the shown row (0-based): makes it current in the dataset and accepts.
+    void pick(int row);
+    // true when a row was picked.
+    bool picked() const { return mPicked; }
+
+private:
+    struct Entry {
+        int recNo;                       // position in the dataset as it was when opened
+        std::vector<std::string> cells;  // visible fields, Windows-1252
+        QString haystack;                // the string fields, case-folded, for narrowing
+    };
+
+    void loadRows();
+    void applySearch();
+    void scrollBy(int pages);
+
+    kzt::ClientDataSet& mCds;
+    std::vector<Entry> mEntries;
+    std::vector<int> mShown;  // indices into mEntries
+    std::string mSearch;
+    QTableWidget* mTable = nullptr;
+    bool mPicked = false;
+};
+
+} // namespace companion
