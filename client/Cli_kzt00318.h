@@ -3,6 +3,7 @@
 // Unit Cli_kzt00318: the entry point the host calls, the end-of-sale switch, and the
 // module-level state the host may read.
 
+#include "platform/error.h"
 #include "platform/variant.h"
 
 #include <string>
@@ -12,6 +13,13 @@
 namespace Cli_kzt00318 {
 
 class TfrmObservacao;
+
+// Errors of the dialog unit itself (a result the call cannot fill, a call made while an
+// earlier one is still showing its dialog). Like every error, shown by Observacao.
+class ObservacaoError : public kzt::Error {
+public:
+    using Error::Error;
+};
 
 // Shows the observation dialog for one request and returns the composed text ("erro" when
 // the operator left without confirming). `request` points at the first of the request's

@@ -1,0 +1,201 @@
+// The entry point the host calls, the end-of-sale switch, and the module-level state.
+
+#include "Cli_kzt00318.h"
+
+#include "frmobservacao.h"
+
+#include "host/hostlib.h"
+#include "platform/screen.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <memory>
+
+namespace Cli_kzt00318 {
+
+TfrmObservacao* frmObservacao = nullptr;
+bool boCriado = false;
+bool boClickAutomatico = false;
+bool boObsFinVen = false;
+std::string stCdOcorr;
+std::string stEsperaProd;
+std::string stCdCliDeb;
+std::string stCdConsDeb;
+std::string stHora;
+
+namespace {
+
+constexpr int kEntradas = 10;
+using Pedido = std::array<kzt::Variant, kEntradas>;
+
+const char* const kCodigoFinalVenda = "IDSOLOBSFINVEN";
+
+// True while a call is between its start and its release: a nested call would free the
+// dialog the outer call is still showing.
+bool gEmAndamento = false;
+
+// The host's array is never read beyond its high index, and initialisation always sees
+// ten entries: the ones a short request lacks read as empty.
+Pedido copiaPedido(const kzt::Variant* request, int high)
+{
+    Pedido pedido;
+    if (request != nullptr) {
+        const int ultimo = std::min(high, kEntradas - 1);
+        for (int i = 0; i <= ultimo; ++i)
+            pedido[static_cast<std::size_t>(i)] = request[i];
+    }
+    return pedido;
+}
+
+// Checked before any dialog exists, so the operator never composes an observation the
+// call cannot hand back.
+void exigeResultado(const kzt::Variant& result)
+{
+    if (!result.isArray() || result.array().size() < 5)
+        throw ObservacaoError(kzt::utf8ToCp1252(
+            "O resultado da observação deve ser uma lista com as posições 0 a 4."));
+}
+
+// The five values are taken before any is written, so a dataset that cannot give its
+// packet leaves the host's array untouched rather than half written.
+void escreveResultado(kzt::Variant& result, const TfrmObservacao& dialogo)
+{
+    std::array<kzt::Variant, 5> valores{
+        kzt::Variant(stCdOcorr),
+        kzt::Variant(stEsperaProd),
+        dialogo.cdsOcorrencia.data(),
+        kzt::Variant(dialogo.stTextoLivre),
+        dialogo.cdsControlaObs.data(),
+    };
+    kzt::Variant::Array& itens = result.array();
+    for (std::size_t i = 0; i < valores.size(); ++i)
+        itens.at(i) = std::move(valores[i]);
+}
+
+void mostraErro(const std::string& texto) noexcept
+{
+    try {
+        host::Mensagem(texto, "", "N", "N", host::TTipoMsg::tmAtencao, "", "002", 0, nullptr);
+    } catch (...) {
+        // The message box itself failed: there is nowhere left to report it, and nothing
+        // may escape to the host.
+    }
+}
+
+struct CursorPadraoNaSaida {
+    CursorPadraoNaSaida() = default;
+    CursorPadraoNaSaida(const CursorPadraoNaSaida&) = delete;
+    CursorPadraoNaSaida& operator=(const CursorPadraoNaSaida&) = delete;
+    ~CursorPadraoNaSaida() { kzt::setScreenCursor(kzt::crDefault); }
+};
+
+struct EmAndamento {
+    EmAndamento() { gEmAndamento = true; }
+    EmAndamento(const EmAndamento&) = delete;
+    EmAndamento& operator=(const EmAndamento&) = delete;
+    ~EmAndamento() { gEmAndamento = false; }
+};
+
+// Owns the call's dialog; frees it and empties frmObservacao on every way out.
+struct Liberacao {
+    std::unique_ptr<TfrmObservacao> dialogo;
+    Liberacao() = default;
+    Liberacao(const Liberacao&) = delete;
+    Liberacao& operator=(const Liberacao&) = delete;
+    ~Liberacao()
+    {
+        frmObservacao = nullptr;
+        dialogo.reset();
+    }
+};
+
+std::string executa(const kzt::Variant* request, int high, kzt::Variant& result, Liberacao& liberacao)
+{
+    boClickAutomatico = true;
+    kzt::setScreenCursor(kzt::crHourGlass);
+    stEsperaProd.clear();
+    exigeResultado(result);
+    const Pedido pedido = copiaPedido(request, high);
+
+    // boCriado is still set here only when an earlier call failed between initialisation
+    // and its dialog's close; that call's release freed its dialog, so start afresh.
+    boCriado = false;
+    liberacao.dialogo = std::make_unique<TfrmObservacao>();
+    frmObservacao = liberacao.dialogo.get();
+    frmObservacao->InicializaForm(pedido.data(), kEntradas - 1);
+    boCriado = true;
+
+    const std::string titulo = pedido[3].asText();
+    const std::string codigo = pedido[2].asText();
+    ObservacaoFinal(codigo, titulo);
+
+    frmObservacao->showModal();
+    kzt::setScreenCursor(kzt::crDefault);
+    escreveResultado(result, *frmObservacao);
+    return frmObservacao->stRetorno;
+}
+
+} // namespace
+
+std::string Observacao(const kzt::Variant* request, int high, kzt::Variant& result)
+{
+    if (gEmAndamento) {
+        mostraErro(kzt::utf8ToCp1252(
+            "Uma observação já está sendo informada; conclua-a antes de iniciar outra."));
+        return {};
+    }
+    const EmAndamento emAndamento;
+    const CursorPadraoNaSaida cursor;
+    Liberacao liberacao;
+    try {
+        return executa(request, high, result, liberacao);
+    } catch (const std::exception& erro) {
+        kzt::setScreenCursor(kzt::crDefault);
+        mostraErro(erro.what());
+    } catch (...) {
+        kzt::setScreenCursor(kzt::crDefault);
+        mostraErro(kzt::utf8ToCp1252("Erro desconhecido ao informar a observação."));
+    }
+    return {};
+}
+
+void ObservacaoFinal(const std::string& codigo, const std::string& titulo)
+{
+    if (codigo != kCodigoFinalVenda || frmObservacao == nullptr)
+        return;
+    TfrmObservacao& f = *frmObservacao;
+    for (QWidget* control : {static_cast<QWidget*>(f.sbtPesquisa),
+                             static_cast<QWidget*>(f.btnEsperaProd),
+                             static_cast<QWidget*>(f.lblCodigo), static_cast<QWidget*>(f.lblObsAtu),
+                             static_cast<QWidget*>(f.Bevel2)}) {
+        control->setVisible(false);
+        control->setEnabled(false);
+    }
+    f.lblProduto->setCaption(titulo);
+    // The place the search button occupies in the layout.
+    f.btnLimparObs->setLeft(643);
+    boClickAutomatico = false;
+}
+
+void moduleLoad()
+{
+    boCriado = false;
+}
+
+void moduleUnload()
+{
+    stCdOcorr.clear();
+    stEsperaProd.clear();
+    stCdCliDeb.clear();
+    stCdConsDeb.clear();
+    stHora.clear();
+}
+
+} // namespace Cli_kzt00318
+
+extern "C" std::string Observacao(const kzt::Variant* request, int high, kzt::Variant& result)
+{
+    return Cli_kzt00318::Observacao(request, high, result);
+}
