@@ -1,0 +1,188 @@
+#include "platform/form.h"
+
+#include "platform/controls.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+
+#include <unordered_map>
+
+namespace kzt {
+
+namespace {
+
+// Handles are never reused, so a handle kept past its form's end finds nothing.
+HWND gNextHandle = 0x10000;
+std::unordered_map<HWND, Form*>& forms()
+{
+    static std::unordered_map<HWND, Form*> registry;
+    return registry;
+}
+
+} // namespace
+
+Form::Form(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), mHandle(gNextHandle)
+{
+    gNextHandle += 4;
+    forms().emplace(mHandle, this);
+    setFocusPolicy(Qt::StrongFocus);
+    setSizeGripEnabled(false);
+}
+
+Form::~Form() { forms().erase(mHandle); }
+
+Form* Form::fromHandle(HWND handle)
+{
+    const auto it = forms().find(handle);
+    return it == forms().end() ? nullptr : it->second;
+}
+
+void Form::setClientSize(int width, int height) { setFixedSize(width, height); }
+
+void Form::setCaption(const std::string& cp1252) { setWindowTitle(toQString(cp1252)); }
+
+std::string Form::caption() const { return fromQString(windowTitle()); }
+
+void Form::setColor(TColor color)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Window, toQColor(color));
+    setPalette(p);
+    setAutoFillBackground(true);
+}
+
+int Form::showModal()
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+    return exec();
+}
+
+void Form::closeForm()
+{
+    CloseAction action = CloseAction::Hide;
+    if (onClose)
+        onClose(this, action);
+    switch (action) {
+    case CloseAction::None:
+        return;
+    case CloseAction::Minimize:
+        showMinimized();
+        return;
+    case CloseAction::Hide:
+    case CloseAction::Free:  // freeing stays with whoever created the form
+        break;
+    }
+    mClosingByCode = true;
+    done(QDialog::Accepted);
+    mClosingByCode = false;
+}
+
+QObject* Form::findComponent(const std::string& name) const
+{
+    if (name.empty())
+        return nullptr;
+    return findChild<QObject*>(QString::fromStdString(name));
+}
+
+void Form::bringToFront()
+{
+    raise();
+    activateWindow();
+}
+
+void Form::repaintNow() { repaint(); }
+
+void Form::processMessages() { QCoreApplication::processEvents(); }
+
+void Form::dispatchKeyDown(std::uint16_t key, ShiftState shift)
+{
+    if (onKeyDown)
+        onKeyDown(this, key, shift);
+}
+
+void Form::dispatchChar(char key)
+{
+    if (onKeyPress)
+        onKeyPress(this, key);
+}
+
+bool Form::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::WindowActivate:
+        fireActivate();
+        break;
+    case QEvent::WindowDeactivate:
+    case QEvent::Hide:
+        mActive = false;
+        break;
+    default:
+        break;
+    }
+    return QDialog::event(event);
+}
+
+void Form::keyPressEvent(QKeyEvent* event)
+{
+    // Every key goes to the handlers and nowhere else: QDialog's own Esc and Enter
+    // handling would close the form behind their back.
+    event->accept();
+    const std::uint16_t vk = virtualKeyFromQt(event->key());
+    if (vk != 0)
+        dispatchKeyDown(vk, shiftStateFromQt(event->modifiers(), QGuiApplication::mouseButtons()));
+    if (!isVisible())
+        return;  // a handler closed the form
+    const std::string text = fromQString(event->text());
+    for (char c : text)
+        dispatchChar(c);
+}
+
+void Form::closeEvent(QCloseEvent* event)
+{
+    // Only the form's own code closes it; a window-manager request is ignored.
+    if (mClosingByCode)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void Form::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    setFocus(Qt::ActiveWindowFocusReason);
+    // A platform that does not activate windows (offscreen) still starts the form's
+    // activation once the modal display is up.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isVisible())
+                fireActivate();
+        },
+        Qt::QueuedConnection);
+}
+
+void Form::reject() {}
+
+void Form::fireActivate()
+{
+    if (mActive)
+        return;
+    mActive = true;
+    // Run the handler outside the activation event: it may open nested modal windows.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isVisible() && onActivate)
+                onActivate(this);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace kzt
