@@ -1,0 +1,175 @@
+#include "host/hostlib.h"
+
+#include "platform/process.h"
+#include "platform/text.h"
+#include "station/hostlib/presentation.h"
+#include "station/hostlib/tracing.h"
+
+#include <soci/soci.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace host {
+
+namespace {
+
+std::string gConnection;     // code ""
+std::string gConnection212;  // code "212"
+
+std::string variantText(const kzt::Variant& value)
+{
+    switch (value.type()) {
+    case kzt::Variant::Type::Array:
+        return "<array " + std::to_string(value.array().size()) + ">";
+    case kzt::Variant::Type::Packet:
+        return "<packet>";
+    default:
+        return value.asText();
+    }
+}
+
+std::string boolText(bool value) { return value ? "True" : "False"; }
+
+void trace(const std::string& call, const std::vector<std::string>& args)
+{
+    traceCall(call, args);
+}
+
+} // namespace
+
+void setConnectionString(const std::string& code, const std::string& connection)
+{
+    (code == "212" ? gConnection212 : gConnection) = connection;
+}
+
+void Mensagem(const std::string& texto, const std::string& titulo, const std::string& confirma,
+              const std::string& padrao, TTipoMsg tipo, const std::string& ajuda,
+              const std::string& idEsquema, int codigo, kzt::ClientDataSet* cds)
+{
+    trace("Mensagem", {texto, titulo, confirma, padrao, std::to_string(static_cast<int>(tipo)),
+                       ajuda, idEsquema, std::to_string(codigo), cds ? cds->name() : "nil"});
+    MessageBoxRequest request;
+    request.text = texto;
+    request.title = titulo;
+    request.type = static_cast<int>(tipo);
+    request.schema = idEsquema;
+    presentation().message(request);
+}
+
+kzt::Variant MensagemMetodo(const kzt::Variant& resultado, bool mostra, int codigo,
+                            const std::string& metodo, const std::string& unidade,
+                            const std::string& chave, const std::string& idEsquema)
+{
+    trace("MensagemMetodo", {variantText(resultado), boolText(mostra), std::to_string(codigo),
+                             metodo, unidade, chave, idEsquema});
+    if (resultado.isPacket())
+        return resultado;
+    if (resultado.isText() && !resultado.asText().empty())
+        throw HostError(resultado.asText());
+    if (resultado.isEmpty() || resultado.isText())
+        throw HostError(kzt::utf8ToCp1252("A rotina " + metodo + " não retornou dados."));
+    throw HostError(kzt::utf8ToCp1252("A rotina " + metodo + " retornou um valor inesperado ("
+                                      + variantText(resultado) + ")."));
+}
+
+void CheckResultServ(const kzt::Variant& resultado, bool mostra, int codigo)
+{
+    trace("CheckResultServ", {variantText(resultado), boolText(mostra), std::to_string(codigo)});
+    using Type = kzt::Variant::Type;
+    switch (resultado.type()) {
+    case Type::Empty:
+        return;
+    case Type::Boolean:
+        if (resultado.asBoolean())
+            return;
+        throw HostError("False");
+    case Type::Text:
+    case Type::WideText:
+        if (resultado.asText().empty())
+            throw HostError(kzt::utf8ToCp1252("A verificação falhou sem informar o motivo."));
+        throw HostError(resultado.asText());
+    default:
+        throw HostError(variantText(resultado));
+    }
+}
+
+kzt::Variant iif(bool condicao, const kzt::Variant& verdadeiro, const kzt::Variant& falso)
+{
+    trace("iif", {boolText(condicao), variantText(verdadeiro), variantText(falso)});
+    return condicao ? verdadeiro : falso;
+}
+
+std::string Ajusta(const std::string& texto, int tamanho)
+{
+    trace("Ajusta", {texto, std::to_string(tamanho)});
+    if (tamanho <= 0 || texto.size() >= static_cast<std::size_t>(tamanho))
+        return texto;
+    return std::string(static_cast<std::size_t>(tamanho) - texto.size(), '0') + texto;
+}
+
+bool EmptyString(const std::string& texto)
+{
+    trace("EmptyString", {texto});
+    return std::all_of(texto.begin(), texto.end(),
+                       [](char c) { return static_cast<unsigned char>(c) <= 0x20; });
+}
+
+void Trad(kzt::Form* form)
+{
+    std::string name = "nil";
+    if (form)
+        name = form->objectName().isEmpty() ? form->metaObject()->className()
+                                            : form->objectName().toStdString();
+    trace("Trad", {name});
+}
+
+void SetADODBSession(kzt::Connection* connection)
+{
+    trace("SetADODBSession", {connection ? connection->name() : "nil"});
+    if (!connection || !connection->connected() || connection->backendName() != "sqlite3")
+        return;
+    // Foreign keys are off by default in SQLite; the store's other engines enforce them.
+    // The timeout lets a read wait out the till's own short writes instead of failing.
+    const char* const pragmas[] = {"PRAGMA foreign_keys = ON", "PRAGMA busy_timeout = 5000"};
+    for (const char* pragma : pragmas) {
+        try {
+            connection->session() << pragma;
+        } catch (const soci::soci_error& e) {
+            throw kzt::DatabaseError(kzt::utf8ToCp1252(e.get_error_message()), pragma);
+        }
+    }
+}
+
+std::string _GetStringConexQtr(const std::string& codigo)
+{
+    trace("_GetStringConexQtr", {codigo});
+    if (codigo == "212" && !gConnection212.empty())
+        return gConnection212;
+    if (!gConnection.empty())
+        return gConnection;
+    return "sqlite3://db=" + kzt::joinPath(kzt::extractFileDir(kzt::hostExecutablePath()),
+                                           "store.db");
+}
+
+std::string ADOExceptionMessage(const std::exception& erro, kzt::Connection* conexao,
+                                const std::string& complemento)
+{
+    std::string driver;
+    if (const auto* database = dynamic_cast<const kzt::DatabaseError*>(&erro))
+        driver = database->driverMessage();
+    else if (const auto* error = dynamic_cast<const kzt::Error*>(&erro))
+        driver = error->message();
+    else
+        driver = kzt::utf8ToCp1252(erro.what());  // library texts are UTF-8
+    trace("ADOExceptionMessage", {driver, conexao ? conexao->name() : "nil", complemento});
+
+    std::string text = kzt::utf8ToCp1252("Erro no banco de dados");
+    if (!complemento.empty())
+        text += " (" + complemento + ")";
+    if (driver.empty())
+        return text + ".";
+    return text + ": " + driver;
+}
+
+} // namespace host
