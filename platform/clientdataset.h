@@ -32,6 +32,7 @@ struct FieldDef {
     int size = 0;                // strings: the maximum characters
     bool visible = true;         // false: hidden from lists that show the dataset
     std::string displayLabel;    // Windows-1252; empty: the field name is shown
+    bool i4 = false;             // integers: kept as i4 in the packets the dataset writes
 };
 
 enum FilterOption : unsigned {
@@ -167,6 +168,10 @@ private:
     std::vector<CellValue> mBuffer; // the row being inserted or edited
     int mInsertAt = -1;             // where an insert goes in mRows
     std::shared_ptr<void> mCompiledFilter;
+    bool mEof = true;
+    bool mBof = true;
+    bool mHasData = false;          // rows were loaded or created once, so open() can reopen
+    int mEvalRow = -1;              // the row a filter test reads, as if it were current
 };
 
 } // namespace kzt

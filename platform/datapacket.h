@@ -24,7 +24,8 @@ namespace kzt {
 
 enum class FieldType { String, Float, Integer, Boolean };
 
-// The packet's name for a field type ("string", "r8", "i8", "boolean").
+// The packet's name for a field type ("string", "r8", "i8", "boolean"); integers are
+// written as "i4" only for a PacketField marked i4.
 KZT_PLATFORM_API const char* packetTypeName(FieldType type);
 
 // One cell: null, Windows-1252 text, integer, floating point or boolean.
@@ -34,6 +35,9 @@ struct PacketField {
     std::string name;
     FieldType type = FieldType::String;
     int width = 0;  // strings only: the maximum characters
+    // An integer field that came as i4 is written back as i4 (as i8 when a value has since
+    // outgrown 32 bits, so nothing is lost).
+    bool i4 = false;
     friend bool operator==(const PacketField&, const PacketField&) = default;
 };
 
@@ -58,5 +62,8 @@ private:
 // Parses a whole packet; nothing is returned partly loaded.
 KZT_PLATFORM_API Packet parsePacket(std::string_view xml);
 KZT_PLATFORM_API std::string writePacket(const Packet& packet);
+// The same, from fields and rows held elsewhere (a dataset writes its own rows uncopied).
+KZT_PLATFORM_API std::string writePacket(const std::vector<PacketField>& fields,
+                                         const std::vector<std::vector<CellValue>>& rows);
 
 } // namespace kzt

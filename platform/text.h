@@ -25,6 +25,10 @@ KZT_PLATFORM_API std::string utf16ToUtf8(std::u16string_view text);
 // Invalid UTF-8 becomes U+FFFD.
 KZT_PLATFORM_API std::u16string utf8ToUtf16(std::string_view text);
 
+// The byte offset of the first ill-formed UTF-8 sequence, or std::string_view::npos when
+// the whole text is well-formed.
+KZT_PLATFORM_API std::size_t invalidUtf8Offset(std::string_view text);
+
 // ASCII-only upper case, as the code page's letters beyond ASCII are never compared here.
 KZT_PLATFORM_API std::string upperAscii(std::string_view text);
 

@@ -20,6 +20,10 @@ public:
     using Error::Error;
 };
 
+// The shortest decimal text that reads back as the same double ("12.5", "15", "0.001",
+// "1E20"), as a float reads "as text".
+KZT_PLATFORM_API std::string formatFloat(double value);
+
 class KZT_PLATFORM_API Variant {
 public:
     enum class Type { Empty, Text, WideText, Integer, Float, Boolean, Array, Packet };
