@@ -56,7 +56,7 @@ std::int64_t numeroVenda(const std::string& texto)
     const auto [ponto, erro] = std::from_chars(inicio, fim, valor);
     if (texto.empty() || erro != std::errc() || ponto != fim
         || valor == std::numeric_limits<std::int64_t>::max())
-        throw kzt::Error("'" + texto + "' is not a valid integer value");
+        throw ObservacaoError("'" + texto + "' is not a valid integer value");
     return valor;
 }
 
