@@ -1,0 +1,149 @@
+// Occurrences chosen by button and by search under the controlled-occurrence rules:
+// the per-product maximum, the price check of priced extras and the records kept.
+
+#include "balcao.h"
+
+#include "client/Cli_kzt00318.h"
+#include "platform/error.h"
+#include "platform/text.h"
+
+#include <gmock/gmock.h>
+
+namespace compose {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+struct Caso {
+    const char* nome;
+    Pedido pedido;
+    Strings passos;
+    Strings mensagens;
+    Strings controles;    // CDOCORR of cdsControlaObs, sorted
+    Strings ocorrencias;  // CDOCORR of cdsOcorrencia, sorted
+    std::string texto;
+};
+
+Pedido produto(const char* codigo, const char* tipo = "P")
+{
+    Pedido p;
+    p.produto = codigo;
+    p.tipo = tipo;
+    return p;
+}
+
+const std::string kQueijo = " EXTRA QUEIJO;";
+const std::string kBacon = " EXTRA BACON;";
+const std::string kPao = " PÃO SEM GLÚTEN;";
+const std::string kCebola = " SEM CEBOLA;";
+
+const Caso kCasos[] = {
+    // The maximum.
+    {"maximum 0 refuses a priced extra", produto("1002"), {"11"}, {maximoTexto(0)}, {}, {}, ""},
+    {"maximum 0 refuses a recorded one", produto("1002"), {"17"}, {maximoTexto(0)}, {}, {}, ""},
+    {"maximum 0 takes uncontrolled ones", produto("1002"), {"01", "01"}, {}, {}, {"01"}, kCebola + kCebola},
+    {"no maximum", produto("1003"), {"11", "11", "11", "16"}, {}, {"11", "11", "11", "16"},
+     {"11", "16"}, kQueijo + kQueijo + kQueijo + kPao},
+    {"priced extra three times at 2", produto("1001"), {"11", "11", "11"}, {maximoTexto(2)},
+     {"11", "11"}, {"11"}, kQueijo + kQueijo},
+    {"recorded one twice", produto("1001"), {"16", "16"}, {}, {"16"}, {"16"}, kPao + kPao},
+    {"recorded one passes once the maximum is reached", produto("1001"), {"16", "11", "16"}, {},
+     {"11", "16"}, {"11", "16"}, kPao + kQueijo + kPao},
+    {"a recorded one counts against a priced one", produto("1001"), {"max=1", "16", "11"},
+     {maximoTexto(1)}, {"16"}, {"16"}, kPao},
+    {"priced ones count against a new recorded one", produto("1001"), {"11", "12", "17"},
+     {maximoTexto(2)}, {"11", "12"}, {"11", "12"}, kQueijo + kBacon},
+    {"clear starts the count again", produto("1001"), {"11", "11", "limpa", "11"}, {}, {"11"},
+     {"11"}, kQueijo},
+    {"a count above a lowered maximum blocks", produto("1001"), {"11", "11", "max=1", "12", "17"},
+     {maximoTexto(1), maximoTexto(1)}, {"11", "11"}, {"11"}, kQueijo + kQueijo},
+    {"the maximum is tested before the price", produto("1002"), {"preco=DTCLI", "11"},
+     {maximoTexto(0)}, {}, {}, ""},
+    {"a button is found in a list a search narrowed", produto("1001"), {"filtro", "11"}, {},
+     {"11"}, {"11"}, kQueijo},
+    // The price check: answered failures, listed and not, and the store's own prices.
+    {"PRECNCAD", produto("1001"), {"preco=PRECNCAD", "11"}, {"Preço do produto deve ser cadastrado."}, {}, {}, ""},
+    {"TABENCAD", produto("1001"), {"preco=TABENCAD", "11"}, {"Tabela de preço deve ser parametrizada."}, {}, {}, ""},
+    {"DTCLI", produto("1001"), {"preco=DTCLI", "11"}, {"Não há tabela de preço do cliente vigente."}, {}, {}, ""},
+    {"DTPAR", produto("1001"), {"preco=DTPAR", "11"}, {"Não há tabela de preço padrão vigente."}, {}, {}, ""},
+    {"DTLOJ", produto("1001"), {"preco=DTLOJ", "11"}, {"Não há tabela de preço da loja vigente."}, {}, {}, ""},
+    {"PRECZERO", produto("1001"), {"preco=PRECZERO", "11"}, {"Preço do produto deve ser maior que zero."}, {}, {}, ""},
+    {"BLOQUEADO", produto("1001"), {"preco=BLOQUEADO", "11"}, {"Operação bloqueada. Produto indisponível no momento."}, {}, {}, ""},
+    {"codes compare case-sensitively", produto("1001"), {"preco=dtcli", "11"}, {"dtcli"}, {}, {}, ""},
+    {"an unlisted failure is shown itself", produto("1001"), {"preco=Servidor de preços parado", "11"},
+     {"Servidor de preços parado"}, {}, {}, ""},
+    {"a failed check leaves earlier choices", produto("1001"), {"11", "preco=DTLOJ", "12"},
+     {"Não há tabela de preço da loja vigente."}, {"11"}, {"11"}, kQueijo},
+    {"store: extra's product without price", produto("1001"), {"13"}, {"Preço do produto deve ser cadastrado."}, {}, {}, ""},
+    {"store: extra's product priced zero", produto("1001"), {"14"}, {"Preço do produto deve ser maior que zero."}, {}, {}, ""},
+    {"store: extra's product blocked", produto("1001"), {"15"}, {"Operação bloqueada. Produto indisponível no momento."}, {}, {}, ""},
+    {"store: extra's product priced", produto("1001"), {"12"}, {}, {"12"}, {"12"}, kBacon},
+    // The search list.
+    {"search left", produto("1001"), {"01", "?"}, {}, {}, {"01"}, kCebola},
+    {"search beyond the 28 buttons", produto("1001"), {"?31"}, {}, {}, {"31"}, " PIMENTA À PARTE;"},
+    {"search repeated", produto("1001"), {"?01", "?01"}, {}, {}, {"01"}, kCebola + kCebola},
+    {"search under the maximum rules", produto("1001"), {"?11", "?16", "?11", "?16"},
+     {maximoTexto(2)}, {"11", "16"}, {"11", "16"}, kQueijo + kPao + kPao},
+    {"search refused at the maximum is not recorded", produto("1002"), {"?11"}, {maximoTexto(0)}, {}, {}, ""},
+    {"search refused by the price is not recorded", produto("1001"), {"preco=PRECZERO", "?11"},
+     {"Preço do produto deve ser maior que zero."}, {}, {}, ""},
+    {"search in a list an earlier search narrowed", produto("1001"), {"filtro", "?01"}, {}, {}, {"01"}, kCebola},
+    {"search with no occurrence for the product", produto("9999"), {"?01"},
+     {"Não existe nenhuma observação cadastrada para o produto vendido."}, {}, {}, ""},
+    {"search with no list loaded", produto("1001", "X"), {"?01"},
+     {"Não existe nenhuma observação cadastrada para o produto vendido."}, {}, {}, ""},
+};
+
+class Selecao : public Balcao, public testing::WithParamInterface<Caso> {};
+
+TEST_P(Selecao, ComposesAndRecords)
+{
+    const Caso& c = GetParam();
+    abre(c.pedido);
+    passos(c.passos);
+    EXPECT_EQ(pessoa.messageTexts(), c.mensagens);
+    EXPECT_EQ(coluna(form->cdsControlaObs, "CDOCORR"), c.controles);
+    EXPECT_EQ(coluna(form->cdsOcorrencia, "CDOCORR"), c.ocorrencias);
+    EXPECT_EQ(desc(), c.texto);
+    for (const auto& m : pessoa.messages)
+        EXPECT_EQ(m.schema, "001") << "messages carry the station's schema";
+}
+
+INSTANTIATE_TEST_SUITE_P(Regras, Selecao, testing::ValuesIn(kCasos),
+                         [](const auto& caso) { return nomeDoCaso(caso.param.nome); });
+
+TEST_F(Balcao, ControlRecordCopiesTheOccurrenceRow)
+{
+    abre(produto("1001"));
+    passos({"11", "16"});
+    EXPECT_EQ(coluna(form->cdsControlaObs, "CDPRODUTO"), (Strings{"2001", "2011"}));
+    EXPECT_EQ(coluna(form->cdsControlaObs, "IDCONTROLAOBS"), (Strings{"A", "R"}));
+}
+
+TEST_F(Balcao, SearchOpensOnTheWholeListOnlyWhenThereIsOne)
+{
+    abre(produto("9999"));
+    passo("?01");
+    EXPECT_EQ(pessoa.searchCalls, 0);
+    abre(produto("1001"));
+    passo("?");
+    EXPECT_EQ(pessoa.searchCalls, 1);
+}
+
+TEST_F(Balcao, DatabaseErrorOnTheMaximumLeavesThePressUndone)
+{
+    abre(produto("1001"));
+    kzt::test::execSql(db, "DROP TABLE PRODUTO");
+    // The host's default handling receives it; the dialog stays as it was.
+    try {
+        passo("01");
+        ADD_FAILURE() << "the press went through without its maximum";
+    } catch (const kzt::Error& e) {
+        EXPECT_THAT(e.what(), testing::HasSubstr("PRODUTO"));
+    }
+    EXPECT_EQ(desc(), "");
+    EXPECT_TRUE(form->cdsOcorrencia.isEmpty());
+}
+
+} // namespace
+} // namespace compose
