@@ -120,8 +120,17 @@ bool Form::event(QEvent* event)
         fireActivate();
         break;
     case QEvent::WindowDeactivate:
+    case QEvent::WindowBlocked:  // a nested modal window takes over
     case QEvent::Hide:
         mActive = false;
+        break;
+    case QEvent::WindowUnblocked:
+        // The nested modal window closed: the form is active again, whether or not the
+        // platform (offscreen, or a window manager that gives focus elsewhere) says so.
+        if (isVisible()) {
+            activateWindow();
+            fireActivate();
+        }
         break;
     default:
         break;

@@ -262,3 +262,4 @@ std::string TMessages::Msg(const std::string& key) const
 }
 
 } // namespace host
+#include "host/moc_blended.cpp"
