@@ -1,0 +1,236 @@
+#include "host/blended.h"
+
+#include "platform/controls.h"
+#include "platform/form.h"
+#include "station/hostlib/messagebox.h"
+#include "tests/support/fakepresentation.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using host::TBlendedBitBtn;
+
+struct ClickRow {
+    const char* what;
+    bool visible;
+    bool enabled;
+    int clicks;
+};
+
+const std::vector<ClickRow> kClickRows = {
+    {"enabled and visible", true, true, 1},
+    {"disabled", true, false, 0},
+    {"hidden", false, true, 0},
+    {"hidden and disabled", false, false, 0},
+};
+
+TEST(TBlendedBitBtn, ScriptedClickHonoursVisibleAndEnabled)
+{
+    for (const auto& row : kClickRows) {
+        SCOPED_TRACE(row.what);
+        QWidget window;  // never shown: the button's own flags decide
+        TBlendedBitBtn button(&window, QStringLiteral("sbt01"));
+        std::vector<QObject*> senders;
+        button.OnClick = [&](QObject* sender) { senders.push_back(sender); };
+        button.setVisible(row.visible);
+        button.setEnabled(row.enabled);
+        button.click();
+        EXPECT_EQ(static_cast<int>(senders.size()), row.clicks);
+        if (!senders.empty()) {
+            EXPECT_EQ(senders[0], &button);
+        }
+    }
+}
+
+TEST(TBlendedBitBtn, UnhiddenButtonOfAnUnshownWindowTakesAScriptedClick)
+{
+    QWidget window;
+    TBlendedBitBtn button(&window);
+    int clicks = 0;
+    button.OnClick = [&](QObject*) { ++clicks; };
+    button.click();  // never hidden: visible as far as the button is concerned
+    button.hide();
+    button.click();
+    button.show();
+    button.click();
+    EXPECT_EQ(clicks, 2);
+}
+
+TEST(TBlendedBitBtn, MouseClickInsideAShownButton)
+{
+    for (const auto& row : kClickRows) {
+        SCOPED_TRACE(row.what);
+        QWidget window;
+        window.resize(300, 200);
+        TBlendedBitBtn button(&window);
+        button.setGeometry(20, 20, 130, 46);
+        int clicks = 0;
+        button.OnClick = [&](QObject*) { ++clicks; };
+        button.setVisible(row.visible);
+        button.setEnabled(row.enabled);
+        window.show();
+        QTest::mouseClick(&button, Qt::LeftButton, Qt::NoModifier, QPoint(65, 23));
+        EXPECT_EQ(clicks, row.clicks);
+        EXPECT_FALSE(button.isDown());
+    }
+}
+
+TEST(TBlendedBitBtn, PressIsShownAndReleaseOutsideCancels)
+{
+    QWidget window;
+    window.resize(300, 200);
+    TBlendedBitBtn button(&window);
+    button.setGeometry(20, 20, 130, 46);
+    int clicks = 0;
+    button.OnClick = [&](QObject*) { ++clicks; };
+    window.show();
+
+    QTest::mousePress(&button, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    EXPECT_TRUE(button.isDown());
+    QTest::mouseRelease(&button, Qt::LeftButton, Qt::NoModifier, QPoint(200, 10));
+    EXPECT_FALSE(button.isDown());
+    EXPECT_EQ(clicks, 0);
+
+    QTest::mouseClick(&button, Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
+    EXPECT_EQ(clicks, 0);  // only the touch (left) button presses
+}
+
+TEST(TBlendedBitBtn, FaceAndTextColoursFollowItsState)
+{
+    const QColor orange(204, 91, 44);
+    const QColor lightGrey(204, 204, 204);
+    const QColor black(0, 0, 0);
+    struct Row {
+        const char* what;
+        bool enabled;
+        bool pressed;
+        QColor face;
+    };
+    for (const Row row : {Row{"enabled", true, false, orange},
+                          Row{"pressed: window text", true, true, black},
+                          Row{"disabled", false, false, lightGrey}}) {
+        SCOPED_TRACE(row.what);
+        QWidget window;
+        window.resize(300, 200);
+        TBlendedBitBtn button(&window);
+        button.setGeometry(0, 0, 130, 46);
+        button.setBrushColor(2907084);
+        button.setEnabled(row.enabled);
+        window.show();
+        if (row.pressed)
+            QTest::mousePress(&button, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        const QImage image = button.grab().toImage();
+        EXPECT_EQ(image.pixelColor(65, 23), row.face);
+        // Rounded: a corner pixel is not the face.
+        EXPECT_NE(image.pixelColor(0, 0), row.face);
+        if (row.pressed)
+            QTest::mouseRelease(&button, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    }
+}
+
+TEST(TBlendedBitBtn, GlyphBackgroundGivesWayToTheFace)
+{
+    // A stored picture: alpha 0 throughout, a white stroke on a flat grey background.
+    QImage stored(34, 34, QImage::Format_ARGB32);
+    stored.fill(qRgba(128, 128, 128, 0));
+    for (int x = 5; x < 29; ++x)
+        stored.setPixel(x, 17, qRgba(255, 255, 255, 0));
+    TBlendedBitBtn button(nullptr);
+    button.setGlyph(stored);
+    const QImage& glyph = button.glyph();
+    EXPECT_EQ(qAlpha(glyph.pixel(0, 0)), 0);           // background: see-through
+    EXPECT_EQ(glyph.pixel(10, 17), qRgb(255, 255, 255));  // drawing: opaque white
+
+    button.setGeometry(0, 0, 96, 66);
+    button.setBrushColor(2907084);
+    const QImage face = button.grab().toImage();
+    const QPoint glyphAt((96 - 34) / 2, (66 - 34) / 2);  // centred, no caption
+    EXPECT_EQ(face.pixelColor(glyphAt + QPoint(2, 2)), QColor(204, 91, 44));
+    EXPECT_EQ(face.pixelColor(glyphAt + QPoint(10, 17)), QColor(255, 255, 255));
+}
+
+TEST(TMessages, MsgFindsTheTextAfterTheBar)
+{
+    host::TMessages messages(nullptr, QStringLiteral("msgPadrao"));
+    messages.Messages = {
+        "Cod_Inv|Observa\xE7\xE3o n\xE3o cadastrada.",
+        "Preco_deve|Pre\xE7o do produto deve ser cadastrado.",
+        "Preco_Zero|Pre\xE7o do produto deve ser maior que zero.",
+        "linha sem separador",
+        "Dup|first",
+        "Dup|second",
+        "Barra|a|b",
+        "Vazio|",
+    };
+    struct Row {
+        std::string key;
+        std::string text;
+    };
+    const std::vector<Row> rows = {
+        {"Cod_Inv", "Observa\xE7\xE3o n\xE3o cadastrada."},
+        {"Preco_Zero", "Pre\xE7o do produto deve ser maior que zero."},
+        {"Preco", ""},         // a prefix of a key is not the key
+        {"preco_deve", ""},    // keys are exact
+        {"Ausente", ""},
+        {"Dup", "first"},      // the first line of a key wins
+        {"Barra", "a|b"},      // the text may hold the bar itself
+        {"Vazio", ""},
+        {"linha sem separador", ""},
+        {"", ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(messages.Msg(row.key), row.text) << row.key;
+}
+
+TEST(MessageBox, ShowsTheTextAndClosesOnOk)
+{
+    host::MessageBoxRequest request;
+    request.text = "Observa\xE7\xE3o deve ser informada.";
+    request.schema = "001";
+    std::string shownText;
+    std::string shownSchema;
+    QTimer::singleShot(100, [&] {
+        auto* box = qobject_cast<kzt::Form*>(QApplication::activeModalWidget());
+        if (!box) {
+            ADD_FAILURE() << "no message box shown";
+            return;
+        }
+        shownText = box->findChild<kzt::Label*>(QStringLiteral("lblTexto"))->caption();
+        shownSchema = box->findChild<kzt::Label*>(QStringLiteral("lblEsquema"))->caption();
+        auto* ok = box->findChild<TBlendedBitBtn*>(QStringLiteral("btnOK"));
+        if (!ok) {
+            ADD_FAILURE() << "no OK button";
+            box->closeForm();
+            return;
+        }
+        QTest::mouseClick(ok, Qt::LeftButton, Qt::NoModifier, ok->rect().center());
+    });
+    host::showMessageBox(request);  // returns once OK is pressed
+    EXPECT_EQ(shownText, request.text);
+    EXPECT_EQ(shownSchema, "001");
+}
+
+TEST(MessageBox, EnterDismissesIt)
+{
+    bool answered = false;
+    QTimer::singleShot(100, [&] {
+        auto* box = qobject_cast<kzt::Form*>(QApplication::activeModalWidget());
+        if (!box) {
+            ADD_FAILURE() << "no message box shown";
+            return;
+        }
+        answered = true;
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    host::showMessageBox({"Texto", "", 3, "002"});
+    EXPECT_TRUE(answered);
+}
+
+} // namespace
