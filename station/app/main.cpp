@@ -1,2 +1,4 @@
-// kzt-station: plays the host. Filled in by the station work.
-int main() { return 0; }
+// kzt-station: plays the host for the observation module.
+#include "station/app/station.h"
+
+int main(int argc, char** argv) { return station::runStation(argc, argv); }

@@ -1,0 +1,161 @@
+#include "runner.h"
+
+#include "application.h"
+
+#include "host/blended.h"
+#include "platform/controls.h"
+#include "platform/form.h"
+#include "platform/keys.h"
+#include "platform/text.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMetaObject>
+#include <QTimer>
+
+namespace station {
+
+ActionRunner::ActionRunner(CallRecord& record, std::vector<Action> actions)
+    : mRecord(record), mActions(std::move(actions))
+{
+}
+
+void ActionRunner::start() { schedule(0); }
+
+void ActionRunner::stop() { mStopped = true; }
+
+void ActionRunner::schedule(int ms) { QTimer::singleShot(ms, this, [this] { step(); }); }
+
+kzt::Form* ActionRunner::shownForm()
+{
+    if (auto* form = qobject_cast<kzt::Form*>(QApplication::activeModalWidget()))
+        return form;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* form = qobject_cast<kzt::Form*>(widget);
+        if (form && form->isVisible())
+            return form;
+    }
+    return nullptr;
+}
+
+void ActionRunner::step()
+{
+    if (mStopped)
+        return;
+    kzt::Form* form = shownForm();
+    if (!form) {
+        // Not shown yet (or already closed by the last action): look again shortly.
+        schedule(5);
+        return;
+    }
+    if (mNext < mActions.size()) {
+        const Action& action = mActions[mNext++];
+        try {
+            run(*form, action);
+        } catch (const std::exception& e) {
+            StationApplication::instance()->reportUnhandled(e.what());
+        }
+        schedule(0);
+        return;
+    }
+    // Out of actions with the dialog still up: close it as a host does on shutdown.
+    mRecord.leftOpen = true;
+    mStopped = true;
+    form->closeForm();
+}
+
+namespace {
+
+std::string utf8Name(const QObject& object) { return object.objectName().toStdString(); }
+
+void pressButton(kzt::Form& form, const Action& action)
+{
+    auto* button = form.findChild<host::TBlendedBitBtn*>(QString::fromStdString(action.name));
+    if (!button) {
+        throw kzt::Error(kzt::utf8ToCp1252(action.source + ": the dialog has no button named '" +
+                                           action.name + "'"));
+    }
+    button->click();
+}
+
+void sendKey(kzt::Form& form, const Action& action)
+{
+    const int qtKey = kzt::qtKeyFromVirtualKey(action.key);
+    if (qtKey == Qt::Key_unknown) {
+        // A code with no key of its own still reaches the form, as SendMessageA would.
+        form.dispatchKeyDown(action.key, action.shift);
+        return;
+    }
+    QKeyEvent event(QEvent::KeyPress, qtKey, kzt::qtModifiersFromShiftState(action.shift));
+    QApplication::sendEvent(&form, &event);
+}
+
+void postText(kzt::Form& form, const Action& action)
+{
+    const bool found = QMetaObject::invokeMethod(
+        &form, "PostText", Qt::DirectConnection,
+        Q_ARG(QByteArray, QByteArray::fromStdString(action.text)), Q_ARG(bool, action.enter),
+        Q_ARG(bool, action.asChar));
+    if (!found)
+        throw kzt::Error(kzt::utf8ToCp1252(action.source + ": the dialog has no PostText method"));
+}
+
+void saveShot(kzt::Form& form, const Action& action)
+{
+    if (!form.grab().save(QString::fromStdString(action.name), "PNG"))
+        throw kzt::Error(kzt::utf8ToCp1252(action.source + ": could not write '" + action.name + "'"));
+}
+
+} // namespace
+
+void ActionRunner::run(kzt::Form& form, const Action& action)
+{
+    switch (action.kind) {
+    case Action::Kind::Press:
+        pressButton(form, action);
+        break;
+    case Action::Kind::Key:
+        sendKey(form, action);
+        break;
+    case Action::Kind::Post:
+        postText(form, action);
+        break;
+    case Action::Kind::Dump:
+        mRecord.snapshots.push_back(snapshot(form));
+        break;
+    case Action::Kind::Shot:
+        saveShot(form, action);
+        break;
+    }
+}
+
+Json ActionRunner::snapshot(const kzt::Form& form)
+{
+    Json controls = Json::object();
+    for (QWidget* widget : form.findChildren<QWidget*>()) {
+        const QString name = widget->objectName();
+        if (name.isEmpty() || name.startsWith(QStringLiteral("qt_")))
+            continue;
+        Json control = Json::object();
+        const auto* label = qobject_cast<kzt::Label*>(widget);
+        const auto* button = qobject_cast<host::TBlendedBitBtn*>(widget);
+        if (label)
+            control.add("caption", cpText(label->caption()));
+        else if (button)
+            control.add("caption", cpText(button->caption()));
+        control.add("visible", Json(!widget->isHidden()))
+            .add("enabled", Json(widget->isEnabled()))
+            .add("left", Json(widget->x()))
+            .add("top", Json(widget->y()))
+            .add("width", Json(widget->width()))
+            .add("height", Json(widget->height()));
+        if (button) {
+            control.add("code", cpText(button->code()))
+                .add("color", Json(static_cast<std::int64_t>(button->brushColor())));
+        }
+        controls.add(utf8Name(*widget), std::move(control));
+    }
+    return controls;
+}
+
+} // namespace station

@@ -1,0 +1,215 @@
+#include "station.h"
+
+#include "application.h"
+#include "json.h"
+#include "record.h"
+#include "routines.h"
+#include "runner.h"
+#include "samplestore.h"
+
+#include "platform/process.h"
+#include "platform/screen.h"
+#include "platform/text.h"
+
+#include <QDir>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+
+namespace station {
+
+namespace {
+
+using ObservacaoFn = std::string (*)(const kzt::Variant* request, int high, kzt::Variant& result);
+
+std::string programPath()
+{
+    char buffer[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+struct Module {
+    void* handle = nullptr;
+    ObservacaoFn observacao = nullptr;
+};
+
+// The module stays loaded until the process ends, as a host keeps its packages.
+bool loadModule(const std::string& path, Module& module)
+{
+    module.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module.handle) {
+        std::cerr << "kzt-station: cannot load the module " << path << ": " << ::dlerror() << '\n';
+        return false;
+    }
+    module.observacao = reinterpret_cast<ObservacaoFn>(::dlsym(module.handle, "Observacao"));
+    if (!module.observacao) {
+        std::cerr << "kzt-station: the module " << path << " exports no Observacao\n";
+        return false;
+    }
+    return true;
+}
+
+void applyHostSettings(const CallOptions& call)
+{
+    // Each call states its own host: what it leaves out is the default, not the last call's.
+    kzt::setHostExecutablePath(call.hostExe.value_or(""));
+    host::setConnectionString("", call.connection.value_or(""));
+    host::setConnectionString("212", call.connection212.value_or(""));
+}
+
+Json traceJson(const CallRecord& record)
+{
+    Json calls = Json::array();
+    for (const auto& [name, args] : record.trace) {
+        Json list = Json::array();
+        for (const auto& arg : args)
+            list.push(cpText(arg));
+        calls.push(Json::object().add("call", Json(name)).add("args", std::move(list)));
+    }
+    return calls;
+}
+
+Json callJson(const CallOptions& call, const CallRecord& record, const Json& returned,
+              const kzt::Variant& result, int cursor)
+{
+    Json messages = Json::array();
+    for (const auto& m : record.messages) {
+        messages.push(Json::object()
+                          .add("text", cpText(m.text))
+                          .add("type", Json(m.type))
+                          .add("schema", cpText(m.schema)));
+    }
+    Json unhandled = Json::array();
+    for (const auto& text : record.unhandled)
+        unhandled.push(cpText(text));
+    Json out = Json::object();
+    out.add("returned", returned)
+        .add("result", fromVariant(result))
+        .add("messages", std::move(messages))
+        .add("unhandled", std::move(unhandled))
+        .add("cursor", Json(cursor))
+        .add("leftOpen", Json(record.leftOpen))
+        .add("snapshots", Json(record.snapshots));
+    if (call.trace)
+        out.add("trace", traceJson(record));
+    return out;
+}
+
+Json runDialogCall(StationApplication& app, const Module& module, const CallOptions& call)
+{
+    CallRecord record;
+    Answers answers = call.answers;
+    StationPresentation presentation(record, call.scripted ? &answers : nullptr);
+    app.setRecord(&record, !call.scripted);
+
+    std::vector<kzt::Variant> request = call.request();
+    kzt::Variant result = call.result();
+    ActionRunner runner(record, call.actions);
+    if (call.scripted)
+        runner.start();
+    Json returned;
+    try {
+        returned = cpText(module.observacao(request.empty() ? nullptr : request.data(),
+                                            static_cast<int>(request.size()) - 1, result));
+    } catch (const std::exception& e) {
+        // The module traps its own errors; one that still escapes is reported, not fatal.
+        record.unhandled.push_back(e.what());
+    }
+    runner.stop();
+    const int cursor = kzt::screenCursor();
+    app.setRecord(nullptr, false);
+    return callJson(call, record, returned, result, cursor);
+}
+
+Json runRoutineCall(const Module& module, const CallOptions& call)
+{
+    CallRecord record;
+    Answers none;
+    StationPresentation presentation(record, &none);
+    Json out = Json::object();
+    out.add("routine", Json(*call.routine));
+    try {
+        out.add("result", fromVariant(callRoutine(module.handle, *call.routine, call.routineArgs)));
+    } catch (const std::exception& e) {
+        out.add("error", cpText(e.what()));
+    }
+    if (call.trace)
+        out.add("trace", traceJson(record));
+    return out;
+}
+
+bool allScripted(const StationOptions& options)
+{
+    for (const auto& call : options.calls) {
+        if (!call.scripted && !call.routine)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string defaultModulePath()
+{
+    const std::string bin = kzt::extractFileDir(programPath());
+    return kzt::joinPath(kzt::extractFileDir(bin), "lib/libkzt00318.so");
+}
+
+int runStation(int argc, char** argv)
+{
+    StationOptions options;
+    try {
+        options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const UsageError& e) {
+        std::cerr << "kzt-station: " << e.message() << '\n' << usageText();
+        return kExitUsage;
+    }
+
+    if (options.help) {
+        std::cout << usageText();
+        return kExitOk;
+    }
+    if (options.initSample) {
+        try {
+            writeSampleStore(*options.initSample);
+        } catch (const std::exception& e) {
+            std::cerr << "kzt-station: cannot write the sample store into " << *options.initSample
+                      << ": " << kzt::cp1252ToUtf8(e.what()) << '\n';
+            return kExitModule;
+        }
+        std::cerr << "kzt-station: sample store written into " << *options.initSample << '\n';
+        return kExitOk;
+    }
+
+    // A script needs no screen; it never puts a window in front of anyone.
+    if ((options.companionShots || allScripted(options)) && !std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    StationApplication app(argc, argv);
+
+    if (options.companionShots) {
+        if (!QDir().mkpath(QString::fromStdString(*options.companionShots))) {
+            std::cerr << "kzt-station: cannot create " << *options.companionShots << '\n';
+            return kExitModule;
+        }
+        for (const auto& file : drawCompanionDialogs(*options.companionShots))
+            std::cout << file << '\n';
+        return kExitOk;
+    }
+
+    Module module;
+    if (!loadModule(options.module.value_or(defaultModulePath()), module))
+        return kExitModule;
+
+    for (const auto& call : options.calls) {
+        applyHostSettings(call);
+        const Json out = call.routine ? runRoutineCall(module, call) : runDialogCall(app, module, call);
+        std::cout << out.dump() << std::endl;
+    }
+    return kExitOk;
+}
+
+} // namespace station
