@@ -148,8 +148,12 @@ std::string _GetStringConexQtr(const std::string& codigo)
         return gConnection212;
     if (!gConnection.empty())
         return gConnection;
-    return "sqlite3://db=" + kzt::joinPath(kzt::extractFileDir(kzt::hostExecutablePath()),
-                                           "store.db");
+    const std::string file =
+        kzt::joinPath(kzt::extractFileDir(kzt::hostExecutablePath()), "store.db");
+    // Connection parameters are separated by blanks: a folder name with one is quoted.
+    if (file.find(' ') != std::string::npos && file.find('"') == std::string::npos)
+        return "sqlite3://db=\"" + file + "\"";
+    return "sqlite3://db=" + file;
 }
 
 std::string ADOExceptionMessage(const std::exception& erro, kzt::Connection* conexao,

@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "tests/support/fakepresentation.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -225,6 +226,23 @@ TEST_F(ConnectionStrings, DefaultsAndOverrides)
         host::setConnectionString("212", row.code212);
         EXPECT_EQ(host::_GetStringConexQtr(row.code), row.expected) << row.what;
     }
+}
+
+TEST_F(ConnectionStrings, DefaultOpensTheStoreBesideTheHostEvenInAFolderWithBlanks)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("Loja Centro"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile store(folder + QStringLiteral("/store.db"));
+    ASSERT_TRUE(store.open(QIODevice::WriteOnly));
+    store.close();
+    kzt::setHostExecutablePath((folder + QStringLiteral("/KRB.EXE")).toStdString());
+
+    kzt::Connection connection("adcObs");
+    connection.setConnectionString(kzt::utf8ToUtf16(host::_GetStringConexQtr("212")));
+    connection.setConnected(true);
+    EXPECT_TRUE(connection.connected());
 }
 
 TEST(ADOExceptionMessage, GivesTheDriverTextWithoutTheStatement)
