@@ -69,7 +69,7 @@ public:
     // The serialised packet; raises VariantError when this is no packet.
     const std::string& packet() const;
 
-    friend bool operator==(const Variant& a, const Variant& b);
+    friend KZT_PLATFORM_API bool operator==(const Variant& a, const Variant& b);
 
 private:
     struct PacketXml {

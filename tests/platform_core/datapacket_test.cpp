@@ -1,0 +1,269 @@
+#include "platform/datapacket.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace {
+
+using kzt::CellValue;
+using kzt::FieldType;
+using kzt::Packet;
+using kzt::PacketError;
+using kzt::PacketField;
+
+const std::string kGolden = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<DATAPACKET Version="2.0">
+  <METADATA>
+    <FIELDS>
+      <FIELD attrname="CDOCORR" fieldtype="string" WIDTH="2"/>
+      <FIELD attrname="VRPRECO" fieldtype="r8"/>
+      <FIELD attrname="QTITENS" fieldtype="i4"/>
+      <FIELD attrname="SISTEMAQTRSAT" fieldtype="boolean"/>
+    </FIELDS>
+    <PARAMS/>
+  </METADATA>
+  <ROWDATA>
+    <ROW CDOCORR="01" VRPRECO="12.5" QTITENS="3" SISTEMAQTRSAT="FALSE"/>
+    <ROW CDOCORR="02"/>
+  </ROWDATA>
+</DATAPACKET>
+)";
+
+PacketField field(const char* name, FieldType type, int width = 0, bool i4 = false)
+{
+    PacketField f;
+    f.name = name;
+    f.type = type;
+    f.width = width;
+    f.i4 = i4;
+    return f;
+}
+
+TEST(DataPacket, GoldenPacketReadsAsItsFieldsAndRows)
+{
+    const Packet packet = kzt::parsePacket(kGolden);
+    ASSERT_EQ(packet.fields.size(), 4u);
+    EXPECT_EQ(packet.fields[0], field("CDOCORR", FieldType::String, 2));
+    EXPECT_EQ(packet.fields[1], field("VRPRECO", FieldType::Float));
+    EXPECT_EQ(packet.fields[2], field("QTITENS", FieldType::Integer, 0, true));
+    EXPECT_EQ(packet.fields[3], field("SISTEMAQTRSAT", FieldType::Boolean));
+    ASSERT_EQ(packet.rows.size(), 2u);
+    EXPECT_EQ(packet.rows[0], (std::vector<CellValue>{std::string("01"), 12.5, std::int64_t(3), false}));
+    EXPECT_EQ(packet.rows[1], (std::vector<CellValue>{std::string("02"), {}, {}, {}}));
+}
+
+TEST(DataPacket, GoldenPacketWritesBackByteForByte)
+{
+    EXPECT_EQ(kzt::writePacket(kzt::parsePacket(kGolden)), kGolden);
+}
+
+TEST(DataPacket, EmptyPacketHasTheFixedShape)
+{
+    Packet packet;
+    packet.fields.push_back(field("CDOCORR", FieldType::String, 2));
+    EXPECT_EQ(kzt::writePacket(packet), R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<DATAPACKET Version="2.0">
+  <METADATA>
+    <FIELDS>
+      <FIELD attrname="CDOCORR" fieldtype="string" WIDTH="2"/>
+    </FIELDS>
+    <PARAMS/>
+  </METADATA>
+  <ROWDATA/>
+</DATAPACKET>
+)");
+}
+
+struct RoundTripCase {
+    const char* name;
+    Packet packet;
+};
+
+class PacketRoundTrip : public testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(PacketRoundTrip, ReadsBackEqual)
+{
+    const std::string xml = kzt::writePacket(GetParam().packet);
+    EXPECT_EQ(kzt::parsePacket(xml), GetParam().packet) << xml;
+    EXPECT_EQ(kzt::writePacket(kzt::parsePacket(xml)), xml);
+}
+
+Packet textPacket(std::vector<std::string> values, int width = 40)
+{
+    Packet p;
+    p.fields.push_back(field("DSOCORR", FieldType::String, width));
+    for (auto& v : values)
+        p.rows.push_back({std::move(v)});
+    return p;
+}
+
+Packet numberPacket()
+{
+    Packet p;
+    p.fields = {field("VR", FieldType::Float), field("N8", FieldType::Integer),
+                field("N4", FieldType::Integer, 0, true), field("B", FieldType::Boolean)};
+    using L = std::numeric_limits<std::int64_t>;
+    p.rows.push_back({0.1 + 0.2, L::max(), std::int64_t(2147483647), true});
+    p.rows.push_back({-1e300, L::min(), std::int64_t(-2147483648LL), false});
+    p.rows.push_back({5e-324, std::int64_t(0), {}, {}});
+    p.rows.push_back({{}, {}, {}, {}});
+    return p;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PacketRoundTrip,
+    testing::Values(
+        RoundTripCase{"MarkupCharacters", textPacket({"a & b < c > d \"e\" 'f'"})},
+        RoundTripCase{"TabsAndLineBreaks", textPacket({"linha 1\r\nlinha 2\tfim"})},
+        RoundTripCase{"Accented", textPacket({"Observa\xE7\xE3o \x80 5,00 \x93x\x94"})},
+        RoundTripCase{"UndefinedCodePageBytes", textPacket({"\x81\x8D\x8F\x90\x9D"})},
+        RoundTripCase{"ControlCharacters", textPacket({"\x01\x1F"})},
+        RoundTripCase{"EmptyTextIsNotNull", textPacket({"", "x"})},
+        RoundTripCase{"ExactlyTheWidth", textPacket({"\xE7\xE3"}, 2)},
+        RoundTripCase{"Numbers", numberPacket()},
+        RoundTripCase{"NoRows", textPacket({})},
+        RoundTripCase{"NoFields", Packet{}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(DataPacket, AnI4ColumnThatOutgrewItIsWrittenAsI8)
+{
+    Packet packet;
+    packet.fields.push_back(field("QT", FieldType::Integer, 0, true));
+    packet.rows.push_back({std::int64_t(1) << 40});
+    const std::string xml = kzt::writePacket(packet);
+    EXPECT_NE(xml.find("fieldtype=\"i8\""), std::string::npos) << xml;
+    EXPECT_EQ(std::get<std::int64_t>(kzt::parsePacket(xml).rows[0][0]), std::int64_t(1) << 40);
+}
+
+TEST(DataPacket, TextHoldingNulIsRefusedRatherThanCut)
+{
+    Packet packet = textPacket({std::string("ab\0cd", 5)});
+    try {
+        (void)kzt::writePacket(packet);
+        ADD_FAILURE() << "written";
+    } catch (const PacketError& e) {
+        EXPECT_STREQ(e.what(),
+                     "Field 'DSOCORR' of row 1 holds a NUL character, which a packet cannot "
+                     "carry (offset 0)");
+    }
+}
+
+std::string packetWith(const std::string& fields, const std::string& rows)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<DATAPACKET "
+           "Version=\"2.0\"><METADATA><FIELDS>"
+           + fields + "</FIELDS><PARAMS/></METADATA><ROWDATA>" + rows
+           + "</ROWDATA></DATAPACKET>";
+}
+
+const std::string kCode = "<FIELD attrname=\"CDOCORR\" fieldtype=\"string\" WIDTH=\"2\"/>";
+
+std::string oneField(const char* type, const std::string& value)
+{
+    return packetWith(std::string("<FIELD attrname=\"X\" fieldtype=\"") + type + "\"/>",
+                      "<ROW X=\"" + value + "\"/>");
+}
+
+struct MalformedCase {
+    const char* name;
+    std::string xml;
+    std::string message;  // without the offset
+    std::string at;       // the text the offset points at (empty: offset 0)
+    int fromEnd = -1;     // when set, the offset is this many bytes before the input's end
+};
+
+class MalformedPackets : public testing::TestWithParam<MalformedCase> {};
+
+TEST_P(MalformedPackets, AreRejectedSayingWhatAndWhere)
+{
+    const MalformedCase& c = GetParam();
+    const std::size_t expectedOffset = c.fromEnd >= 0 ? c.xml.size() - static_cast<std::size_t>(c.fromEnd) : c.at.empty() ? 0 : c.xml.find(c.at);
+    ASSERT_NE(expectedOffset, std::string::npos) << "bad test: " << c.at;
+    try {
+        const Packet p = kzt::parsePacket(c.xml);
+        ADD_FAILURE() << "parsed " << p.rows.size() << " rows";
+    } catch (const PacketError& e) {
+        EXPECT_EQ(e.offset(), static_cast<std::ptrdiff_t>(expectedOffset));
+        EXPECT_EQ(std::string(e.what()),
+                  c.message + " (offset " + std::to_string(expectedOffset) + ")");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MalformedPackets,
+    testing::Values(
+        MalformedCase{"Truncated", kGolden.substr(0, kGolden.find("  </ROWDATA>")),
+                      "Packet is not well-formed XML: Start-end tags mismatch", "", 1},
+        MalformedCase{"CutInAnAttribute", kGolden.substr(0, kGolden.find("QTITENS=")),
+                      "Packet is not well-formed XML: Error parsing start element tag", "", 1},
+        MalformedCase{"Empty", "", "Packet is not well-formed XML: No document element found", ""},
+        MalformedCase{"OnlyADeclaration", "<?xml version=\"1.0\"?>",
+                      "Packet is not well-formed XML: No document element found", "", 0},
+        MalformedCase{"WrongRoot", "<PACKET/>", "Packet root element is 'PACKET', not DATAPACKET", "PACKET"},
+        MalformedCase{"TwoRoots", "<DATAPACKET/><OTHER/>", "Packet has more than one root element", "OTHER"},
+        MalformedCase{"NoMetadata", "<DATAPACKET><ROWDATA/></DATAPACKET>", "Packet lacks METADATA in DATAPACKET",
+                      "DATAPACKET>"},
+        MalformedCase{"NoFields", "<DATAPACKET><METADATA/><ROWDATA/></DATAPACKET>",
+                      "Packet lacks FIELDS in METADATA", "METADATA/>"},
+        MalformedCase{"NoRowdata", "<DATAPACKET><METADATA><FIELDS/></METADATA></DATAPACKET>",
+                      "Packet lacks ROWDATA in DATAPACKET", "DATAPACKET>"},
+        MalformedCase{"UnknownFieldType", packetWith("<FIELD attrname=\"X\" fieldtype=\"r4\"/>", ""),
+                      "Field 'X' has unknown fieldtype 'r4'", "r4\""},
+        MalformedCase{"NoFieldType", packetWith("<FIELD attrname=\"X\"/>", ""),
+                      "Field 'X' lacks fieldtype", "FIELD attrname"},
+        MalformedCase{"NoAttrname", packetWith("<FIELD fieldtype=\"r8\"/>", ""), "FIELD lacks attrname",
+                      "FIELD fieldtype"},
+        MalformedCase{"EmptyAttrname", packetWith("<FIELD attrname=\"\" fieldtype=\"r8\"/>", ""),
+                      "FIELD lacks attrname", "FIELD attrname"},
+        MalformedCase{"NoWidth", packetWith("<FIELD attrname=\"X\" fieldtype=\"string\"/>", ""),
+                      "String field 'X' lacks WIDTH", "FIELD attrname"},
+        MalformedCase{"WordWidth", packetWith("<FIELD attrname=\"X\" fieldtype=\"string\" WIDTH=\"ab\"/>", ""),
+                      "String field 'X' has invalid WIDTH 'ab'", "ab\""},
+        MalformedCase{"NegativeWidth", packetWith("<FIELD attrname=\"X\" fieldtype=\"string\" WIDTH=\"-3\"/>", ""),
+                      "String field 'X' has invalid WIDTH '-3'", "-3"},
+        MalformedCase{"DuplicateField", packetWith(kCode + kCode, ""), "Field 'CDOCORR' is declared twice",
+                      "FIELD attrname=\"CDOCORR\" fieldtype=\"string\" WIDTH=\"2\"/></FIELDS>"},
+        MalformedCase{"ForeignElementInFields", packetWith("<COLUMN/>", ""),
+                      "Unexpected element 'COLUMN' in FIELDS", "COLUMN"},
+        MalformedCase{"ForeignElementInRowdata", packetWith(kCode, "<LINE/>"),
+                      "Unexpected element 'LINE' in ROWDATA", "LINE"},
+        MalformedCase{"TextLongerThanWidth", packetWith(kCode, "<ROW CDOCORR=\"123\"/>"),
+                      "Field 'CDOCORR' of row 1: '123' is longer than the field's width 2", "123"},
+        MalformedCase{"AccentedLongerThanWidth", packetWith(kCode, "<ROW CDOCORR=\"01\"/><ROW CDOCORR=\"çãé\"/>"),
+                      "Field 'CDOCORR' of row 2: '\xE7\xE3\xE9' is longer than the field's width 2", "çãé"},
+        MalformedCase{"UnknownRowAttribute", packetWith(kCode, "<ROW CDOCORR=\"01\" CDPRODUTO=\"7\"/>"),
+                      "Row 1 has a value for unknown field 'CDPRODUTO'", "7\""},
+        MalformedCase{"ValueTwice", packetWith(kCode, "<ROW CDOCORR=\"01\" CDOCORR=\"02\"/>"),
+                      "Row 1 gives field 'CDOCORR' twice", "02"},
+        MalformedCase{"FloatWord", oneField("r8", "abc"), "Field 'X' of row 1: 'abc' is not a number", "abc"},
+        MalformedCase{"FloatComma", oneField("r8", "1,5"), "Field 'X' of row 1: '1,5' is not a number", "1,5"},
+        MalformedCase{"FloatEmpty", oneField("r8", ""), "Field 'X' of row 1: '' is not a number", "\"/></ROWDATA>"},
+        MalformedCase{"I4TooLarge", oneField("i4", "2147483648"),
+                      "Field 'X' of row 1: '2147483648' is out of range for i4", "2147483648"},
+        MalformedCase{"I4Fraction", oneField("i4", "1.5"), "Field 'X' of row 1: '1.5' is not an integer", "1.5"},
+        MalformedCase{"I4Padded", oneField("i4", " 1"), "Field 'X' of row 1: ' 1' is not an integer", " 1"},
+        MalformedCase{"I8TooLarge", oneField("i8", "9223372036854775808"),
+                      "Field 'X' of row 1: '9223372036854775808' is out of range for i8", "9223372036854775808"},
+        MalformedCase{"BooleanLowerCase", oneField("boolean", "true"),
+                      "Field 'X' of row 1: 'true' is not TRUE or FALSE", "true"},
+        MalformedCase{"BooleanDigit", oneField("boolean", "1"), "Field 'X' of row 1: '1' is not TRUE or FALSE",
+                      "1\"/></ROWDATA>"},
+        MalformedCase{"InvalidUtf8", packetWith(kCode, "<ROW CDOCORR=\"\xC3(\"/>"), "Packet is not valid UTF-8",
+                      "\xC3("}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(DataPacket, LongValuesAreCutShortInMessages)
+{
+    try {
+        (void)kzt::parsePacket(oneField("r8", std::string(100, 'x')));
+        ADD_FAILURE() << "parsed";
+    } catch (const PacketError& e) {
+        EXPECT_EQ(std::string(e.what()).find("'" + std::string(40, 'x') + "...' is not a number"),
+                  std::string("Field 'X' of row 1: ").size());
+    }
+}
+
+} // namespace
