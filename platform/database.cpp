@@ -108,9 +108,21 @@ std::string sqliteDatabaseFile(const std::string& parameters)
     return {};
 }
 
+// The driver's own text, without the name of the backend function SOCI puts before it
+// ("sqlite3_statement_backend::prepare: no such table: X").
 std::string driverText(const soci::soci_error& e)
 {
-    return utf8ToCp1252(e.get_error_message());
+    std::string text = e.get_error_message();
+    const auto scope = text.find("::");
+    const auto colon = text.find(": ");
+    if (scope != std::string::npos && colon != std::string::npos && scope < colon) {
+        bool symbol = true;
+        for (std::size_t i = 0; i < colon; ++i)
+            symbol = symbol && (isIdentifierChar(text[i]) || text[i] == ':');
+        if (symbol)
+            text.erase(0, colon + 2);
+    }
+    return utf8ToCp1252(text);
 }
 
 std::string floatText(double value)

@@ -1,0 +1,178 @@
+// The occurrence lists and the store and product rules, on every configured backend.
+
+#include "tests/server/storefixture.h"
+
+#include "server/Srv_kzt00318.h"
+
+#include "platform/text.h"
+
+#include <climits>
+
+namespace kzt::test {
+namespace {
+
+using namespace Srv_kzt00318;
+
+enum class List { Canc, Ped, CancProd, Desc };
+
+Variant callList(List list, const std::string& filial, const std::string& loja,
+                 const std::string& produto)
+{
+    switch (list) {
+    case List::Canc: return getOcorCanc(w(filial), w(loja));
+    case List::Ped: return getOcorPed(w(filial), w(loja), w(produto));
+    case List::CancProd: return getOcorCancProd(w(filial), w(loja), w(produto));
+    case List::Desc: return getOcorDesc(w(filial), w(loja));
+    }
+    return {};
+}
+
+struct ListCase {
+    const char* what;
+    List list;
+    const char* filial;
+    const char* loja;
+    const char* produto;
+    std::vector<std::string> codes;
+    const char* group;
+};
+
+using ListsTest = StoreTest;
+
+TEST_P(ListsTest, EachListHoldsItsStoreGroupUniqueAndInCodeOrder)
+{
+    const std::vector<ListCase> cases = {
+        {"orders beyond the 28 buttons", List::Ped, "0001", "01", "1001", codeRange(1, 32), "01"},
+        {"a link held twice listed once", List::Ped, "0001", "01", "1002", {"01", "08", "11", "17"}, "01"},
+        {"the branch picks the store row", List::Ped, "0002", "01", "1001", {"01", "02"}, "06"},
+        {"product without occurrences", List::Ped, "0001", "01", "7777", {}, ""},
+        {"unknown store", List::Ped, "0001", "99", "1001", {}, ""},
+        {"store without an order group", List::Ped, "0001", "03", "1001", {}, ""},
+        {"sale cancellation", List::Canc, "0001", "01", "", codeRange(1, 5), "02"},
+        {"sale cancellation, no group", List::Canc, "0001", "03", "", {}, ""},
+        {"discounts", List::Desc, "0001", "01", "", codeRange(1, 6), "04"},
+        {"discount group without occurrences", List::Desc, "0001", "02", "", {}, ""},
+        {"unknown branch", List::Desc, "0009", "01", "", {}, ""},
+        {"item cancellation of the product", List::CancProd, "0001", "01", "1001", {"01", "03"}, "03"},
+        {"one reason of its own is enough", List::CancProd, "0001", "02", "1003", {"02"}, "03"},
+        {"no reason of its own: whole group", List::CancProd, "0001", "01", "1002", codeRange(1, 6), "03"},
+        {"unknown product: whole group", List::CancProd, "0001", "01", "", codeRange(1, 6), "03"},
+        {"no group at all: empty either way", List::CancProd, "0001", "03", "1001", {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Packet packet = packetOf(callList(c.list, c.filial, c.loja, c.produto));
+        const std::vector<PacketField> fields = {
+            {"CDGRPOCOR", FieldType::String, 2}, {"CDOCORR", FieldType::String, 2},
+            {"CDTIPRISCO", FieldType::String, 2}, {"DSOCORR", FieldType::String, 40},
+            {"CDPRODUTO", FieldType::String, 10}, {"IDCONTROLAOBS", FieldType::String, 1}};
+        EXPECT_EQ(packet.fields, fields);
+        std::vector<std::string> codes;
+        for (const auto& row : packet.rows) {
+            codes.push_back(std::get<std::string>(row.at(1)));
+            EXPECT_EQ(std::get<std::string>(row.at(0)), c.group);
+        }
+        EXPECT_EQ(codes, c.codes);
+    }
+}
+
+TEST_P(ListsTest, RowsCarryTheStoredTextInTheCodePage)
+{
+    const Packet packet = packetOf(getOcorPed(w("0001"), w("01"), w("1001")));
+    ASSERT_EQ(packet.rows.size(), 32u);
+    const std::vector<CellValue> gluten = {std::string("01"), std::string("16"),
+                                           std::string("02"), utf8ToCp1252("PÃO SEM GLÚTEN"),
+                                           std::string("2011"), std::string("R")};
+    EXPECT_EQ(packet.rows[15], gluten);
+    EXPECT_EQ(packet.rows[10][5], CellValue(std::string("A")));
+    EXPECT_EQ(packet.rows[0][4], CellValue());   // uncontrolled: no product
+    EXPECT_EQ(packet.rows[31][5], CellValue());  // no control flag at all
+}
+
+TEST_P(ListsTest, EveryCallReadsTheDatabaseAgain)
+{
+    ASSERT_EQ(codesOf(getOcorDesc(w("0001"), w("01"))), codeRange(1, 6));
+    EXPECT_EQ(getQtMaxObserv("1001"), 2);
+    run("INSERT INTO OCORRENCIA (CDGRPOCOR, CDOCORR, CDTIPRISCO, DSOCORR, CDPRODUTO, "
+        "IDCONTROLAOBS) VALUES ('04', '07', '00', 'PAGAMENTO À VISTA', NULL, 'N');"
+        "UPDATE PRODUTO SET QTMAXOBSERV = 5 WHERE CDPRODUTO = '1001'");
+    EXPECT_EQ(codesOf(getOcorDesc(w("0001"), w("01"))), codeRange(1, 7));
+    EXPECT_EQ(getQtMaxObserv("1001"), 5);
+}
+
+struct TextRuleCase {
+    const char* what;
+    bool saleNumber;  // getNrSeqVenda, else getObrigaObsCan
+    const char* filial;
+    const char* second;
+    const char* expected;
+};
+
+TEST_P(ListsTest, SaleNumberAndCancellationFlag)
+{
+    const std::vector<TextRuleCase> cases = {
+        {"highest sale of the till", true, "0001", "001", "0000000123"},
+        {"till without sales", true, "0001", "002", "0000000000"},
+        {"another branch's till", true, "0002", "001", "0000000500"},
+        {"sale number at the 32-bit limit", true, "0001", "003", "2147483647"},
+        {"unknown branch", true, "0009", "001", "0000000000"},
+        {"store demands an observation", false, "0001", "01", "S"},
+        {"store does not", false, "0001", "02", "N"},
+        {"store without the flag", false, "0001", "03", ""},
+        {"no store row", false, "0001", "99", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string value = c.saleNumber ? getNrSeqVenda(w(c.filial), w(c.second))
+                                               : getObrigaObsCan(w(c.filial), w(c.second));
+        EXPECT_EQ(value, c.expected);
+    }
+}
+
+TEST_P(ListsTest, MaximumOfControlledObservations)
+{
+    const std::vector<std::pair<const char*, int>> cases = {
+        {"1001", 2}, {"1002", 0}, {"1003", 9999}, {"1004", 9999}, {"1005", 1}, {"", 9999}};
+    for (const auto& [product, maximum] : cases)
+        EXPECT_EQ(getQtMaxObserv(product), maximum) << product;
+}
+
+TEST_P(ListsTest, FractionalMaximumRoundsDownAndStaysInRange)
+{
+    const std::vector<std::pair<const char*, int>> cases = {
+        {"2.5", 2}, {"2.999", 2}, {"0.4", 0}, {"-0.5", -1}, {"1e12", INT_MAX}, {"-1e12", INT_MIN}};
+    for (const auto& [stored, maximum] : cases) {
+        run(std::string("UPDATE PRODUTO SET QTMAXOBSERV = ") + stored +
+            " WHERE CDPRODUTO = '1001'");
+        EXPECT_EQ(getQtMaxObserv("1001"), maximum) << stored;
+    }
+}
+
+TEST_P(ListsTest, CodesAreBoundAsValuesNeverAsSql)
+{
+    const std::vector<std::string> hostile = {
+        "01' OR '1'='1",  "0001' --", "'; DROP TABLE OCORRENCIA; --",
+        "1001; DELETE FROM LOJA", "' OR 1=1 OR '' = '", "\"01\"", ":P_CDLOJA"};
+    for (const auto& code : hostile) {
+        SCOPED_TRACE(code);
+        const std::u16string bad = w(code);
+        EXPECT_EQ(codesOf(getOcorPed(bad, w("01"), w("1001"))).size(), 0u);
+        EXPECT_EQ(codesOf(getOcorPed(w("0001"), bad, w("1001"))).size(), 0u);
+        EXPECT_EQ(codesOf(getOcorPed(w("0001"), w("01"), bad)).size(), 0u);
+        EXPECT_EQ(codesOf(getOcorCanc(w("0001"), bad)).size(), 0u);
+        EXPECT_EQ(codesOf(getOcorDesc(bad, w("01"))).size(), 0u);
+        EXPECT_EQ(codesOf(getOcorCancProd(bad, w("01"), w("1001"))).size(), 0u);
+        // An unmatched product is no product of the store: the whole group, as for any.
+        EXPECT_EQ(codesOf(getOcorCancProd(w("0001"), w("01"), bad)), codeRange(1, 6));
+        EXPECT_EQ(getNrSeqVenda(w("0001"), bad), "0000000000");
+        EXPECT_EQ(getObrigaObsCan(bad, w("01")), "");
+        EXPECT_EQ(getQtMaxObserv(utf8ToCp1252(code)), 9999);
+    }
+    EXPECT_EQ(codesOf(getOcorPed(w("0001"), w("01"), w("1001"))), codeRange(1, 32));
+    EXPECT_EQ(getObrigaObsCan(w("0001"), w("01")), "S");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ListsTest, ::testing::ValuesIn(storeBackends()));
+
+} // namespace
+} // namespace kzt::test
