@@ -287,3 +287,6 @@ void TfrmObservacao::FormClose(QObject* /*Sender*/, kzt::CloseAction& /*Action*/
 }
 
 } // namespace Cli_kzt00318
+
+// The dialog class has no source of its own name, so its meta-object is built here.
+#include "moc_frmobservacao.cpp"
