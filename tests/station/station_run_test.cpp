@@ -1,0 +1,207 @@
+// The built kzt-station program, run as a host runs it: against a sample store written to
+// a temporary directory, its JSON lines compared with golden files (KZT_UPDATE_GOLDEN=1
+// rewrites them), its exit status and messages checked.
+
+#include "tests/support/tempdir.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+using kzt::test::TempDir;
+
+const QString kStation = QStringLiteral(KZT_BINARY_DIR "/bin/kzt-station");
+const QString kGoldenDir = QStringLiteral(KZT_SOURCE_DIR "/tests/station/golden/");
+
+struct StationOutput {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+StationOutput runStation(const QStringList& args)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.start(kStation, args);
+    StationOutput run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "kzt-station did not finish: " << process.errorString().toStdString();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// A station directory: the sample store and parameter file, and the host executable the
+// station pretends to be, so the defaults find both.
+class StationDir {
+public:
+    StationDir()
+    {
+        if (!QFile::exists(kStation))
+            ADD_FAILURE() << "build kzt-station and kzt00318 first: " << kStation.toStdString();
+        const StationOutput init = runStation({QStringLiteral("--init-sample"), path()});
+        EXPECT_EQ(init.exitCode, 0) << init.err.toStdString();
+    }
+    QString path() const { return QString::fromStdString(mDir.path()); }
+    QStringList host() const { return {QStringLiteral("--host-exe"), path() + QStringLiteral("/kzt-station")}; }
+    QByteArray normalise(QByteArray text) const
+    {
+        return text.replace(mDir.path().c_str(), "<STATION>");
+    }
+
+private:
+    TempDir mDir;
+};
+
+QList<QJsonObject> jsonLines(const QByteArray& out)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        objects.append(doc.object());
+    }
+    return objects;
+}
+
+struct GoldenCase {
+    const char* file;
+    std::vector<QStringList> calls;  // joined with --next, each playing the same host
+};
+
+QStringList words(std::initializer_list<const char*> list)
+{
+    QStringList out;
+    for (const char* w : list)
+        out << QString::fromUtf8(w);
+    return out;
+}
+
+TEST(StationRun, GoldenOutputs)
+{
+    const QStringList order = words({"--kind", "P", "--product", "1001", "--name",
+                                     "HAMBÚRGUER ARTESANAL", "--current", "SEM SAL;",
+                                     "--sale-open", "True"});
+    const std::vector<GoldenCase> cases = {
+        {"exit_at_once.json", {order + words({"--trace", "--do", "press:sbtSair"})}},
+        {"next_pair.json",
+         {order + words({"--do", "press:sbt01", "--do", "keypad:15", "--do",
+                         "press:btnEsperaProd", "--do", "dump", "--do", "press:sptConfirmar"}),
+          words({"--kind", "C", "--obligatory", "S", "--do", "post:,enter", "--do",
+                 "editor:CLIENTE DESISTIU", "--do", "press:sbtEditaDesc", "--do",
+                 "press:sptConfirmar"})}},
+    };
+    const bool update = std::getenv("KZT_UPDATE_GOLDEN") != nullptr;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        StationDir station;
+        QStringList args;
+        for (const auto& call : c.calls) {
+            if (!args.isEmpty())
+                args << QStringLiteral("--next");
+            args << station.host() << call;
+        }
+        const StationOutput run = runStation(args);
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(jsonLines(run.out).size(), static_cast<qsizetype>(c.calls.size()));
+        const QByteArray actual = station.normalise(run.out);
+        QFile golden(kGoldenDir + QString::fromUtf8(c.file));
+        if (update) {
+            ASSERT_TRUE(golden.open(QIODevice::WriteOnly)) << golden.fileName().toStdString();
+            golden.write(actual);
+            continue;
+        }
+        ASSERT_TRUE(golden.open(QIODevice::ReadOnly))
+            << golden.fileName().toStdString() << " is missing; run with KZT_UPDATE_GOLDEN=1";
+        EXPECT_EQ(actual.toStdString(), golden.readAll().toStdString());
+    }
+}
+
+TEST(StationRun, ExitStatusAndMessages)
+{
+    struct Case {
+        const char* name;
+        QStringList args;
+        int exitCode;
+        const char* stderrText;
+    };
+    const std::vector<Case> cases = {
+        {"usage error", {QStringLiteral("--kind")}, 2, "kzt-station: --kind needs a value"},
+        {"unknown action", {QStringLiteral("--do"), QStringLiteral("fly")}, 2,
+         "unknown action 'fly'"},
+        {"module that does not load",
+         {QStringLiteral("--module"), QStringLiteral("/nonexistent/libkzt00318.so"),
+          QStringLiteral("--do"), QStringLiteral("dump")},
+         1, "cannot load the module /nonexistent/libkzt00318.so"},
+        {"a library that is no module",
+         {QStringLiteral("--module"), QStringLiteral(KZT_BINARY_DIR "/lib/libkzthost.so"),
+          QStringLiteral("--do"), QStringLiteral("dump")},
+         1, "exports no Observacao"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StationOutput run = runStation(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+        EXPECT_NE(run.err.indexOf(c.stderrText), -1) << run.err.toStdString();
+    }
+}
+
+TEST(StationRun, ScriptProblemsAreReportedAndTheDialogClosedAtTheEnd)
+{
+    StationDir station;
+    const StationOutput run = runStation(station.host() +
+                               QStringList{QStringLiteral("--kind"), QStringLiteral("P"),
+                                           QStringLiteral("--product"), QStringLiteral("1001"),
+                                           QStringLiteral("--do"), QStringLiteral("press:naoExiste"),
+                                           QStringLiteral("--do"), QStringLiteral("dump")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const auto lines = jsonLines(run.out);
+    ASSERT_EQ(lines.size(), 1);
+    const QJsonObject call = lines[0];
+    EXPECT_EQ(call[QStringLiteral("unhandled")].toArray().first().toString(),
+              QStringLiteral("press:naoExiste: the dialog has no button named 'naoExiste'"));
+    EXPECT_TRUE(call[QStringLiteral("leftOpen")].toBool());
+    EXPECT_EQ(call[QStringLiteral("cursor")].toInt(), 0);
+    EXPECT_EQ(call[QStringLiteral("snapshots")].toArray().size(), 1);
+}
+
+TEST(StationRun, ShotWritesAPictureOfTheDialog)
+{
+    StationDir station;
+    const QString shot = station.path() + QStringLiteral("/dialog.png");
+    const StationOutput run = runStation(station.host() +
+                               QStringList{QStringLiteral("--kind"), QStringLiteral("P"),
+                                           QStringLiteral("--product"), QStringLiteral("1001"),
+                                           QStringLiteral("--do"), QStringLiteral("shot:") + shot,
+                                           QStringLiteral("--do"), QStringLiteral("press:sbtSair")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QFile png(shot);
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(png.read(8).startsWith("\x89PNG"));
+    EXPECT_FALSE(jsonLines(run.out).at(0)[QStringLiteral("leftOpen")].toBool());
+}
+
+} // namespace
