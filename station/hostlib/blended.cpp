@@ -39,6 +39,40 @@ QImage prepareGlyph(const QImage& source)
 
 int cornerRadius(const QRect& r) { return std::min(r.width(), r.height()) / 4; }
 
+// Breaks a caption into lines no wider than `width` at its blanks, the way the design's
+// captions expect: every run of blanks is a place to break, the one a line ends on is
+// dropped, and blanks that start the caption count, so that a caption led by blanks
+// starts with an empty line when the first word does not fit after them. A word wider than the button stays whole on its own line.
+QStringList wrapCaption(const QString& caption, const QFontMetrics& metrics, int width)
+{
+    QStringList lines;
+    for (const QString& paragraph : caption.split(QLatin1Char('\n'))) {
+        QString line;
+        qsizetype i = 0;
+        while (i < paragraph.size()) {
+            qsizetype wordStart = i;
+            while (wordStart < paragraph.size() && paragraph.at(wordStart) == QLatin1Char(' '))
+                ++wordStart;
+            qsizetype wordEnd = wordStart;
+            while (wordEnd < paragraph.size() && paragraph.at(wordEnd) != QLatin1Char(' '))
+                ++wordEnd;
+            const QString blanks = paragraph.mid(i, wordStart - i);
+            const QString word = paragraph.mid(wordStart, wordEnd - wordStart);
+            if (word.isEmpty())
+                break;  // trailing blanks would only shift a centred line
+            if (!blanks.isEmpty() && metrics.horizontalAdvance(line + blanks + word) > width) {
+                lines.append(line);
+                line = word;
+            } else {
+                line += blanks + word;
+            }
+            i = wordEnd;
+        }
+        lines.append(line);
+    }
+    return lines;
+}
+
 } // namespace
 
 // --- TBlendedBitBtn ---
@@ -166,7 +200,6 @@ void TBlendedBitBtn::paintEvent(QPaintEvent* event)
     const QString caption = kzt::toQString(mCaption);
     const QFont font = kzt::toQFont(mFont);
     const QFontMetrics metrics(font);
-    const int textFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
 
     const bool horizontal =
         mLayout == TButtonLayout::blGlyphLeft || mLayout == TButtonLayout::blGlyphRight;
@@ -175,11 +208,12 @@ void TBlendedBitBtn::paintEvent(QPaintEvent* event)
     // A long caption wraps within what the glyph leaves of the face.
     const int wrapWidth =
         std::max(1, area.width() - (horizontal ? glyphSize.width() + spacing : 0) - 4);
-    const QSize textSize = caption.isEmpty()
-                               ? QSize(0, 0)
-                               : metrics.boundingRect(QRect(0, 0, wrapWidth, 0x7FFF), textFlags,
-                                                      caption)
-                                     .size();
+    const QStringList lines =
+        caption.isEmpty() ? QStringList() : wrapCaption(caption, metrics, wrapWidth);
+    int textWidth = 0;
+    for (const QString& line : lines)
+        textWidth = std::max(textWidth, metrics.horizontalAdvance(line));
+    const QSize textSize(textWidth, static_cast<int>(lines.size()) * metrics.height());
 
     QPoint glyphPos;
     QPoint textPos;
@@ -210,11 +244,12 @@ void TBlendedBitBtn::paintEvent(QPaintEvent* event)
     }
     if (!glyph.isNull())
         painter.drawImage(glyphPos, glyph);
-    if (!caption.isEmpty()) {
-        painter.setFont(font);
-        painter.setPen(kzt::toQColor(text));
-        painter.drawText(QRect(textPos, textSize), textFlags, caption);
-    }
+    painter.setFont(font);
+    painter.setPen(kzt::toQColor(text));
+    for (int i = 0; i < lines.size(); ++i)
+        painter.drawText(QRect(textPos.x(), textPos.y() + i * metrics.height(), textSize.width(),
+                               metrics.height()),
+                         Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip, lines.at(i));
 }
 
 // --- TBlendedShape ---

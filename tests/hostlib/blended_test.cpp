@@ -6,11 +6,13 @@
 #include "tests/support/fakepresentation.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -154,6 +156,63 @@ TEST(TBlendedBitBtn, GlyphBackgroundGivesWayToTheFace)
     const QPoint glyphAt((96 - 34) / 2, (66 - 34) / 2);  // centred, no caption
     EXPECT_EQ(face.pixelColor(glyphAt + QPoint(2, 2)), QColor(204, 91, 44));
     EXPECT_EQ(face.pixelColor(glyphAt + QPoint(10, 17)), QColor(255, 255, 255));
+}
+
+// Rows and columns of a rendered button where its red caption shows.
+struct Ink {
+    int top = -1, bottom = -1, left = -1, right = -1;
+};
+
+Ink captionInk(const QImage& image)
+{
+    Ink ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() - c.green() < 60)
+                continue;
+            if (ink.top < 0)
+                ink.top = y;
+            ink.bottom = y;
+            ink.left = ink.left < 0 ? x : std::min(ink.left, x);
+            ink.right = std::max(ink.right, x);
+        }
+    return ink;
+}
+
+TEST(TBlendedBitBtn, LongCaptionsWrapInsideTheFace)
+{
+    struct Row {
+        const char* what;
+        std::string caption;
+        int firstLine;  // the caption's first line of ink, in text lines from the top
+        int lines;
+    };
+    const std::vector<Row> rows = {
+        {"leading blanks leave an empty first line", std::string(19, ' ') + "Limpar Observa\xE7\xF5" "es",
+         1, 3},
+        {"two words wrap to two lines", "Limpar Observa\xE7\xF5" "es", 0, 2},
+        {"a short caption stays on one line", "OK", 0, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TBlendedBitBtn button(nullptr);
+        button.setGeometry(0, 0, 96, 66);
+        button.setBrushColor(kzt::clGray);
+        button.setFont({"Arial", 12, true, kzt::rgb(255, 0, 0)});
+        button.setCaption(row.caption);
+        const Ink ink = captionInk(button.grab().toImage());
+        const int lineHeight = QFontMetrics(kzt::toQFont(button.font())).height();
+        const int blockTop = (66 - row.lines * lineHeight) / 2;
+        ASSERT_GE(ink.top, 0);
+        EXPECT_GE(ink.top, blockTop + row.firstLine * lineHeight);
+        EXPECT_LT(ink.top, blockTop + (row.firstLine + 1) * lineHeight);
+        EXPECT_LE(ink.bottom, blockTop + row.lines * lineHeight);
+        // Centred and inside the face, nothing cut at an edge.
+        EXPECT_GT(ink.left, 0);
+        EXPECT_LT(ink.right, 95);
+        EXPECT_LE(std::abs(ink.left - (95 - ink.right)), 2);
+    }
 }
 
 TEST(TMessages, MsgFindsTheTextAfterTheBar)
