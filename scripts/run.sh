@@ -25,8 +25,9 @@ fi
 shots=build/shots
 mkdir -p "$shots"
 echo "No display: running a scripted sample order." >&2
-"$station" "${order[@]}" --trace \
-  --do editor:"CAPRICHAR NO PONTO" --do keypad:15 --do search:30 \
+"$station" "${order[@]}" \
+  --do editor:" SEM CEBOLA; BEM PASSADO; EXTRA QUEIJO; CAPRICHAR NO PONTO" \
+  --do keypad:15 --do search:30 \
   --do press:sbt01 --do press:sbt08 --do press:sbt11 \
   --do press:sbtEditaDesc --do press:btnEsperaProd --do press:sbtPesquisa \
   --do dump --do shot:"$shots/observacao.png" --do press:sptConfirmar
