@@ -51,7 +51,8 @@ TfrmObservacao& Balcao::abre(const Pedido& p)
     const auto cp = [](const std::string& s) { return kzt::Variant(kzt::utf8ToCp1252(s)); };
     const std::vector<kzt::Variant> pedido{cp(p.obriga), cp(p.tipo), cp(p.produto),
                                            cp("PRODUTO"), cp(p.atual), kzt::Variant(p.vendaAberta),
-                                           cp(p.espera), cp(""), cp(""), cp("")};
+                                           cp(p.espera), cp(p.cliente), cp(p.consumidor),
+                                           cp(p.hora)};
     form = std::make_unique<TfrmObservacao>();
     form->InicializaForm(pedido.data(), static_cast<int>(pedido.size()) - 1);
     form->show();

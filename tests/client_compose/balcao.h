@@ -29,6 +29,7 @@ struct Pedido {
     std::string atual = "OBS ANTIGA";
     bool vendaAberta = false;
     std::string espera;
+    std::string cliente, consumidor, hora;
 };
 
 // A test name from a case's description: letters and digits kept, the rest "_".

@@ -32,6 +32,9 @@ const CasoTexto kCasos[] = {
     {"a button after typing", {"ed=MOLHO", "01"}, "MOLHO; SEM CEBOLA;", "MOLHO;", {"01"}},
 };
 
+// Cases print as their description.
+void PrintTo(const CasoTexto& c, std::ostream* os) { *os << c.nome; }
+
 class TextoLivre : public Balcao, public testing::WithParamInterface<CasoTexto> {};
 
 TEST_P(TextoLivre, KeepsWhatWasTyped)

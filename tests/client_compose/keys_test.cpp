@@ -52,6 +52,9 @@ const CasoFim kCasos[] = {
     {"PostText characters do nothing", pedido("N"), {"post:\x1b\r,char"}, "", true, {}},
 };
 
+// Cases print as their description.
+void PrintTo(const CasoFim& c, std::ostream* os) { *os << c.nome; }
+
 class Fim : public Balcao, public testing::WithParamInterface<CasoFim> {};
 
 TEST_P(Fim, ReturnsTheComposedText)

@@ -94,6 +94,9 @@ const Caso kCasos[] = {
      {"Não existe nenhuma observação cadastrada para o produto vendido."}, {}, {}, ""},
 };
 
+// Cases print as their description.
+void PrintTo(const Caso& c, std::ostream* os) { *os << c.nome; }
+
 class Selecao : public Balcao, public testing::WithParamInterface<Caso> {};
 
 TEST_P(Selecao, ComposesAndRecords)
@@ -118,6 +121,22 @@ TEST_F(Balcao, ControlRecordCopiesTheOccurrenceRow)
     passos({"11", "16"});
     EXPECT_EQ(coluna(form->cdsControlaObs, "CDPRODUTO"), (Strings{"2001", "2011"}));
     EXPECT_EQ(coluna(form->cdsControlaObs, "IDCONTROLAOBS"), (Strings{"A", "R"}));
+}
+
+TEST_F(Balcao, PriceLookupAsksForTheExtrasProductWithTheCallsCodes)
+{
+    Pedido p;
+    p.cliente = "C1";
+    p.consumidor = "K2";
+    p.hora = "12:30";
+    abre(p);
+    passos({"11", "01"});
+    std::vector<Strings> consultas;
+    for (const auto& [chamada, argumentos] : pessoa.traced)
+        if (chamada == "ChamaFuncaoGetRetornaPreco")
+            consultas.push_back(argumentos);
+    EXPECT_EQ(consultas, (std::vector<Strings>{
+                             {"0001", "C1", "2001", "01", "K2", "12:30", "", "cdsRetornaPreco"}}));
 }
 
 TEST_F(Balcao, SearchOpensOnTheWholeListOnlyWhenThereIsOne)
