@@ -296,7 +296,7 @@ struct ColumnBuffer {
     }
 };
 
-constexpr std::size_t kBatchRows = 512;
+constexpr std::size_t kBatchRows = 64;
 
 } // namespace
 
