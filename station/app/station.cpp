@@ -134,6 +134,8 @@ Json runRoutineCall(const Module& module, const CallOptions& call)
     out.add("routine", Json(*call.routine));
     try {
         out.add("result", fromVariant(callRoutine(module.handle, *call.routine, call.routineArgs)));
+    } catch (const RoutineUsageError&) {
+        throw;  // the command line's mistake, not the routine's
     } catch (const std::exception& e) {
         out.add("error", cpText(e.what()));
     }
@@ -206,8 +208,14 @@ int runStation(int argc, char** argv)
 
     for (const auto& call : options.calls) {
         applyHostSettings(call);
-        const Json out = call.routine ? runRoutineCall(module, call) : runDialogCall(app, module, call);
-        std::cout << out.dump() << std::endl;
+        try {
+            const Json out =
+                call.routine ? runRoutineCall(module, call) : runDialogCall(app, module, call);
+            std::cout << out.dump() << std::endl;
+        } catch (const RoutineUsageError& e) {
+            std::cerr << "kzt-station: --call " << kzt::cp1252ToUtf8(e.what()) << '\n';
+            return kExitUsage;
+        }
     }
     return kExitOk;
 }

@@ -2,6 +2,7 @@
 // a temporary directory, its JSON lines compared with golden files (KZT_UPDATE_GOLDEN=1
 // rewrites them), its exit status and messages checked.
 
+#include "tests/support/store.h"
 #include "tests/support/tempdir.h"
 
 #include <QByteArray>
@@ -16,6 +17,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -202,6 +204,75 @@ TEST(StationRun, ShotWritesAPictureOfTheDialog)
     ASSERT_TRUE(png.open(QIODevice::ReadOnly));
     EXPECT_TRUE(png.read(8).startsWith("\x89PNG"));
     EXPECT_FALSE(jsonLines(run.out).at(0)[QStringLiteral("leftOpen")].toBool());
+}
+
+} // namespace
+
+namespace {
+
+TEST(StationRun, CallRunsOneDataRoutine)
+{
+    StationDir station;
+    const std::string emptyDb = station.path().toStdString() + "/empty.db";
+    kzt::test::execSql(emptyDb, "CREATE TABLE OUTRA (X INTEGER);");
+    const QString emptyStore = QString::fromStdString(kzt::test::sqliteConnection(emptyDb));
+    struct Case {
+        const char* name;
+        QStringList args;
+        std::function<void(const QJsonObject&)> check;
+    };
+    const std::vector<Case> cases = {
+        {"an integer result", words({"--call", "getQtMaxObserv", "1001"}),
+         [](const QJsonObject& o) {
+             EXPECT_EQ(o[QStringLiteral("routine")].toString(), QStringLiteral("getQtMaxObserv"));
+             EXPECT_EQ(o[QStringLiteral("result")].toInt(), 2);
+             EXPECT_FALSE(o.contains(QStringLiteral("error")));
+         }},
+        {"a packet result", words({"--call", "getOcorPed", "0001", "01", "1002"}),
+         [](const QJsonObject& o) {
+             const QJsonObject packet = o[QStringLiteral("result")].toObject();
+             QStringList codes;
+             for (const auto row : packet[QStringLiteral("rows")].toArray())
+                 codes << row.toObject()[QStringLiteral("CDOCORR")].toString();
+             EXPECT_EQ(codes, words({"01", "08", "11", "17"}));
+             EXPECT_EQ(packet[QStringLiteral("fields")].toArray().size(), 6);
+         }},
+        {"a routine that raises",
+         QStringList{QStringLiteral("--connection"), emptyStore} +
+             words({"--call", "getQtMaxObserv", "1001"}),
+         [](const QJsonObject& o) {
+             EXPECT_FALSE(o.contains(QStringLiteral("result")));
+             EXPECT_TRUE(o[QStringLiteral("error")].toString().contains(QStringLiteral("no such table")))
+                 << o[QStringLiteral("error")].toString().toStdString();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StationOutput run = runStation(station.host() + c.args);
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const auto lines = jsonLines(run.out);
+        ASSERT_EQ(lines.size(), 1);
+        c.check(lines[0]);
+    }
+}
+
+TEST(StationRun, CallWithAWrongRoutineIsAUsageError)
+{
+    StationDir station;
+    struct Case {
+        QStringList args;
+        const char* stderrText;
+    };
+    const std::vector<Case> cases = {
+        {words({"--call", "getTudo"}), "unknown routine \"getTudo\""},
+        {words({"--call", "getQtMaxObserv"}), "getQtMaxObserv takes 1 argument"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stderrText);
+        const StationOutput run = runStation(station.host() + c.args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.err.indexOf(c.stderrText), -1) << run.err.toStdString();
+    }
 }
 
 } // namespace
