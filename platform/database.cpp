@@ -296,7 +296,9 @@ struct ColumnBuffer {
     }
 };
 
-constexpr std::size_t kBatchRows = 64;
+// SOCI's sqlite3 backend allocates its row cache for the whole batch on every fetch:
+// small batches keep single-row queries cheap and cost long lists little.
+constexpr std::size_t kBatchRows = 16;
 
 } // namespace
 
