@@ -579,7 +579,11 @@ Variant Provider::data() const
 {
     if (!mQuery->active())
         throw DatabaseError(mName + ": the query " + mQuery->name() + " is not open.");
-    return Variant::fromPacket(writePacket(mQuery->toPacket()));
+    std::vector<PacketField> fields;
+    fields.reserve(mQuery->mColumns.size());
+    for (const auto& column : mQuery->mColumns)
+        fields.push_back(PacketField{column.name, column.type, column.width});
+    return Variant::fromPacket(writePacket(fields, mQuery->mRows));
 }
 
 } // namespace kzt

@@ -128,6 +128,7 @@ public:
     Packet toPacket() const;
 
 private:
+    friend class Provider;  // writes the rows straight into the packet, without a copy
     std::string mName;
     Connection* mConnection;
     std::vector<std::string> mSql;
