@@ -27,9 +27,11 @@ public:
 // Message types. The module only ever passes tmAtencao (3).
 enum class TTipoMsg : int { tmInformacao = 0, tmConfirmacao = 1, tmErro = 2, tmAtencao = 3 };
 
-// Shows `texto` to the operator in a touch message box and waits for it to be dismissed.
+// Shows `texto` to the operator in a touch message box and waits for it to be dismissed
+// (through presentation().message, so tests and scripted runs answer it instead).
 // titulo: a caption line above the text (empty: none); idEsquema: the schema identifier
-// shown small in the box; the other positions are carried but unused by the stand-in.
+// shown small in the box; every TTipoMsg looks the same, with one OK button. The other
+// positions (confirma, padrao, ajuda, codigo, cds) are traced but change nothing.
 HOST_API void Mensagem(const std::string& texto, const std::string& titulo,
                        const std::string& confirma, const std::string& padrao, TTipoMsg tipo,
                        const std::string& ajuda, const std::string& idEsquema, int codigo,

@@ -14,7 +14,7 @@ void setScreenCursor(int cursor)
 {
     gCursor = cursor;
     const bool busy = cursor == crHourGlass;
-    if (busy == gBusyShown || !QGuiApplication::instance())
+    if (busy == gBusyShown || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return;
     if (busy)
         QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));

@@ -8,6 +8,7 @@
 #include <soci/soci.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
 namespace host {
@@ -148,8 +149,12 @@ std::string _GetStringConexQtr(const std::string& codigo)
         return gConnection212;
     if (!gConnection.empty())
         return gConnection;
-    const std::string file =
-        kzt::joinPath(kzt::extractFileDir(kzt::hostExecutablePath()), "store.db");
+    // A host path given without a folder lies in the working directory, not at the root.
+    const std::string file = std::filesystem::absolute(kzt::hostExecutablePath())
+                                 .parent_path()
+                                 .append("store.db")
+                                 .lexically_normal()
+                                 .string();
     // Connection parameters are separated by blanks: a folder name with one is quoted.
     if (file.find(' ') != std::string::npos && file.find('"') == std::string::npos)
         return "sqlite3://db=\"" + file + "\"";

@@ -46,7 +46,8 @@ public:
     // A failure text to answer the next price lookup with instead of reading the
     // database; nullopt reads the database.
     virtual std::optional<std::string> priceAnswer() { return std::nullopt; }
-    // Every host-library and companion call, with its arguments as text, for --trace.
+    // Every host-library and companion call, with its arguments as Windows-1252 text
+    // (variants as their text, packets as "<packet>", no dataset as "nil"), for --trace.
     virtual void trace(const std::string& call, const std::vector<std::string>& args)
     {
         (void)call;

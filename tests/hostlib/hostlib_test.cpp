@@ -228,6 +228,24 @@ TEST_F(ConnectionStrings, DefaultsAndOverrides)
     }
 }
 
+TEST_F(ConnectionStrings, HostPathWithoutAFolderMeansTheWorkingDirectory)
+{
+    const std::string cwd = QDir::currentPath().toStdString();
+    struct Row {
+        std::string hostPath;
+        std::string expected;
+    };
+    const std::vector<Row> rows = {
+        {"KRB.EXE", "sqlite3://db=" + cwd + "/store.db"},
+        {"bin/../KRB.EXE", "sqlite3://db=" + cwd + "/store.db"},
+        {"/KRB.EXE", "sqlite3://db=/store.db"},
+    };
+    for (const auto& row : rows) {
+        kzt::setHostExecutablePath(row.hostPath);
+        EXPECT_EQ(host::_GetStringConexQtr(""), row.expected) << row.hostPath;
+    }
+}
+
 TEST_F(ConnectionStrings, DefaultOpensTheStoreBesideTheHostEvenInAFolderWithBlanks)
 {
     QTemporaryDir dir;
