@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 
 namespace Cli_kzt00318 {
@@ -111,7 +112,8 @@ struct Liberacao {
     }
 };
 
-std::string executa(const kzt::Variant* request, int high, kzt::Variant& result, Liberacao& liberacao)
+std::string executa(const kzt::Variant* request, int high, kzt::Variant& result,
+                    Liberacao& liberacao)
 {
     boClickAutomatico = true;
     kzt::setScreenCursor(kzt::crHourGlass);
@@ -166,10 +168,8 @@ void ObservacaoFinal(const std::string& codigo, const std::string& titulo)
     if (codigo != kCodigoFinalVenda || frmObservacao == nullptr)
         return;
     TfrmObservacao& f = *frmObservacao;
-    for (QWidget* control : {static_cast<QWidget*>(f.sbtPesquisa),
-                             static_cast<QWidget*>(f.btnEsperaProd),
-                             static_cast<QWidget*>(f.lblCodigo), static_cast<QWidget*>(f.lblObsAtu),
-                             static_cast<QWidget*>(f.Bevel2)}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{f.sbtPesquisa, f.btnEsperaProd,
+                                                            f.lblCodigo, f.lblObsAtu, f.Bevel2}) {
         control->setVisible(false);
         control->setEnabled(false);
     }

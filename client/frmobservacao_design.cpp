@@ -124,7 +124,8 @@ const char* const kMensagens[] = {
     "produto é %s.",
 };
 
-kzt::FieldDef campoTexto(const char* name, int size, bool visible = true, const char* labelUtf8 = "")
+kzt::FieldDef campoTexto(const char* name, int size, bool visible = true,
+                         const char* labelUtf8 = "")
 {
     return {name, kzt::FieldType::String, size, visible, kzt::utf8ToCp1252(labelUtf8)};
 }

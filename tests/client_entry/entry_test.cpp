@@ -467,23 +467,6 @@ TEST_F(EntryTest, EndOfSaleSwitchWithoutADialogDoesNothing)
     EXPECT_TRUE(m::boClickAutomatico);
 }
 
-TEST_F(EntryTest, FormActivateOpensTheEditorOnlyWhileTheFlagIsDown)
-{
-    TfrmObservacao f;
-    struct Case {
-        bool flag;
-        std::size_t editorCalls;
-    };
-    for (const Case& c : {Case{true, 0}, Case{false, 1}}) {
-        SCOPED_TRACE(c.flag);
-        pessoa.editorCalls.clear();
-        m::boClickAutomatico = c.flag;
-        f.FormActivate(&f);
-        EXPECT_EQ(pessoa.editorCalls.size(), c.editorCalls);
-        EXPECT_TRUE(m::boClickAutomatico);
-    }
-}
-
 TEST(ModuleStateTest, UnloadEmptiesTheTextsAndLoadClearsTheCreatedFlag)
 {
     m::stCdOcorr = "01";

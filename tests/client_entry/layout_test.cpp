@@ -237,7 +237,8 @@ TEST_F(LayoutTest, ShapesFrameTheDialogAndTheComposedText)
         const char* name;
         QRect bounds;
     };
-    for (const Band& b : {Band{"blsCabec", {16, 2, 697, 64}}, Band{"blsObsAtual", {17, 174, 719, 57}}}) {
+    for (const Band& b :
+         {Band{"blsCabec", {16, 2, 697, 64}}, Band{"blsObsAtual", {17, 174, 719, 57}}}) {
         SCOPED_TRACE(b.name);
         auto* band = controle<host::TBlendedShape>(*f, b.name);
         ASSERT_NE(band, nullptr);

@@ -122,7 +122,9 @@ TEST_F(PackageTest, LoadedLibraryOffersItsEntryPointAndVariablesByName)
     // The load step ran: no dialog is taken as created.
     EXPECT_FALSE(*static_cast<bool*>(dlsym(lib.get(), mangledVariable("boCriado", false).c_str())));
 
-    for (const char* name : {"Observacao", "_ZN12Cli_kzt0031810ObservacaoB5cxx11EPKN3kzt7VariantEiRS1_"}) {
+    // The plain name, and the unit-qualified one (mangled, with the std::string ABI tag).
+    for (const char* name :
+         {"Observacao", "_ZN12Cli_kzt0031810ObservacaoB5cxx11EPKN3kzt7VariantEiRS1_"}) {
         SCOPED_TRACE(name);
         auto entrada = reinterpret_cast<Entrada>(dlsym(lib.get(), name));
         ASSERT_NE(entrada, nullptr) << dlerror();
