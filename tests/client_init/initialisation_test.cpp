@@ -1,4 +1,5 @@
-// Dialog initialisation against a real SQLite store and real station parameter files.
+// Dialog initialisation and the occurrence grid, against a real SQLite store and real
+// station parameter files.
 
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
@@ -6,6 +7,8 @@
 #include "tests/support/fakepresentation.h"
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
+
+#include <QTimer>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -20,10 +23,9 @@ namespace {
 
 using Cli_kzt00318::TfrmObservacao;
 using kzt::Variant;
-using testing::HasSubstr;
 namespace t = kzt::test;
 
-// One request; each entry as the host would put it, overridable one by one.
+// One request, each entry as a host would put it.
 struct Pedido {
     Variant obriga = "N", tipo = "P", produto = "100", nome = "X-BURGER", atual = "";
     Variant vendaAberta = "True", espera = "", cliente = "", consumidor = "", hora = "";
@@ -34,34 +36,45 @@ struct Pedido {
     }
 };
 
+Pedido tipo(const char* kind)
+{
+    Pedido p;
+    p.tipo = kind;
+    return p;
+}
+
 class InitTest : public testing::Test {
 protected:
+    // Branch 1, store 2: one group per purpose, each with its own first occurrence.
     void SetUp() override
     {
         db = t::createStore(dir.path());
         t::useStation(dir.path(), db);
         parametros = t::writeParameterFile(dir.path(), estacao);
+        sql("INSERT INTO GRUPOCOR VALUES ('CV','Venda'),('PE','Pedido'),('CI','Item'),"
+            "('DE','Desconto');"
+            "INSERT INTO LOJA (CDFILIAL,CDLOJA,CDGRPOCORCAN,CDGRPOCORCANCUP,CDGRPOCORPED,"
+            "CDGRPOCORDESC,IDOBRIGAOBSCAN) VALUES ('1','2','CI','CV','PE','DE','N');"
+            "INSERT INTO OCORRENCIA (CDGRPOCOR,CDOCORR,DSOCORR) VALUES ('CV','01','Desistiu'),"
+            "('PE','01','Sem sal'),('CI','01','Errado'),('DE','01','Cortesia'),"
+            "('PE','02','Fim de venda');"
+            "INSERT INTO PRODOCORRE VALUES ('PE','01','100'),('CI','01','100'),"
+            "('PE','02','IDSOLOBSFINVEN');");
     }
     void TearDown() override { t::resetStation(); }
 
-    // Branch 1, store 2: one group per purpose, each with its own first occurrence.
-    void loja(const std::string& obrigaObsCan = "N")
+    void sql(const std::string& text) { t::execSql(db, text); }
+    void venda(const char* numero)
     {
-        t::execSql(db, "INSERT INTO GRUPOCOR VALUES ('CV','Venda'),('PE','Pedido'),"
-                       "('CI','Item'),('DE','Desconto');"
-                       "INSERT INTO LOJA (CDFILIAL,CDLOJA,CDGRPOCORCAN,CDGRPOCORCANCUP,"
-                       "CDGRPOCORPED,CDGRPOCORDESC,IDOBRIGAOBSCAN) VALUES ('1','2','CI','CV',"
-                       "'PE','DE','" + obrigaObsCan + "');"
-                       "INSERT INTO OCORRENCIA (CDGRPOCOR,CDOCORR,DSOCORR) VALUES "
-                       "('CV','01','Desistiu'),('PE','01','Sem sal'),('CI','01','Errado'),"
-                       "('DE','01','Cortesia'),('PE','02','Fim de venda');"
-                       "INSERT INTO PRODOCORRE VALUES ('PE','01','100'),('CI','01','100'),"
-                       "('PE','02','IDSOLOBSFINVEN');");
+        sql("DELETE FROM VENDA");
+        if (numero)
+            sql(std::string("INSERT INTO VENDA (CDFILIAL,CDCAIXA,NRSEQVENDA) VALUES ('1','001','")
+                + numero + "')");
     }
-    void venda(const std::string& numero)
+    void desconto(const std::string& codigo, const std::string& descricao, const std::string& controle)
     {
-        t::execSql(db, "INSERT INTO VENDA (CDFILIAL,CDCAIXA,NRSEQVENDA) VALUES ('1','001','"
-                           + numero + "')");
+        sql("INSERT INTO OCORRENCIA (CDGRPOCOR,CDOCORR,DSOCORR,IDCONTROLAOBS) VALUES ('DE','"
+            + codigo + "','" + descricao + "'," + controle + ")");
     }
     std::unique_ptr<TfrmObservacao> inicializa(const Pedido& pedido)
     {
@@ -70,7 +83,6 @@ protected:
         form->InicializaForm(entradas.data(), pedido.high);
         return form;
     }
-    // The arguments MensagemMetodo was traced with, one list a call.
     std::vector<std::vector<std::string>> mensagemMetodo() const
     {
         std::vector<std::vector<std::string>> calls;
@@ -79,6 +91,7 @@ protected:
                 calls.push_back(args);
         return calls;
     }
+    static bool mostrado(const TfrmObservacao& form, int i) { return form.sbtGrade[i]->isVisibleTo(&form); }
 
     t::TempDir dir;
     t::FakePresentation pessoa;
@@ -87,7 +100,7 @@ protected:
     std::string parametros;
 };
 
-TEST_F(InitTest, ListOfEachKindIsCheckedWithTheKeyTextAndLoaded)
+TEST_F(InitTest, KindChoosesTheListCheckedWithTheKeyText)
 {
     struct Case { const char* kind; const char* produto; const char* rotina; const char* grupo;
                   const char* primeira; };
@@ -96,44 +109,32 @@ TEST_F(InitTest, ListOfEachKindIsCheckedWithTheKeyTextAndLoaded)
         {"P", "100", "getOcorPed", "PE", "Sem sal"},
         {"CP", "100", "getOcorCancProd", "CI", "Errado"},
         {"D", "100", "getOcorDesc", "DE", "Cortesia"},
-        // End-of-sale mode initialises unchanged: its marker is the product code.
-        {"P", "IDSOLOBSFINVEN", "getOcorPed", "PE", "Fim de venda"},
+        {"P", "IDSOLOBSFINVEN", "getOcorPed", "PE", "Fim de venda"},  // end-of-sale mode
+        {"c", "100", nullptr, "", nullptr},
+        {"X", "100", nullptr, "", nullptr},
+        {"", "100", nullptr, "", nullptr},
     };
-    loja();
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " " + c.produto);
         pessoa.traced.clear();
-        Pedido pedido;
-        pedido.tipo = c.kind;
+        Cli_kzt00318::stCdOcorr = "ZZ";  // left by an earlier call
+        Pedido pedido = tipo(c.kind);
         pedido.produto = c.produto;
         auto form = inicializa(pedido);
-        const std::string chave = std::string("1-2-") + c.produto;
-        ASSERT_EQ(mensagemMetodo().size(), 1u);
-        EXPECT_THAT(mensagemMetodo()[0], testing::ElementsAre(testing::_, "True", "0", c.rotina,
-                                                              "Cli_Kzt00318", chave, "001"));
         EXPECT_EQ(Cli_kzt00318::stCdOcorr, c.grupo);
-        EXPECT_EQ(form->sbtGrade[0]->caption(), c.primeira);
         EXPECT_TRUE(form->cdsOcorrencia.active() && form->cdsOcorrencia.isEmpty());
         EXPECT_TRUE(form->cdsControlaObs.active() && form->cdsControlaObs.isEmpty());
-    }
-}
-
-TEST_F(InitTest, UnrecognisedKindFetchesNoList)
-{
-    loja("S");
-    for (const char* kind : {"c", "X", "", "cp"}) {
-        SCOPED_TRACE(kind);
-        pessoa.traced.clear();
-        Cli_kzt00318::stCdOcorr = "CV";  // from an earlier call
-        Pedido pedido;
-        pedido.tipo = kind;
-        auto form = inicializa(pedido);
-        EXPECT_TRUE(mensagemMetodo().empty());
-        EXPECT_EQ(Cli_kzt00318::stCdOcorr, "");
-        EXPECT_FALSE(form->cdsObs.active());
-        EXPECT_FALSE(form->sbtGrade[0]->isVisibleTo(form.get()));
-        EXPECT_TRUE(form->sbtSair->isEnabled());
-        EXPECT_EQ(form->lblProduto->caption(), "100 - X-BURGER");
+        if (c.rotina == nullptr) {
+            EXPECT_TRUE(mensagemMetodo().empty());
+            EXPECT_FALSE(form->cdsObs.active());
+            EXPECT_FALSE(mostrado(*form, 0));
+            continue;
+        }
+        EXPECT_THAT(mensagemMetodo(),
+                    testing::ElementsAre(testing::ElementsAre(
+                        testing::_, "True", "0", c.rotina, "Cli_Kzt00318",
+                        std::string("1-2-") + c.produto, "001")));
+        EXPECT_EQ(form->sbtGrade[0]->caption(), c.primeira);
     }
 }
 
@@ -146,74 +147,52 @@ TEST_F(InitTest, HeaderShowsProductOrSaleNumber)
         {"D", "False", "0000000041", false, false, "0000000041"},
         {"D", true, "0000000041", false, false, "0000000042"},
         {"C", 1, "0000000041", false, false, "0000000042"},
-        {"C", "S", "0000000041", false, false, "0000000041"},  // not a boolean: no sale open
+        {"C", "S", "0000000041", false, false, "0000000041"},  // no boolean: no sale open
         {"C", "True", "2147483647", false, false, "2147483648"},
         {"D", "True", "9999999998", false, false, "9999999999"},
-        {"D", "False", "abc", false, false, "abc"},  // shown as returned when no sale is open
+        {"D", "False", "abc", false, false, "abc"},
         {"C", "True", "0000000041", true, false, ""},
         {"D", "False", "0000000041", false, true, ""},
         {"P", "True", "0000000041", true, true, "100 - X-BURGER"},
         {"CP", "True", "0000000041", false, false, "100 - X-BURGER"},
+        {"X", "True", "0000000041", false, false, "100 - X-BURGER"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " " + (c.guardada ? c.guardada : "none"));
-        t::execSql(db, "DELETE FROM VENDA");
-        if (c.guardada)
-            venda(c.guardada);
+        venda(c.guardada);
         estacao.nfce = c.nfce;
         estacao.sat = c.sat;
         t::writeParameterFile(dir.path(), estacao);
-        Pedido pedido;
-        pedido.tipo = c.kind;
+        Pedido pedido = tipo(c.kind);
         pedido.vendaAberta = c.vendaAberta;
         EXPECT_EQ(inicializa(pedido)->lblProduto->caption(), c.cabecalho);
     }
 }
 
-TEST_F(InitTest, FailuresEndTheInitialisationWithTheirMessage)
+TEST_F(InitTest, ParameterFileAndSaleNumberFailuresStopBeforeTheDialog)
 {
-    struct Case { const char* nome; const char* guardada; bool comSat; const char* arquivo;
-                  const char* mensagem; };
+    struct Case { const char* guardada; bool comSat; const char* conteudo; const char* mensagem; };
     const Case cases[] = {
-        {"sale number not an integer", "abc", true, nullptr, "'abc' is not a valid integer value"},
-        {"sale number not whole", "12.5", true, nullptr, "'12.5' is not a valid integer value"},
-        {"no SISTEMAQTRSAT", nullptr, false, nullptr,
-         "cdsParametrosQtr: Field 'SISTEMAQTRSAT' not found"},
-        {"corrupt parameter file", nullptr, true, "<DATAPACKET Version=\"2.0\"><METADATA>",
-         "PARAMETROSQTR.CDS"},
+        {"abc", true, nullptr, "'abc' is not a valid integer value"},
+        {"12.5", true, nullptr, "'12.5' is not a valid integer value"},
+        {"1", false, nullptr, "cdsParametrosQtr: Field 'SISTEMAQTRSAT' not found"},
+        {"1", true, "<DATAPACKET Version=\"2.0\"><METADATA>", "PARAMETROSQTR.CDS into cdsParametrosQtr"},
     };
-    loja();
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.nome);
-        t::execSql(db, "DELETE FROM VENDA");
-        if (c.guardada)
-            venda(c.guardada);
+        SCOPED_TRACE(c.mensagem);
+        venda(c.guardada);
         estacao.withSat = c.comSat;
         t::writeParameterFile(dir.path(), estacao);
-        if (c.arquivo)
-            std::ofstream(parametros, std::ios::trunc) << c.arquivo;
-        Pedido pedido;
-        pedido.tipo = "C";
-        try {
-            inicializa(pedido);
-            ADD_FAILURE() << "initialisation went on";
-        } catch (const kzt::Error& e) {
-            EXPECT_THAT(e.what(), HasSubstr(c.mensagem));
-        }
+        if (c.conteudo)
+            std::ofstream(parametros, std::ios::trunc) << c.conteudo;
+        EXPECT_THAT([&] { inicializa(tipo("C")); },
+                    testing::ThrowsMessage<kzt::Error>(testing::HasSubstr(c.mensagem)));
     }
-}
-
-TEST_F(InitTest, WithoutParameterFileTheStoreIsUnknown)
-{
-    loja("S");
-    std::remove(parametros.c_str());
-    Pedido pedido;
-    pedido.tipo = "CP";
-    auto form = inicializa(pedido);
-    ASSERT_EQ(mensagemMetodo().size(), 1u);
-    EXPECT_THAT(mensagemMetodo()[0], testing::Contains(std::string("--100")));
+    std::remove(parametros.c_str());  // a missing file is no error: the store is unknown
+    pessoa.traced.clear();
+    auto form = inicializa(tipo("CP"));
+    EXPECT_EQ(mensagemMetodo().at(0).at(5), "--100");
     EXPECT_TRUE(form->cdsObs.active() && form->cdsObs.isEmpty());
-    EXPECT_TRUE(form->sbtSair->isEnabled());  // no store row, so no compulsory flag
 }
 
 TEST_F(InitTest, ExitButtonFollowsTheStoreFlagOnCancellations)
@@ -221,15 +200,12 @@ TEST_F(InitTest, ExitButtonFollowsTheStoreFlagOnCancellations)
     struct Case { const char* kind; const char* flag; bool habilitado; };
     const Case cases[] = {
         {"C", "S", false}, {"CP", "S", false}, {"P", "S", true}, {"D", "S", true},
-        {"C", "N", true}, {"CP", "s", true}, {"C", "", true},
+        {"X", "S", true},  {"C", "N", true},   {"CP", "s", true}, {"C", "", true},
     };
-    loja();
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + "/" + c.flag);
-        t::execSql(db, std::string("UPDATE LOJA SET IDOBRIGAOBSCAN = '") + c.flag + "'");
-        Pedido pedido;
-        pedido.tipo = c.kind;
-        EXPECT_EQ(inicializa(pedido)->sbtSair->isEnabled(), c.habilitado);
+        sql(std::string("UPDATE LOJA SET IDOBRIGAOBSCAN = '") + c.flag + "'");
+        EXPECT_EQ(inicializa(tipo(c.kind))->sbtSair->isEnabled(), c.habilitado);
     }
 }
 
@@ -253,9 +229,7 @@ TEST_F(InitTest, WaitingTimeLabelShowsEntrySixOfAnyType)
 
 TEST_F(InitTest, PriceLookupCodesComeFromThisCallOnly)
 {
-    struct Case { const char* nome; Pedido pedido; const char* cliente; const char* consumidor;
-                  const char* hora; const char* cabecalho; };
-    Pedido texto, numeros, curto, arrayNoConsumidor, arrayNoNome;
+    Pedido texto, numeros;
     texto.cliente = "C7";
     texto.consumidor = "C8";
     texto.hora = "12:30";
@@ -263,27 +237,127 @@ TEST_F(InitTest, PriceLookupCodesComeFromThisCallOnly)
     numeros.consumidor = true;
     numeros.hora = 12.5;
     numeros.nome = 15;
-    curto = arrayNoConsumidor = arrayNoNome = texto;
+    Pedido curto = texto, arrayEm8 = texto, arrayEm3 = texto;
     curto.high = 6;  // entries 7 to 9 missing
-    arrayNoConsumidor.consumidor = Variant(Variant::Array{"x"});
-    arrayNoNome.nome = Variant::arrayOf(1);
+    arrayEm8.consumidor = Variant(Variant::Array{"x"});
+    arrayEm3.nome = Variant::arrayOf(1);
+    const std::string layout = TfrmObservacao().lblProduto->caption();
+    struct Case { const char* nome; Pedido pedido; const char* cli; const char* cons;
+                  const char* hora; std::string cabecalho; };
     const Case cases[] = {
         {"text", texto, "C7", "C8", "12:30", "100 - X-BURGER"},
         {"numbers and booleans", numeros, "7", "True", "12.5", "100 - 15"},
         {"short request", curto, "", "", "", "100 - X-BURGER"},
-        {"array at entry 8", arrayNoConsumidor, "C7", "", "", "100 - X-BURGER"},
-        {"array at entry 3", arrayNoNome, "", "", "", nullptr},
+        {"array at entry 8", arrayEm8, "C7", "", "", "100 - X-BURGER"},
+        {"array at entry 3", arrayEm3, "", "", "", layout},
     };
-    const std::string layout = TfrmObservacao().lblProduto->caption();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.nome);
         Cli_kzt00318::stCdCliDeb = Cli_kzt00318::stCdConsDeb = Cli_kzt00318::stHora = "old";
         auto form = inicializa(c.pedido);
-        EXPECT_EQ(Cli_kzt00318::stCdCliDeb, c.cliente);
-        EXPECT_EQ(Cli_kzt00318::stCdConsDeb, c.consumidor);
+        EXPECT_EQ(Cli_kzt00318::stCdCliDeb, c.cli);
+        EXPECT_EQ(Cli_kzt00318::stCdConsDeb, c.cons);
         EXPECT_EQ(Cli_kzt00318::stHora, c.hora);
-        EXPECT_EQ(form->lblProduto->caption(), c.cabecalho ? c.cabecalho : layout);
+        EXPECT_EQ(form->lblProduto->caption(), c.cabecalho);
         EXPECT_EQ(form->stCdProduto, "100");
+    }
+}
+
+TEST_F(InitTest, GridShowsTheFirstTwentyEightRowsInCodeOrder)
+{
+    struct Case { int linhas; int mostrados; int linhaAtual; };
+    for (const Case c : {Case{0, 0, 0}, Case{3, 3, 3}, Case{28, 28, 28}, Case{30, 28, 29}}) {
+        SCOPED_TRACE(c.linhas);
+        sql("DELETE FROM OCORRENCIA WHERE CDGRPOCOR = 'DE'");
+        for (int i = c.linhas; i >= 1; --i) {  // backwards: the list's order must win
+            const std::string codigo = (i < 10 ? "0" : "") + std::to_string(i);
+            desconto(codigo, "Ocorrência " + codigo, "NULL");
+        }
+        auto form = inicializa(tipo("D"));
+        for (int i = 0; i < 28; ++i) {
+            const std::string codigo = (i < 9 ? "0" : "") + std::to_string(i + 1);
+            ASSERT_EQ(mostrado(*form, i), i < c.mostrados) << "sbt" << codigo;
+            if (i < c.mostrados) {
+                EXPECT_EQ(form->sbtGrade[i]->caption(), kzt::utf8ToCp1252("Ocorrência " + codigo));
+                EXPECT_EQ(form->sbtGrade[i]->code(), codigo);
+            }
+        }
+        EXPECT_TRUE(pessoa.messages.empty());
+        EXPECT_EQ(form->cdsObs.recNo(), c.linhaAtual);
+    }
+}
+
+TEST_F(InitTest, GridColourTellsTheControlKindAndRefillHidesTheRest)
+{
+    struct Case { const char* codigo; const char* descricao; const char* controle; int cor; };
+    const Case cases[] = {
+        {"01", "Bacon extra", "'A'", 6610210}, {"02", "Sem cebola", "'R'", 1130222},
+        {"03", "Minusculo", "'a'", 8421504},   {"04", "Vazio", "''", 8421504},
+        {"05", "Nulo", "NULL", 8421504},       {"06", "", "'X'", 8421504},
+    };
+    sql("DELETE FROM OCORRENCIA WHERE CDGRPOCOR = 'DE'");
+    for (const Case& c : cases)
+        desconto(c.codigo, c.descricao, c.controle);
+    auto form = inicializa(tipo("D"));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].codigo);
+        EXPECT_TRUE(mostrado(*form, static_cast<int>(i)));  // an empty caption is still a button
+        EXPECT_EQ(form->sbtGrade[i]->caption(), cases[i].descricao);
+        EXPECT_EQ(form->sbtGrade[i]->brushColor(), cases[i].cor);
+    }
+    form->cdsObs.first();
+    for (int i = 0; i < 4; ++i)
+        form->cdsObs.deleteRecord();
+    form->MontaObservacoes();
+    EXPECT_EQ(form->sbtGrade[0]->code(), "05");
+    EXPECT_TRUE(mostrado(*form, 1));
+    EXPECT_FALSE(mostrado(*form, 2));
+    EXPECT_EQ(form->sbtGrade[2]->caption(), "");
+}
+
+// Whole calls: what initialisation prepared is on screen, or its failure is shown instead.
+TEST_F(InitTest, CallShowsThePreparedDialogOrTheFailure)
+{
+    struct Case { const char* guardada; bool comSat; const char* cabecalho; const char* mensagem; };
+    const Case cases[] = {
+        {"2147483647", true, "2147483648", nullptr},
+        {"abc", true, "(not shown)", "'abc' is not a valid integer value"},
+        {"1", false, "(not shown)", "cdsParametrosQtr: Field 'SISTEMAQTRSAT' not found"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cabecalho);
+        venda(c.guardada);
+        estacao.withSat = c.comSat;
+        t::writeParameterFile(dir.path(), estacao);
+        pessoa.messages.clear();
+        std::string cabecalho = "(not shown)", primeiro;
+        QTimer operador;  // closes the dialog once shown, noting what the operator saw
+        operador.setInterval(1);
+        QObject::connect(&operador, &QTimer::timeout, [&] {
+            auto* form = Cli_kzt00318::frmObservacao;
+            if (form == nullptr || !form->isVisible())
+                return;
+            operador.stop();
+            cabecalho = form->lblProduto->caption();
+            primeiro = form->sbtGrade[0]->caption();
+            form->closeForm();
+        });
+        operador.start();
+        const std::vector<Variant> pedido = tipo("C").entradas();
+        Variant resultado = Variant::arrayOf(5);
+        Cli_kzt00318::Observacao(pedido.data(), 9, resultado);
+
+        EXPECT_EQ(cabecalho, c.cabecalho);
+        if (c.mensagem) {
+            ASSERT_EQ(pessoa.messages.size(), 1u);
+            EXPECT_EQ(pessoa.messages[0].text, c.mensagem);
+            EXPECT_EQ(pessoa.messages[0].schema, "002");
+            EXPECT_TRUE(resultado.at(0).isEmpty());
+        } else {
+            EXPECT_TRUE(pessoa.messages.empty());
+            EXPECT_EQ(primeiro, "Desistiu");
+            EXPECT_EQ(resultado.at(0).asText(), "CV");
+        }
     }
 }
 
