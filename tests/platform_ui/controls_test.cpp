@@ -133,15 +133,6 @@ TEST(Label, FontChangeResizesAnAutoSizedLabel)
     EXPECT_EQ(label.x(), 19);
 }
 
-TEST(Label, HoldsItsCaptionAsCodePageBytes)
-{
-    QWidget parent;
-    Label label(&parent);
-    label.setCaption("Informe a observa\xE7\xE3o:");
-    EXPECT_EQ(label.caption(), "Informe a observa\xE7\xE3o:");
-    EXPECT_EQ(label.focusPolicy(), Qt::NoFocus);
-}
-
 TEST(Shape, OutlineIsDrawnInsideTheBoundsAndWidthZeroDrawsNone)
 {
     struct Row {

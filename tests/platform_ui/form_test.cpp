@@ -35,14 +35,6 @@ TEST(Form, FramelessFixedSizeAndCentred)
                               area.y() + (area.height() - 571) / 2));
 }
 
-TEST(Form, CaptionKeepsCodePageText)
-{
-    Form form;
-    form.setCaption("Observa\xE7\xE3o");
-    EXPECT_EQ(form.windowTitle(), QString::fromUtf8("Observação"));
-    EXPECT_EQ(form.caption(), "Observa\xE7\xE3o");
-}
-
 TEST(Form, OnlyCodeClosesIt)
 {
     Form form;
