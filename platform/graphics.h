@@ -38,8 +38,9 @@ struct FontSpec {
     TColor color = clWindowText;
 };
 
-// Design font names map to the metric-compatible faces installed here
-// (Arial -> Liberation Sans, Tahoma/MS Sans Serif -> DejaVu Sans).
+// Design font names map to the faces installed here: Arial -> Liberation Sans (the same
+// metrics); Tahoma and MS Sans Serif -> Liberation Sans as well, which is narrower than
+// DejaVu Sans and so keeps their captions inside the layout. Heights are pixel sizes.
 KZT_PLATFORM_API QFont toQFont(const FontSpec& font);
 
 // Windows-1252 text for painting, and back.
