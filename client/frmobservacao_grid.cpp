@@ -26,7 +26,7 @@ kzt::TColor corDoControle(const std::string& idControlaObs)
     return kCorSemControle;
 }
 
-// Buttons are found by name, as the grid's code would find them in any design.
+// Found by name: a layout without one of the buttons only leaves its place empty.
 host::TBlendedBitBtn* botaoDaGrade(const TfrmObservacao& form, int indice)
 {
     const std::string nome = "sbt" + host::Ajusta(std::to_string(indice), 2);

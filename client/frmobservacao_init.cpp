@@ -68,12 +68,11 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
         return entrada(request, high, index);
     };
 
-    // 1-2
     bringToFront();
     stTextoLivre.clear();
 
-    // 3-11: the request group. Only an entry that has no text (an array or a packet) can
-    // stop it; what it did not reach is left empty, never kept from an earlier call.
+    // The request group. Only an entry that has no text (an array or a packet) can stop
+    // it; what it did not reach is left empty, never kept from an earlier call.
     stCdCliDeb.clear();
     stCdConsDeb.clear();
     stHora.clear();
@@ -96,19 +95,19 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
         // The group ends here, silently: the dialog opens with what was read.
     }
 
-    // 12
+    // Whether a sale is open; anything that is no boolean means it is not.
     try {
         boVendaAberta = req(5).asBoolean();
     } catch (const kzt::Error&) {
         boVendaAberta = false;
     }
 
-    // 13: the data module lives until the process ends; the module variable owns it.
+    // The data module lives until the process ends; the module variable owns it.
     if (Srv_kzt00318::rdmObservacao == nullptr)
         Srv_kzt00318::rdmObservacao = new Srv_kzt00318::TrdmObservacao();
     Srv_kzt00318::rdmObservacao->adcObs.setConnected(true);
 
-    // 14
+    // The station parameter file; without one the station has no branch, store or till.
     Estacao estacao;
     const std::string parametros = caminhoParametros();
     if (kzt::fileExists(parametros)) {
@@ -123,7 +122,7 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
         estacao.sat = cdsParametrosQtr.fieldByName("SISTEMAQTRSAT").asBoolean();
     }
 
-    // 15-16
+    // The occurrence list of the kind asked for, checked by the host and loaded.
     const std::u16string filial = kzt::cp1252ToUtf16(stCdFilial);
     const std::u16string loja = kzt::cp1252ToUtf16(stCdLoja);
     const std::u16string produto = kzt::cp1252ToUtf16(stCdProduto);
@@ -148,10 +147,10 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
                                             stIdEsquema));
     }
 
-    // 17
+    // The group code handed back to the host.
     stCdOcorr = cdsObs.isEmpty() ? std::string() : cdsObs.fieldByName("CDGRPOCOR").asString();
 
-    // 18
+    // Sale-level kinds show the sale number instead of the product.
     if (stTipoObs == "C" || stTipoObs == "D") {
         std::string numero =
             Srv_kzt00318::getNrSeqVenda(filial, kzt::cp1252ToUtf16(estacao.cdCaixa));
@@ -160,18 +159,17 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
         lblProduto->setCaption(estacao.nfce || estacao.sat ? std::string() : numero);
     }
 
-    // 19
+    // The chosen occurrences and the controlled records start empty.
     if (!cdsOcorrencia.active())
         cdsOcorrencia.createDataSet();
     if (!cdsControlaObs.active())
         cdsControlaObs.createDataSet();
 
-    // 20
+    // A store may make an observation compulsory when something is cancelled.
     const std::string obrigaObsCan = Srv_kzt00318::getObrigaObsCan(filial, loja);
     const bool cancelamento = stTipoObs == "C" || stTipoObs == "CP";
     sbtSair->setEnabled(!(cancelamento && obrigaObsCan == "S"));
 
-    // 21
     MontaObservacoes();
 }
 
