@@ -188,8 +188,15 @@ int runStation(int argc, char** argv)
     }
 
     // A script needs no screen; it never puts a window in front of anyone.
-    if ((options.companionShots || allScripted(options)) && !std::getenv("QT_QPA_PLATFORM"))
+    const bool headless = options.companionShots || allScripted(options);
+    if (headless && !std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!headless && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
+        !std::getenv("WAYLAND_DISPLAY")) {
+        std::cerr << "kzt-station: an interactive call needs a display; give --do actions "
+                     "to script it\n";
+        return kExitUsage;
+    }
     StationApplication app(argc, argv);
 
     if (options.companionShots) {
