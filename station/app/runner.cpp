@@ -48,6 +48,16 @@ void ActionRunner::step()
         schedule(5);
         return;
     }
+    if (!mSettled) {
+        // The form starts its activation handler two event-loop hops after it shows; wait
+        // the same two hops so that handler (the end-of-sale editor, say) runs first.
+        mSettled = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] { QMetaObject::invokeMethod(this, [this] { step(); }, Qt::QueuedConnection); },
+            Qt::QueuedConnection);
+        return;
+    }
     if (mNext < mActions.size()) {
         const Action& action = mActions[mNext++];
         try {

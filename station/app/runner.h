@@ -39,6 +39,7 @@ private:
     std::vector<Action> mActions;
     std::size_t mNext = 0;
     bool mStopped = false;
+    bool mSettled = false;  // the shown form's activation has had its turn
 };
 
 } // namespace station
