@@ -498,20 +498,19 @@ struct ClientDataSet::Impl {
     {
         std::vector<std::size_t> columns;
         std::vector<FieldDef> fields = fieldsFor(ds, packet, columns);
-        std::vector<std::vector<CellValue>> rows;
         bool identity = columns.size() == packet.fields.size();
         for (std::size_t i = 0; identity && i < columns.size(); ++i)
             identity = columns[i] == i;
-        if (identity) {
-            rows = std::move(packet.rows);
-        } else {
-            rows.reserve(packet.rows.size());
-            for (auto& source : packet.rows) {
-                std::vector<CellValue> row;
-                row.reserve(columns.size());
-                for (const std::size_t column : columns)
-                    row.push_back(std::move(source[column]));
-                rows.push_back(std::move(row));
+        std::vector<std::vector<CellValue>> rows = std::move(packet.rows);
+        if (!identity) {
+            // Reorder each row through one spare vector, swapping storage back and forth
+            // so that no row costs an allocation.
+            std::vector<CellValue> spare(columns.size());
+            for (auto& row : rows) {
+                spare.resize(columns.size());
+                for (std::size_t j = 0; j < columns.size(); ++j)
+                    spare[j] = std::move(row[columns[j]]);
+                row.swap(spare);
             }
         }
 

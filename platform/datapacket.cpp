@@ -4,8 +4,10 @@
 
 #include <pugixml.hpp>
 
+#include <array>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <system_error>
@@ -30,6 +32,23 @@ const char* packetTypeName(FieldType type)
 }
 
 namespace {
+
+// A field name must be a valid XML attribute name, or its rows could not carry it.
+bool isXmlName(std::string_view name)
+{
+    if (name.empty())
+        return false;
+    const auto nameChar = [](unsigned char c, bool first) {
+        if (c >= 0x80 || c == '_' || c == ':' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+            return true;
+        return !first && ((c >= '0' && c <= '9') || c == '-' || c == '.');
+    };
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (!nameChar(static_cast<unsigned char>(name[i]), i == 0))
+            return false;
+    }
+    return true;
+}
 
 // ---------------------------------------------------------------------------------------
 // Reading
@@ -132,7 +151,8 @@ private:
                 fail("Unexpected element " + quoted(node.name()) + " in FIELDS", offsetOf(node));
             fields.push_back(readField(node));
             const std::string& name = fields.back().name;
-            if (!mFieldIndex.emplace(name, fields.size() - 1).second)
+            // Datasets find fields ignoring case, so names differing only in case collide.
+            if (!mFieldIndex.emplace(upperAscii(name), fields.size() - 1).second)
                 fail("Field " + quoted(name) + " is declared twice", offsetOf(node));
         }
     }
@@ -143,6 +163,9 @@ private:
         const pugi::xml_attribute name = node.attribute("attrname");
         if (!name || !*name.value())
             fail("FIELD lacks attrname", offsetOf(node));
+        if (!isXmlName(name.value()))
+            fail("Field name " + quoted(name.value()) + " is not a valid XML name",
+                 offsetOf(name, node));
         field.name = utf8ToCp1252(name.value());
 
         const pugi::xml_attribute typeAttr = node.attribute("fieldtype");
@@ -183,6 +206,10 @@ private:
     void readRows(pugi::xml_node rowdata, Packet& packet)
     {
         const std::vector<PacketField>& fields = packet.fields;
+        std::size_t count = 0;
+        for (pugi::xml_node node = rowdata.first_child(); node; node = node.next_sibling())
+            ++count;
+        packet.rows.reserve(count);
         std::size_t rowNumber = 0;
         for (pugi::xml_node node : rowdata.children()) {
             if (node.type() != pugi::node_element)
@@ -211,9 +238,9 @@ private:
                         std::size_t rowNumber) const
     {
         const char* name = attr.name();
-        if (expected < fields.size() && fields[expected].name == name)
+        if (expected < fields.size() && std::strcmp(fields[expected].name.c_str(), name) == 0)
             return expected;
-        const auto found = mFieldIndex.find(utf8ToCp1252(name));
+        const auto found = mFieldIndex.find(upperAscii(utf8ToCp1252(name)));
         if (found == mFieldIndex.end())
             fail("Row " + std::to_string(rowNumber) + " has a value for unknown field "
                      + quoted(name),
@@ -240,7 +267,8 @@ private:
         case FieldType::Float: {
             double value = 0;
             const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-            if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+            if (text.empty() || ec != std::errc() || end != text.data() + text.size()
+                || !std::isfinite(value))
                 bad("is not a number");
             return value;
         }
@@ -273,10 +301,28 @@ private:
 // ---------------------------------------------------------------------------------------
 // Writing
 
-// Windows-1252 text as UTF-8 escaped for a double-quoted attribute value.
-void appendAttributeText(std::string& out, std::string_view text)
+// Bytes that go into a double-quoted attribute value as they are.
+constexpr std::array<bool, 256> kPlainBytes = [] {
+    std::array<bool, 256> plain{};
+    for (int b = 0x20; b < 0x80; ++b)
+        plain[static_cast<std::size_t>(b)] = b != '&' && b != '<' && b != '>' && b != '"';
+    return plain;
+}();
+
+// Windows-1252 text as UTF-8 escaped for a double-quoted attribute value; false when the
+// text holds a NUL, which XML has no form for.
+bool appendAttributeText(std::string& out, std::string_view text)
 {
-    for (const char c : text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char* run = p;
+        while (p < end && kPlainBytes[static_cast<unsigned char>(*p)])
+            ++p;
+        out.append(run, static_cast<std::size_t>(p - run));
+        if (p == end)
+            break;
+        const char c = *p++;
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
         case '&': out += "&amp;"; continue;
@@ -285,15 +331,18 @@ void appendAttributeText(std::string& out, std::string_view text)
         case '"': out += "&quot;"; continue;
         default: break;
         }
-        if (byte >= 0x20 && byte < 0x80) {
-            out += c;
-        } else if (byte < 0x20) {
+        if (byte == 0)
+            return false;
+        if (byte < 0x20) {
             // Raw tabs and line breaks would read back as spaces.
-            out += "&#" + std::to_string(byte) + ";";
+            out += "&#";
+            out += std::to_string(byte);
+            out += ';';
         } else {
             out += cp1252ToUtf8(std::string_view(&c, 1));
         }
     }
+    return true;
 }
 
 bool fitsI4(const std::vector<std::vector<CellValue>>& rows, std::size_t column)
@@ -323,24 +372,31 @@ void appendNumber(std::string& out, double value)
     out.append(buffer, result.ptr);
 }
 
-void appendCell(std::string& out, const PacketField& field, const CellValue& cell,
-                std::size_t rowNumber)
+// A value the reader would refuse is refused here, where its source can still be named.
+[[noreturn]] void unwritable(const PacketField& field, std::size_t rowNumber, const std::string& why)
+{
+    throw PacketError("Field '" + field.name + "' of row " + std::to_string(rowNumber) + " " + why, 0);
+}
+
+void appendCell(std::string& out, const PacketField& field, const std::string& prefix,
+                const CellValue& cell, std::size_t rowNumber)
 {
     if (std::holds_alternative<std::monostate>(cell))
         return;
-    out += ' ';
-    appendAttributeText(out, field.name);
-    out += "=\"";
+    out += prefix;
     if (const auto* text = std::get_if<std::string>(&cell)) {
-        // XML has no form for NUL, and a cut value would be silent data loss.
-        if (text->find('\0') != std::string::npos)
-            throw PacketError("Field '" + field.name + "' of row " + std::to_string(rowNumber)
-                                  + " holds a NUL character, which a packet cannot carry",
-                              0);
-        appendAttributeText(out, *text);
+        if (field.type == FieldType::String && field.width > 0
+            && text->size() > static_cast<std::size_t>(field.width))
+            unwritable(field, rowNumber, "holds " + std::to_string(text->size())
+                                             + " characters, more than its width "
+                                             + std::to_string(field.width));
+        if (!appendAttributeText(out, *text))
+            unwritable(field, rowNumber, "holds a NUL character, which a packet cannot carry");
     } else if (const auto* integer = std::get_if<std::int64_t>(&cell)) {
         appendNumber(out, *integer);
     } else if (const auto* real = std::get_if<double>(&cell)) {
+        if (!std::isfinite(*real))
+            unwritable(field, rowNumber, "holds a value that is not a finite number");
         appendNumber(out, *real);
     } else {
         out += std::get<bool>(cell) ? "TRUE" : "FALSE";
@@ -358,6 +414,8 @@ void appendFields(std::string& out, const std::vector<PacketField>& fields, cons
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const PacketField& field = fields[i];
         out += "      <FIELD attrname=\"";
+        if (!isXmlName(cp1252ToUtf8(field.name)))
+            throw PacketError("Field name '" + field.name + "' is not a valid XML name", 0);
         appendAttributeText(out, field.name);
         out += "\" fieldtype=\"";
         if (field.type == FieldType::Integer && field.i4 && fitsI4(rows, i))
@@ -379,13 +437,20 @@ void appendRows(std::string& out, const std::vector<PacketField>& fields, const 
         return;
     }
     out += "  <ROWDATA>\n";
+    // ' NAME="' once per field rather than once per cell.
+    std::vector<std::string> prefixes;
+    for (const PacketField& field : fields) {
+        std::string prefix = " ";
+        appendAttributeText(prefix, field.name);
+        prefixes.push_back(prefix + "=\"");
+    }
     std::size_t rowNumber = 0;
     for (const auto& row : rows) {
         ++rowNumber;
         out += "    <ROW";
         const std::size_t cells = std::min(row.size(), fields.size());
         for (std::size_t i = 0; i < cells; ++i)
-            appendCell(out, fields[i], row[i], rowNumber);
+            appendCell(out, fields[i], prefixes[i], row[i], rowNumber);
         out += "/>\n";
     }
     out += "  </ROWDATA>\n";

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace kzt {
 
@@ -104,6 +105,22 @@ void appendUtf8(std::string& out, char32_t cp)
     }
 }
 
+// The length of the leading ASCII run, eight bytes at a time: packets are mostly ASCII.
+std::size_t asciiPrefix(std::string_view text)
+{
+    std::size_t pos = 0;
+    while (pos + 8 <= text.size()) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + pos, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+        pos += 8;
+    }
+    while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80)
+        ++pos;
+    return pos;
+}
+
 bool isHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool isLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
@@ -156,13 +173,17 @@ std::string cp1252ToUtf8(std::string_view text)
 
 std::string utf8ToCp1252(std::string_view text)
 {
+    std::size_t pos = asciiPrefix(text);
+    if (pos == text.size())
+        return std::string(text);
     std::string out;
     out.reserve(text.size());
-    for (std::size_t pos = 0; pos < text.size();) {
-        if (static_cast<unsigned char>(text[pos]) < 0x80)
-            out += text[pos++];
-        else
-            out += codePointToByte(decodeUtf8(text, pos));
+    out.append(text.data(), pos);
+    while (pos < text.size()) {
+        out += codePointToByte(decodeUtf8(text, pos));
+        const std::size_t run = asciiPrefix(text.substr(pos));
+        out.append(text.data() + pos, run);
+        pos += run;
     }
     return out;
 }
@@ -196,7 +217,7 @@ std::size_t invalidUtf8Offset(std::string_view text)
 {
     for (std::size_t pos = 0; pos < text.size();) {
         if (static_cast<unsigned char>(text[pos]) < 0x80) {
-            ++pos;
+            pos += asciiPrefix(text.substr(pos));
             continue;
         }
         const std::size_t start = pos;

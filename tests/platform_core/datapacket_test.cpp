@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -138,18 +139,38 @@ TEST(DataPacket, AnI4ColumnThatOutgrewItIsWrittenAsI8)
     EXPECT_EQ(std::get<std::int64_t>(kzt::parsePacket(xml).rows[0][0]), std::int64_t(1) << 40);
 }
 
-TEST(DataPacket, TextHoldingNulIsRefusedRatherThanCut)
+struct UnwritableCase {
+    const char* name;
+    Packet packet;
+    std::string message;
+};
+
+class UnwritablePackets : public testing::TestWithParam<UnwritableCase> {};
+
+// Writing what no reader would take back is refused where the bad value is known.
+TEST_P(UnwritablePackets, AreRefusedRatherThanWrittenBroken)
 {
-    Packet packet = textPacket({std::string("ab\0cd", 5)});
     try {
-        (void)kzt::writePacket(packet);
-        ADD_FAILURE() << "written";
+        const std::string xml = kzt::writePacket(GetParam().packet);
+        ADD_FAILURE() << xml;
     } catch (const PacketError& e) {
-        EXPECT_STREQ(e.what(),
-                     "Field 'DSOCORR' of row 1 holds a NUL character, which a packet cannot "
-                     "carry (offset 0)");
+        EXPECT_EQ(std::string(e.what()), GetParam().message);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UnwritablePackets,
+    testing::Values(
+        UnwritableCase{"Nul", textPacket({"ok", std::string("ab\0cd", 5)}),
+                       "Field 'DSOCORR' of row 2 holds a NUL character, which a packet cannot carry "
+                       "(offset 0)"},
+        UnwritableCase{"LongerThanWidth", textPacket({"01", "123"}, 2),
+                       "Field 'DSOCORR' of row 2 holds 3 characters, more than its width 2 (offset 0)"},
+        UnwritableCase{"NotANumber", Packet{{field("VR", FieldType::Float)}, {{1.5}, {std::nan("")}}},
+                       "Field 'VR' of row 2 holds a value that is not a finite number (offset 0)"},
+        UnwritableCase{"NameWithBlank", Packet{{field("VR PRECO", FieldType::Float)}, {}},
+                       "Field name 'VR PRECO' is not a valid XML name (offset 0)"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 std::string packetWith(const std::string& fields, const std::string& rows)
 {
@@ -226,6 +247,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "String field 'X' has invalid WIDTH '-3'", "-3"},
         MalformedCase{"DuplicateField", packetWith(kCode + kCode, ""), "Field 'CDOCORR' is declared twice",
                       "FIELD attrname=\"CDOCORR\" fieldtype=\"string\" WIDTH=\"2\"/></FIELDS>"},
+        MalformedCase{"DuplicateFieldOtherCase", packetWith(kCode + "<FIELD attrname=\"cdOcorr\" fieldtype=\"r8\"/>", ""),
+                      "Field 'cdOcorr' is declared twice", "FIELD attrname=\"cdOcorr"},
         MalformedCase{"ForeignElementInFields", packetWith("<COLUMN/>", ""),
                       "Unexpected element 'COLUMN' in FIELDS", "COLUMN"},
         MalformedCase{"ForeignElementInRowdata", packetWith(kCode, "<LINE/>"),
@@ -240,6 +263,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "Row 1 gives field 'CDOCORR' twice", "02"},
         MalformedCase{"FloatWord", oneField("r8", "abc"), "Field 'X' of row 1: 'abc' is not a number", "abc"},
         MalformedCase{"FloatComma", oneField("r8", "1,5"), "Field 'X' of row 1: '1,5' is not a number", "1,5"},
+        MalformedCase{"FloatInfinite", oneField("r8", "inf"), "Field 'X' of row 1: 'inf' is not a number", "inf"},
+        MalformedCase{"FloatNan", oneField("r8", "nan"), "Field 'X' of row 1: 'nan' is not a number", "nan"},
+        MalformedCase{"NameNoXmlName", packetWith("<FIELD attrname=\"1X\" fieldtype=\"r8\"/>", ""),
+                      "Field name '1X' is not a valid XML name", "1X"},
         MalformedCase{"FloatEmpty", oneField("r8", ""), "Field 'X' of row 1: '' is not a number", "\"/></ROWDATA>"},
         MalformedCase{"I4TooLarge", oneField("i4", "2147483648"),
                       "Field 'X' of row 1: '2147483648' is out of range for i4", "2147483648"},
