@@ -30,21 +30,21 @@ int countArgument(const std::string& option, const std::string& text, int minimu
     return static_cast<int>(*value);
 }
 
-kzt::Variant typedEntry(const std::string& type, const std::string& value, const std::string& spec)
+kzt::Variant typedEntry(const std::string& type, const std::string& value, const std::string& given)
 {
     if (type == "str")
         return kzt::Variant(kzt::utf8ToCp1252(value));
     if (type == "int") {
         const auto number = toInteger(value);
         if (!number)
-            throw UsageError("--entry " + spec + ": '" + value + "' is not a whole number");
+            throw UsageError("--entry " + given + ": '" + value + "' is not a whole number");
         return kzt::Variant(static_cast<std::int64_t>(*number));
     }
     if (type == "float") {
         double number = 0;
         auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
         if (value.empty() || ec != std::errc() || ptr != value.data() + value.size())
-            throw UsageError("--entry " + spec + ": '" + value + "' is not a number");
+            throw UsageError("--entry " + given + ": '" + value + "' is not a number");
         return kzt::Variant(number);
     }
     if (type == "bool") {
@@ -52,28 +52,28 @@ kzt::Variant typedEntry(const std::string& type, const std::string& value, const
             return kzt::Variant(true);
         if (value == "false" || value == "False" || value == "0")
             return kzt::Variant(false);
-        throw UsageError("--entry " + spec + ": '" + value + "' is not true or false");
+        throw UsageError("--entry " + given + ": '" + value + "' is not true or false");
     }
     if (type == "empty") {
         if (!value.empty())
-            throw UsageError("--entry " + spec + ": an empty entry takes no value");
+            throw UsageError("--entry " + given + ": an empty entry takes no value");
         return kzt::Variant();
     }
-    throw UsageError("--entry " + spec + ": unknown type '" + type +
+    throw UsageError("--entry " + given + ": unknown type '" + type +
                      "' (use str, int, float, bool or empty)");
 }
 
-void parseEntry(const std::string& spec, CallOptions& call)
+void parseEntry(const std::string& given, CallOptions& call)
 {
-    const auto equals = spec.find('=');
-    const auto colon = spec.find(':', equals == std::string::npos ? 0 : equals);
+    const auto equals = given.find('=');
+    const auto colon = given.find(':', equals == std::string::npos ? 0 : equals);
     if (equals == std::string::npos || colon == std::string::npos)
-        throw UsageError("--entry needs N=TYPE:VALUE, not '" + spec + "'");
-    const auto index = toInteger(spec.substr(0, equals));
+        throw UsageError("--entry needs N=TYPE:VALUE, not '" + given + "'");
+    const auto index = toInteger(given.substr(0, equals));
     if (!index || *index < 0 || *index >= kMaxEntries)
-        throw UsageError("--entry " + spec + ": the index must be a whole number from 0");
+        throw UsageError("--entry " + given + ": the index must be a whole number from 0");
     call.entries[static_cast<int>(*index)] =
-        typedEntry(spec.substr(equals + 1, colon - equals - 1), spec.substr(colon + 1), spec);
+        typedEntry(given.substr(equals + 1, colon - equals - 1), given.substr(colon + 1), given);
 }
 
 std::uint16_t virtualKey(const std::string& name, const std::string& action)
@@ -99,15 +99,15 @@ std::uint16_t virtualKey(const std::string& name, const std::string& action)
                      "' (a virtual-key number, F1..F12, ESC, ENTER, TAB, SPACE or BACK)");
 }
 
-Action keyAction(const std::string& spec, const std::string& action)
+Action keyAction(const std::string& given, const std::string& action)
 {
     Action a;
     a.kind = Action::Kind::Key;
     std::size_t start = 0;
     bool first = true;
-    while (start <= spec.size()) {
-        const auto plus = spec.find('+', start);
-        const std::string part = spec.substr(start, plus == std::string::npos ? std::string::npos
+    while (start <= given.size()) {
+        const auto plus = given.find('+', start);
+        const std::string part = given.substr(start, plus == std::string::npos ? std::string::npos
                                                                                : plus - start);
         if (first) {
             a.key = virtualKey(part, action);
@@ -129,7 +129,7 @@ Action keyAction(const std::string& spec, const std::string& action)
     return a;
 }
 
-Action postAction(std::string spec)
+Action postAction(std::string given)
 {
     Action a;
     a.kind = Action::Kind::Post;
@@ -137,15 +137,15 @@ Action postAction(std::string spec)
     for (bool more = true; more;) {
         more = false;
         for (const std::string flag : {",enter", ",char"}) {
-            if (spec.size() >= flag.size() &&
-                spec.compare(spec.size() - flag.size(), flag.size(), flag) == 0) {
+            if (given.size() >= flag.size() &&
+                given.compare(given.size() - flag.size(), flag.size(), flag) == 0) {
                 (flag == ",enter" ? a.enter : a.asChar) = true;
-                spec.resize(spec.size() - flag.size());
+                given.resize(given.size() - flag.size());
                 more = true;
             }
         }
     }
-    a.text = kzt::utf8ToCp1252(spec);
+    a.text = kzt::utf8ToCp1252(given);
     return a;
 }
 

@@ -16,11 +16,11 @@ constexpr int kVisibleRows = 5;
 
 QFont arialBold(int pixels)
 {
-    kzt::FontSpec spec;
-    spec.name = "Arial";
-    spec.height = pixels;
-    spec.bold = true;
-    return kzt::toQFont(spec);
+    kzt::FontSpec font;
+    font.name = "Arial";
+    font.height = pixels;
+    font.bold = true;
+    return kzt::toQFont(font);
 }
 
 kzt::Label* makeLabel(QWidget* parent, const QString& name, int height)
