@@ -72,7 +72,11 @@ std::string shortPathName(const std::string& path)
 
 std::string joinPath(const std::string& dir, const std::string& name)
 {
-    if (!dir.empty() && dir.back() == '/')
+    // A host path without a folder ("KRB.EXE") lives in the working directory, not at the
+    // root, as the host library's default store already assumes.
+    if (dir.empty())
+        return name;
+    if (dir.back() == '/')
         return dir + name;
     return dir + "/" + name;
 }

@@ -18,7 +18,8 @@ KZT_PLATFORM_API std::string extractFileDir(const std::string& path);   // befor
 KZT_PLATFORM_API bool fileExists(const std::string& path);              // a regular file
 // The short (8.3) form of a path; Linux has none, so the path itself.
 KZT_PLATFORM_API std::string shortPathName(const std::string& path);
-// dir + "/" + name, without doubling a '/' already at the end of dir.
+// dir + "/" + name, without doubling a '/' already at the end of dir; an empty dir (a
+// path without a folder) gives the name alone, relative to the working directory.
 KZT_PLATFORM_API std::string joinPath(const std::string& dir, const std::string& name);
 
 } // namespace kzt

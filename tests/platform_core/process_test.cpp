@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(Table, JoinPath,
                          testing::Values(JoinCase{"/opt/pdv", "/opt/pdv/PARAMETROSQTR.CDS"},
                                          JoinCase{"/opt/pdv/", "/opt/pdv/PARAMETROSQTR.CDS"},
                                          JoinCase{"/", "/PARAMETROSQTR.CDS"},
-                                         JoinCase{"", "/PARAMETROSQTR.CDS"}));
+                                         JoinCase{"", "PARAMETROSQTR.CDS"}));
 
 TEST(Process, FileExistsOnlyForRegularFiles)
 {
