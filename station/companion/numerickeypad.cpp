@@ -7,18 +7,6 @@ namespace companion {
 
 namespace {
 
-kzt::Label* makeLabel(QWidget* parent, const QString& name, int height)
-{
-    auto* label = new kzt::Label(parent, name);
-    kzt::FontSpec font;
-    font.name = "Arial";
-    font.height = height;
-    font.bold = true;
-    font.color = kzt::clBlack;
-    label->setFont(font);
-    return label;
-}
-
 constexpr int kKey = 84;
 constexpr int kGap = 8;
 constexpr int kLeft = 30;
@@ -29,7 +17,7 @@ constexpr int kTop = 120;
 NumericKeypadDialog::NumericKeypadDialog(const host::KeypadRequest& request, QWidget* parent)
     : TouchDialog(parent, QStringLiteral("frmTecladoNumerico"), 340, 580), mRequest(request)
 {
-    auto* promptLabel = makeLabel(this, QStringLiteral("lblPrompt"), 16);
+    auto* promptLabel = addLabel(this, QStringLiteral("lblPrompt"), 16);
     promptLabel->setWordWrap(true);
     kzt::setBounds(promptLabel, 20, 12, 300, 44);
     promptLabel->setCaption(request.prompt);
@@ -38,7 +26,7 @@ NumericKeypadDialog::NumericKeypadDialog(const host::KeypadRequest& request, QWi
     frame->setKind(kzt::Shape::Kind::RoundRect);
     frame->setPen(kOrange, 2);
     kzt::setBounds(frame, 20, 60, 300, 48);
-    mValueLabel = makeLabel(this, QStringLiteral("lblValor"), 24);
+    mValueLabel = addLabel(this, QStringLiteral("lblValor"), 24);
     kzt::setBounds(mValueLabel, 32, 68, 276, 32);
 
     // 7 8 9 / 4 5 6 / 1 2 3 / Limpar 0 Apagar, as a till's keypad reads.

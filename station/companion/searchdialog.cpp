@@ -23,28 +23,16 @@ QFont arialBold(int pixels)
     return kzt::toQFont(font);
 }
 
-kzt::Label* makeLabel(QWidget* parent, const QString& name, int height)
-{
-    auto* label = new kzt::Label(parent, name);
-    kzt::FontSpec font;
-    font.name = "Arial";
-    font.height = height;
-    font.bold = true;
-    font.color = kzt::clBlack;
-    label->setFont(font);
-    return label;
-}
-
 } // namespace
 
 SearchDialog::SearchDialog(kzt::ClientDataSet& cds, const std::string& title, QWidget* parent)
     : TouchDialog(parent, QStringLiteral("frmPesquisa"), 760, 724), mCds(cds)
 {
-    auto* titleLabel = makeLabel(this, QStringLiteral("lblTitulo"), 18);
+    auto* titleLabel = addLabel(this, QStringLiteral("lblTitulo"), 18);
     kzt::setBounds(titleLabel, 20, 12, 720, 30);
     titleLabel->setCaption(title.empty() ? kzt::utf8ToCp1252("Pesquisa") : title);
 
-    auto* searchLabel = makeLabel(this, QStringLiteral("lblPesquisa"), 18);
+    auto* searchLabel = addLabel(this, QStringLiteral("lblPesquisa"), 18);
     kzt::setBounds(searchLabel, 20, 50, 720, 36);
 
     mTable = new QTableWidget(this);

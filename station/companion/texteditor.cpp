@@ -5,29 +5,12 @@
 
 namespace companion {
 
-namespace {
-
-kzt::Label* makeLabel(QWidget* parent, const QString& name, int height, bool wrap)
-{
-    auto* label = new kzt::Label(parent, name);
-    kzt::FontSpec font;
-    font.name = "Arial";
-    font.height = height;
-    font.bold = true;
-    font.color = kzt::clBlack;
-    label->setFont(font);
-    label->setWordWrap(wrap);
-    return label;
-}
-
-} // namespace
-
 TextEditorDialog::TextEditorDialog(const std::string& prompt, const std::string& initial,
                                    QWidget* parent)
     : TouchDialog(parent, QStringLiteral("frmEditaTexto"), 760, 600), mPrompt(prompt),
       mInitial(initial)
 {
-    auto* promptLabel = makeLabel(this, QStringLiteral("lblPrompt"), 18, false);
+    auto* promptLabel = addLabel(this, QStringLiteral("lblPrompt"), 18);
     kzt::setBounds(promptLabel, 20, 14, 720, 28);
     promptLabel->setCaption(prompt);
     promptLabel->setVisible(!prompt.empty());
@@ -37,7 +20,8 @@ TextEditorDialog::TextEditorDialog(const std::string& prompt, const std::string&
     frame->setPen(kOrange, 2);
     frame->setBrushColor(kzt::clWhite);
     kzt::setBounds(frame, 20, 48, 720, 132);
-    mTextLabel = makeLabel(this, QStringLiteral("lblTexto"), 16, true);
+    mTextLabel = addLabel(this, QStringLiteral("lblTexto"), 16);
+    mTextLabel->setWordWrap(true);
     kzt::setBounds(mTextLabel, 30, 56, 700, 116);
 
     auto* keyboard = new TouchKeyboard(this, 58, 44);

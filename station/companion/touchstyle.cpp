@@ -191,4 +191,16 @@ bool savePng(QWidget& widget, const QString& path)
     return pixmap.save(path, "PNG");
 }
 
+kzt::Label* addLabel(QWidget* parent, const QString& name, int height)
+{
+    auto* label = new kzt::Label(parent, name);
+    kzt::FontSpec font;
+    font.name = "Arial";
+    font.height = height;
+    font.bold = true;
+    font.color = kzt::clBlack;
+    label->setFont(font);
+    return label;
+}
+
 } // namespace companion

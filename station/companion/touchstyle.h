@@ -5,6 +5,7 @@
 
 #include "host/blended.h"
 #include "host/host_global.h"
+#include "platform/controls.h"
 
 #include <QDialog>
 #include <QWidget>
@@ -53,6 +54,9 @@ public:
     // The letters the keyboard offers, as UTF-8, row by row (for tests and layout).
     static std::vector<std::vector<std::string>> rows();
 };
+
+// A label in the dialogs' type: Arial bold, black, `height` pixels.
+HOST_API kzt::Label* addLabel(QWidget* parent, const QString& name, int height);
 
 // Draws `dialog` into a PNG; the dialog is laid out but need not be shown.
 HOST_API bool savePng(QWidget& widget, const QString& path);

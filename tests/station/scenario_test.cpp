@@ -3,6 +3,7 @@
 // checked for what matters to the host and compared, normalised, with a golden file
 // (KZT_UPDATE_GOLDEN=1 rewrites them).
 
+#include "stationprocess.h"
 #include "tests/support/tempdir.h"
 
 #include <QByteArray>
@@ -23,8 +24,11 @@
 
 namespace {
 
-const QString kStation = QStringLiteral(KZT_BINARY_DIR "/bin/kzt-station");
-const QString kGoldenDir = QStringLiteral(KZT_SOURCE_DIR "/tests/station/golden/");
+using kzt::test::kGoldenDir;
+using kzt::test::kStation;
+using kzt::test::runStation;
+using kzt::test::StationOutput;
+
 
 QStringList words(std::initializer_list<const char*> list)
 {
@@ -32,32 +36,6 @@ QStringList words(std::initializer_list<const char*> list)
     for (const char* w : list)
         out << QString::fromUtf8(w);
     return out;
-}
-
-struct StationRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-StationRun station(const QStringList& args)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
-    process.start(kStation, args);
-    StationRun run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "kzt-station did not finish";
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
 }
 
 // Only what the scenarios are about is kept, so that a change of layout or of the host
@@ -209,8 +187,8 @@ TEST(Scenario, ObservationsComposedAtTheStation)
         SCOPED_TRACE(s.golden);
         kzt::test::TempDir dir;
         const QString path = QString::fromStdString(dir.path());
-        ASSERT_EQ(station({QStringLiteral("--init-sample"), path}).exitCode, 0);
-        const StationRun run = station(QStringList{QStringLiteral("--host-exe"),
+        ASSERT_EQ(runStation({QStringLiteral("--init-sample"), path}).exitCode, 0);
+        const StationOutput run = runStation(QStringList{QStringLiteral("--host-exe"),
                                             path + QStringLiteral("/kzt-station"),
                                             QStringLiteral("--trace")}
                                 + s.args);

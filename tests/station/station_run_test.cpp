@@ -3,6 +3,7 @@
 // rewrites them), its exit status and messages checked.
 
 #include "tests/support/store.h"
+#include "stationprocess.h"
 #include "tests/support/tempdir.h"
 
 #include <QByteArray>
@@ -21,36 +22,13 @@
 
 namespace {
 
+using kzt::test::kGoldenDir;
+using kzt::test::kStation;
+using kzt::test::runStation;
+using kzt::test::StationOutput;
+
 using kzt::test::TempDir;
 
-const QString kStation = QStringLiteral(KZT_BINARY_DIR "/bin/kzt-station");
-const QString kGoldenDir = QStringLiteral(KZT_SOURCE_DIR "/tests/station/golden/");
-
-struct StationOutput {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-StationOutput runStation(const QStringList& args)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
-    process.start(kStation, args);
-    StationOutput run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "kzt-station did not finish: " << process.errorString().toStdString();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
 
 // A station directory: the sample store and parameter file, and the host executable the
 // station pretends to be, so the defaults find both.

@@ -1,0 +1,22 @@
+#pragma once
+
+// Runs the built kzt-station as a host would, under the offscreen platform.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace kzt::test {
+
+inline const QString kStation = QStringLiteral(KZT_BINARY_DIR "/bin/kzt-station");
+inline const QString kGoldenDir = QStringLiteral(KZT_SOURCE_DIR "/tests/station/golden/");
+
+struct StationOutput {
+    int exitCode = -1;  // -1: crashed or did not finish
+    QByteArray out;
+    QByteArray err;
+};
+
+StationOutput runStation(const QStringList& args);
+
+} // namespace kzt::test
