@@ -34,7 +34,7 @@ TEST(Graphics, ColourValuesAndSystemColours)
 TEST(Graphics, DesignFontsResolveToInstalledFaces)
 {
     struct Row {
-        FontSpec spec;
+        FontSpec design;
         QString family;
     };
     const std::vector<Row> rows = {
@@ -45,11 +45,11 @@ TEST(Graphics, DesignFontsResolveToInstalledFaces)
         {{"DejaVu Sans", 12, false, clBlack}, QStringLiteral("DejaVu Sans")},
     };
     for (const auto& row : rows) {
-        const QFont font = toQFont(row.spec);
-        EXPECT_EQ(font.pixelSize(), row.spec.height);
-        EXPECT_EQ(font.bold(), row.spec.bold);
+        const QFont font = toQFont(row.design);
+        EXPECT_EQ(font.pixelSize(), row.design.height);
+        EXPECT_EQ(font.bold(), row.design.bold);
         // The face really is on the machine, not a silent fallback.
-        EXPECT_EQ(QFontInfo(font).family(), row.family) << row.spec.name;
+        EXPECT_EQ(QFontInfo(font).family(), row.family) << row.design.name;
     }
 }
 
