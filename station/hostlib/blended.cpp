@@ -176,6 +176,9 @@ void TBlendedBitBtn::mouseReleaseEvent(QMouseEvent* event)
         OnClick(this);
 }
 
+// Captions never shrink below this, however long: still readable at arm's length.
+constexpr int kSmallestCaptionPixels = 10;
+
 void TBlendedBitBtn::paintEvent(QPaintEvent* event)
 {
     (void)event;
@@ -198,18 +201,27 @@ void TBlendedBitBtn::paintEvent(QPaintEvent* event)
 
     const QImage& glyph = enabled || mGlyphDisabled.isNull() ? mGlyph : mGlyphDisabled;
     const QString caption = kzt::toQString(mCaption);
-    const QFont font = kzt::toQFont(mFont);
-    const QFontMetrics metrics(font);
 
     const bool horizontal =
         mLayout == TButtonLayout::blGlyphLeft || mLayout == TButtonLayout::blGlyphRight;
     const QSize glyphSize = glyph.isNull() ? QSize(0, 0) : glyph.size();
     const int spacing = glyph.isNull() || caption.isEmpty() ? 0 : std::max(mSpacing, 0);
-    // A long caption wraps within what the glyph leaves of the face.
+    // A long caption wraps within what the glyph leaves of the face; when the lines still
+    // do not fit its height, the type steps down so that no word is cut off the button.
     const int wrapWidth =
         std::max(1, area.width() - (horizontal ? glyphSize.width() + spacing : 0) - 4);
-    const QStringList lines =
-        caption.isEmpty() ? QStringList() : wrapCaption(caption, metrics, wrapWidth);
+    const int wrapHeight = area.height() - (horizontal ? 0 : glyphSize.height() + spacing);
+    QFont font = kzt::toQFont(mFont);
+    QStringList lines;
+    for (;;) {
+        const QFontMetrics fitting(font);
+        lines = caption.isEmpty() ? QStringList() : wrapCaption(caption, fitting, wrapWidth);
+        if (static_cast<int>(lines.size()) * fitting.height() <= wrapHeight
+            || font.pixelSize() <= kSmallestCaptionPixels)
+            break;
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    const QFontMetrics metrics(font);
     int textWidth = 0;
     for (const QString& line : lines)
         textWidth = std::max(textWidth, metrics.horizontalAdvance(line));

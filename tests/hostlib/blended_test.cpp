@@ -204,6 +204,20 @@ TEST(TBlendedBitBtn, LongCaptionsWrapInsideTheFace)
     }
 }
 
+TEST(TBlendedBitBtn, CaptionsTooTallForTheFaceShrinkRatherThanBeCut)
+{
+    // A grid button: three lines of 16-pixel type do not fit 46 pixels.
+    TBlendedBitBtn button(nullptr);
+    button.setGeometry(0, 0, 130, 46);
+    button.setBrushColor(kzt::clGray);
+    button.setFont({"Arial", 16, false, kzt::rgb(255, 0, 0)});
+    button.setCaption("ERRO NO LAN\xC7" "AMENTO DA VENDA");
+    const Ink ink = captionInk(button.grab().toImage());
+    ASSERT_GE(ink.top, 0);
+    EXPECT_GT(ink.top, 0);
+    EXPECT_LT(ink.bottom, 45);
+}
+
 TEST(TMessages, MsgFindsTheTextAfterTheBar)
 {
     host::TMessages messages(nullptr, QStringLiteral("msgPadrao"));
