@@ -24,7 +24,7 @@
 
 namespace {
 
-using kzt::test::kGoldenDir;
+using kzt::test::checkGolden;
 using kzt::test::kStation;
 using kzt::test::runStation;
 using kzt::test::StationOutput;
@@ -182,7 +182,6 @@ TEST(Scenario, ObservationsComposedAtTheStation)
          }},
     };
     ASSERT_TRUE(QFile::exists(kStation)) << "build kzt-station and kzt00318 first";
-    const bool update = std::getenv("KZT_UPDATE_GOLDEN") != nullptr;
     for (const Scenario& s : scenarios) {
         SCOPED_TRACE(s.golden);
         kzt::test::TempDir dir;
@@ -202,15 +201,7 @@ TEST(Scenario, ObservationsComposedAtTheStation)
 
         QByteArray actual = QJsonDocument(normalise(call)).toJson(QJsonDocument::Indented);
         actual.replace(dir.path().c_str(), "<STATION>");
-        QFile golden(kGoldenDir + QString::fromUtf8(s.golden));
-        if (update) {
-            ASSERT_TRUE(golden.open(QIODevice::WriteOnly)) << golden.fileName().toStdString();
-            golden.write(actual);
-            continue;
-        }
-        ASSERT_TRUE(golden.open(QIODevice::ReadOnly))
-            << golden.fileName().toStdString() << " is missing; run with KZT_UPDATE_GOLDEN=1";
-        EXPECT_EQ(actual.toStdString(), golden.readAll().toStdString());
+        checkGolden(s.golden, actual);
     }
 }
 

@@ -22,7 +22,7 @@
 
 namespace {
 
-using kzt::test::kGoldenDir;
+using kzt::test::checkGolden;
 using kzt::test::kStation;
 using kzt::test::runStation;
 using kzt::test::StationOutput;
@@ -93,7 +93,6 @@ TEST(StationRun, GoldenOutputs)
                  "editor:CLIENTE DESISTIU", "--do", "press:sbtEditaDesc", "--do",
                  "press:sptConfirmar"})}},
     };
-    const bool update = std::getenv("KZT_UPDATE_GOLDEN") != nullptr;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         StationDir station;
@@ -107,15 +106,7 @@ TEST(StationRun, GoldenOutputs)
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_EQ(jsonLines(run.out).size(), static_cast<qsizetype>(c.calls.size()));
         const QByteArray actual = station.normalise(run.out);
-        QFile golden(kGoldenDir + QString::fromUtf8(c.file));
-        if (update) {
-            ASSERT_TRUE(golden.open(QIODevice::WriteOnly)) << golden.fileName().toStdString();
-            golden.write(actual);
-            continue;
-        }
-        ASSERT_TRUE(golden.open(QIODevice::ReadOnly))
-            << golden.fileName().toStdString() << " is missing; run with KZT_UPDATE_GOLDEN=1";
-        EXPECT_EQ(actual.toStdString(), golden.readAll().toStdString());
+        checkGolden(c.file, actual);
     }
 }
 

@@ -1,9 +1,12 @@
 #include "stationprocess.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace kzt::test {
 
@@ -25,6 +28,19 @@ StationOutput runStation(const QStringList& args)
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+void checkGolden(const char* file, const QByteArray& actual)
+{
+    QFile golden(kGoldenDir + QString::fromUtf8(file));
+    if (std::getenv("KZT_UPDATE_GOLDEN") != nullptr) {
+        ASSERT_TRUE(golden.open(QIODevice::WriteOnly)) << golden.fileName().toStdString();
+        golden.write(actual);
+        return;
+    }
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly))
+        << golden.fileName().toStdString() << " is missing; run with KZT_UPDATE_GOLDEN=1";
+    EXPECT_EQ(actual.toStdString(), golden.readAll().toStdString());
 }
 
 } // namespace kzt::test

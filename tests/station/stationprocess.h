@@ -19,4 +19,8 @@ struct StationOutput {
 
 StationOutput runStation(const QStringList& args);
 
+// Compares `actual` with the golden file of that name; with KZT_UPDATE_GOLDEN set, rewrites
+// the file instead.
+void checkGolden(const char* file, const QByteArray& actual);
+
 } // namespace kzt::test
