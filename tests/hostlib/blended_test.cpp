@@ -3,6 +3,7 @@
 #include "platform/controls.h"
 #include "platform/form.h"
 #include "station/hostlib/messagebox.h"
+#include "station/hostlib/textview.h"
 #include "tests/support/fakepresentation.h"
 
 #include <QApplication>
@@ -264,7 +265,7 @@ TEST(MessageBox, ShowsTheTextAndClosesOnOk)
             ADD_FAILURE() << "no message box shown";
             return;
         }
-        shownText = box->findChild<kzt::Label*>(QStringLiteral("lblTexto"))->caption();
+        shownText = box->findChild<host::TouchTextView*>(QStringLiteral("txtTexto"))->text();
         shownSchema = box->findChild<kzt::Label*>(QStringLiteral("lblEsquema"))->caption();
         auto* ok = box->findChild<TBlendedBitBtn*>(QStringLiteral("btnOK"));
         if (!ok) {
