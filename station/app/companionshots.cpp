@@ -26,7 +26,8 @@ namespace {
 void sampleOccurrences(kzt::ClientDataSet& cds)
 {
     cds.addFieldDef({"CDOCORR", kzt::FieldType::String, 2, true, kzt::utf8ToCp1252("Código")});
-    cds.addFieldDef({"DSOCORR", kzt::FieldType::String, 40, true, kzt::utf8ToCp1252("Descrição")});
+    cds.addFieldDef(
+        {"DSOCORR", kzt::FieldType::String, 40, true, kzt::utf8ToCp1252("Descrição")});
     cds.addFieldDef({"IDCONTROLAOBS", kzt::FieldType::String, 1, false, {}});
     cds.createDataSet();
     const char* const rows[][2] = {{"01", "SEM CEBOLA"},  {"02", "SEM SAL"},

@@ -65,8 +65,8 @@ MessageBoxForm::MessageBoxForm(const MessageBoxRequest& request, QWidget* parent
     mText->setText(request.text);
     const int room = kMaxHeight - kBelowText - top;
     const bool scrolls = mText->contentHeight() > room;
-    const int textHeight = scrolls ? room
-                                   : std::max(mText->contentHeight(), kMinHeight - kBelowText - top);
+    const int textHeight =
+        scrolls ? room : std::max(mText->contentHeight(), kMinHeight - kBelowText - top);
     if (scrolls)
         mText->setGeometry(kPad, top, textWidth - kScrollWidth - kScrollGap, room);
     else  // a short text stands in the middle of its room

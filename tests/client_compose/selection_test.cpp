@@ -182,7 +182,8 @@ TEST_F(Balcao, GridButtonsCountTheChoicesOfTheirOccurrence)
         auto aparencias = [&f] {
             std::vector<Aparencia> todas;
             for (const host::TBlendedBitBtn* b : f.sbtGrade)
-                todas.push_back({b->caption(), b->brushColor(), b->downColor(), b->disabledColor()});
+                todas.push_back(
+                    {b->caption(), b->brushColor(), b->downColor(), b->disabledColor()});
             return todas;
         };
         const std::vector<Aparencia> antes = aparencias();

@@ -398,7 +398,8 @@ TEST(MessageBox, ALongTextIsReadToItsLastLine)
         // The last line, as far as the operator can take it, is painted inside the view.
         const QRect end = view->endRect();
         EXPECT_TRUE(view->rect().contains(end));
-        EXPECT_TRUE(inkIn(view->grab().toImage(), QRect(end.left() - 12, end.top(), 12, end.height())))
+        const QRect lastCharacter(end.left() - 12, end.top(), 12, end.height());
+        EXPECT_TRUE(inkIn(view->grab().toImage(), lastCharacter))
             << "the end of the text is not painted";
     }
 }

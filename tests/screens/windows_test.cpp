@@ -43,7 +43,8 @@ void occurrences(kzt::ClientDataSet& cds)
     cds.createDataSet();
     for (int i = 1; i <= 40; ++i) {
         cds.append();
-        cds.fieldByName("CDOCORR").setAsString(QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')).toStdString());
+        const std::string code = (i < 10 ? "0" : "") + std::to_string(i);
+        cds.fieldByName("CDOCORR").setAsString(code);
         cds.fieldByName("DSOCORR").setAsString(utf8ToCp1252("OCORRÊNCIA ") + std::to_string(i));
         cds.post();
     }
@@ -69,7 +70,8 @@ std::vector<Window> windows(kzt::ClientDataSet& cds)
 {
     return {
         // The dialog has no owner: the module opens it over whatever the host shows.
-        {"observation dialog", [](QWidget*) { return std::make_unique<Cli_kzt00318::TfrmObservacao>(); },
+        {"observation dialog",
+         [](QWidget*) { return std::make_unique<Cli_kzt00318::TfrmObservacao>(); },
          {"sbtSair", "sptConfirmar", "sbtEditaDesc", "sbtPesquisa"}},
         {"search list",
          [&cds](QWidget* owner) {
