@@ -1,8 +1,8 @@
 #pragma once
 
 // The form class dialogs derive from: a frameless window of a fixed client size, centred
-// on the screen it opens on, shown modally and closed by code. Its events are handler members bound
-// by the derived class, as a stored design binds them.
+// on the screen it opens on, shown modally and closed by code. Its events are handler
+// members bound by the derived class, as a stored design binds them.
 
 #include "graphics.h"
 #include "keys.h"
