@@ -91,8 +91,32 @@ public:
 private:
     void buildDesign();   // frmobservacao_design.cpp
     void bindEvents();
+    // The count on the grid buttons of an occurrence the operator chose, and clearing it.
+    void contaEscolha(const std::string& cdOcorr);
+    void limpaEscolhas();
     // Shows a message with the dialog's usual arguments (type 3, stIdEsquema).
     void mostraMensagem(const std::string& texto);
+};
+
+// How many times the operator chose a grid button's occurrence in this call, painted
+// small in the top-right corner of its face; nothing while never. It lies over the button
+// and passes every touch to it: caption, colours and the button's own properties stay as
+// the design and the grid fill set them.
+class SeloEscolhas : public QWidget {
+    Q_OBJECT
+public:
+    explicit SeloEscolhas(host::TBlendedBitBtn* botao);
+    int quantidade() const { return mQuantidade; }
+    void setQuantidade(int quantidade);
+
+    // The badge of a button, or nullptr while it has none.
+    static SeloEscolhas* de(const host::TBlendedBitBtn* botao);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int mQuantidade = 0;
 };
 
 // The five glyphs, redrawn to their descriptions: 34 x 34, 32 bits per pixel.

@@ -41,6 +41,7 @@ void TfrmObservacao::btnLimparObsClick(QObject*)
         cdsControlaObs.emptyDataSet();
     if (!cdsOcorrencia.isEmpty())
         cdsOcorrencia.emptyDataSet();
+    limpaEscolhas();
 }
 
 void TfrmObservacao::btnEsperaProdClick(QObject*)

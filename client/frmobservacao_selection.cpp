@@ -151,6 +151,7 @@ void TfrmObservacao::sbt01Click(QObject* Sender)
     }
     acrescentaTexto(*this, botao->caption());
     registraOcorrencia(*this, codigo);
+    contaEscolha(codigo);
 }
 
 void TfrmObservacao::sbtPesquisaClick(QObject*)
@@ -177,6 +178,7 @@ void TfrmObservacao::sbtPesquisaClick(QObject*)
     registraOcorrencia(*this, codigo);
     kzt::Form::processMessages();
     acrescentaTexto(*this, cdsObs.fieldByName("DSOCORR").asString());
+    contaEscolha(codigo);
     repaintNow();
 }
 

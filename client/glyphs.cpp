@@ -18,6 +18,9 @@ const QColor kCinza(128, 128, 128);
 const QColor kCinzaClaro(204, 204, 204);
 const QColor kLaranja(204, 91, 44);
 const QColor kVerde(39, 174, 96);
+// The clock's lens: the button takes the picture's orange background out, so a lens of
+// that same orange would vanish into whatever face the button has.
+const QColor kLenteRelogio(255, 140, 0);
 
 QPen traco(qreal width)
 {
@@ -63,7 +66,7 @@ void desenhaEsperaProd(QPainter& p)
     p.drawEllipse(QPointF(14, 14), 11, 11);
     p.drawLine(QPointF(14, 14), QPointF(14, 7));
     p.drawLine(QPointF(14, 14), QPointF(19, 14));
-    lupa(p, QPointF(24, 24), 4.5, 2, &kLaranja);
+    lupa(p, QPointF(24, 24), 4.5, 2, &kLenteRelogio);
 }
 
 void desenhaEditaDesc(QPainter& p)

@@ -7,8 +7,10 @@
 
 #include "platform/graphics.h"
 
+#include <QFont>
 #include <QImage>
 #include <QObject>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -18,6 +20,12 @@
 namespace host {
 
 enum class TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
+
+// A caption laid out to fit a face: its lines and the type they are painted in.
+struct FittedCaption {
+    QFont font;
+    QStringList lines;
+};
 
 // A rounded, unoutlined, filled button with an optional caption and picture. It takes no
 // keyboard focus. A press (mouse down and up inside it, enabled and visible) calls
@@ -59,6 +67,15 @@ public:
     int left() const { return x(); }
     void setLeft(int left) { move(left, y()); }
 
+    // The caption as painted: wrapped at its blanks, the type stepped down (to a readable
+    // smallest size) while a word is too wide or the lines too tall for the face, and only
+    // then shortened, an ellipsis ending what had to be cut.
+    struct CaptionLayout {
+        QStringList lines;
+        int pixelSize;
+    };
+    CaptionLayout captionLayout() const;
+
     bool isDown() const { return mDown; }
     // Presses the button as a touch would: does nothing when hidden or disabled.
     void click();
@@ -71,6 +88,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    FittedCaption fittedCaption() const;
+
     std::string mCaption;
     kzt::FontSpec mFont;
     kzt::TColor mBrushColor = kzt::clWhite;

@@ -4,10 +4,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace kzt {
@@ -22,7 +24,45 @@ std::unordered_map<HWND, Form*>& forms()
     return registry;
 }
 
+QScreen* screenOfWindow(const QWidget* window)
+{
+    if (window == nullptr || !window->isVisible())
+        return nullptr;
+    // By where the window stands: a screen a window was moved onto is not always the one
+    // its platform window was created on.
+    if (QScreen* screen = QGuiApplication::screenAt(window->geometry().center()))
+        return screen;
+    return window->screen();
+}
+
 } // namespace
+
+QScreen* screenToOpenOn(const QWidget& window)
+{
+    const QWidget* parent = window.parentWidget() ? window.parentWidget()->window() : nullptr;
+    for (const QWidget* reference :
+         {parent, static_cast<const QWidget*>(QApplication::activeModalWidget()),
+          static_cast<const QWidget*>(QApplication::activeWindow())}) {
+        if (reference == &window)
+            continue;
+        if (QScreen* screen = screenOfWindow(reference))
+            return screen;
+    }
+    if (QScreen* screen = QGuiApplication::screenAt(QCursor::pos()))
+        return screen;
+    return QGuiApplication::primaryScreen();
+}
+
+void centreOnScreen(QWidget& window)
+{
+    const QScreen* screen = screenToOpenOn(window);
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = window.frameGeometry().size();
+    window.move(area.x() + std::max(0, (area.width() - size.width()) / 2),
+                area.y() + std::max(0, (area.height() - size.height()) / 2));
+}
 
 Form::Form(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), mHandle(gNextHandle)
@@ -55,13 +95,13 @@ void Form::setColor(TColor color)
     setAutoFillBackground(true);
 }
 
-int Form::showModal()
+int Form::showModal() { return exec(); }
+
+void Form::setVisible(bool visible)
 {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
-    return exec();
+    if (visible && !isVisible())
+        centreOnScreen(*this);
+    QDialog::setVisible(visible);
 }
 
 void Form::closeForm()

@@ -1,8 +1,8 @@
 #pragma once
 
 // The form class dialogs derive from: a frameless window of a fixed client size, centred
-// on the screen, shown modally and closed by code. Its events are handler members bound
-// by the derived class, as a stored design binds them.
+// on the screen it opens on, shown modally and closed by code. Its events are handler
+// members bound by the derived class, as a stored design binds them.
 
 #include "graphics.h"
 #include "keys.h"
@@ -13,7 +13,16 @@
 #include <functional>
 #include <string>
 
+class QScreen;
+
 namespace kzt {
+
+// The screen a window opens on: its parent's, else that of the window the operator is
+// working in, else the one under the pointer, else the primary screen.
+KZT_PLATFORM_API QScreen* screenToOpenOn(const QWidget& window);
+// Centres a top-level window on that screen's free area. A window larger than the area
+// keeps its top-left corner on it, where its controls start.
+KZT_PLATFORM_API void centreOnScreen(QWidget& window);
 
 enum class CloseAction { None, Hide, Free, Minimize };
 
@@ -30,6 +39,8 @@ public:
 
     // Shows the form modally and returns when it closes.
     int showModal();
+    // Every showing centres the form on the screen it opens on.
+    void setVisible(bool visible) override;
     // Closes the form: runs onClose, then ends the modal display unless the handler set
     // the action to None. A close request from the window manager is ignored: only code
     // closes this form.

@@ -1,5 +1,6 @@
-// Pictures of the companion dialogs with sample content, for a headless run to show what
-// an operator would see.
+// Pictures of the companion dialogs and the message box with sample content, for a
+// headless run to show what an operator would see. Each picture is the whole screen the
+// window opens on, the window where it stands, so a window that does not fit shows.
 
 #include "station.h"
 
@@ -7,11 +8,16 @@
 #include "station/companion/numerickeypad.h"
 #include "station/companion/searchdialog.h"
 #include "station/companion/texteditor.h"
+#include "station/hostlib/messagebox.h"
 
 #include "platform/process.h"
 #include "platform/text.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
 
 namespace station {
 
@@ -20,12 +26,14 @@ namespace {
 void sampleOccurrences(kzt::ClientDataSet& cds)
 {
     cds.addFieldDef({"CDOCORR", kzt::FieldType::String, 2, true, kzt::utf8ToCp1252("Código")});
-    cds.addFieldDef({"DSOCORR", kzt::FieldType::String, 40, true, kzt::utf8ToCp1252("Descrição")});
+    cds.addFieldDef(
+        {"DSOCORR", kzt::FieldType::String, 40, true, kzt::utf8ToCp1252("Descrição")});
     cds.addFieldDef({"IDCONTROLAOBS", kzt::FieldType::String, 1, false, {}});
     cds.createDataSet();
     const char* const rows[][2] = {{"01", "SEM CEBOLA"},  {"02", "SEM SAL"},
                                    {"03", "BEM PASSADO"}, {"04", "AO PONTO"},
-                                   {"05", "SEM GELO"},    {"06", "COM LIMÃO"}};
+                                   {"05", "SEM GELO"},    {"06", "COM LIMÃO"},
+                                   {"07", "SEM AÇÚCAR"},  {"08", "PÃO INTEGRAL"}};
     for (const auto& row : rows) {
         cds.append();
         cds.fieldByName("CDOCORR").setAsString(row[0]);
@@ -35,19 +43,45 @@ void sampleOccurrences(kzt::ClientDataSet& cds)
     cds.first();
 }
 
-// Keys are pressed on the shown dialog: a touch on a hidden key does nothing.
-std::string draw(companion::TouchDialog& dialog, const std::vector<QString>& keys,
-                 const std::string& dir, const char* name)
+// Longer than any frame shows at once: the end, where the operator types, must be seen.
+std::string longText()
 {
-    dialog.show();
+    std::string text;
+    for (int i = 0; i < 14; ++i)
+        text += " SEM CEBOLA; PÃO INTEGRAL SEM AÇÚCAR; MOLHO À PARTE;";
+    return kzt::utf8ToCp1252(text);
+}
+
+bool saveOnScreen(QWidget& window, const std::string& path)
+{
+    const QScreen* screen = QGuiApplication::screenAt(window.geometry().center());
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return false;
+    const QRect area = screen->geometry();
+    QPixmap picture(area.size());
+    picture.fill(QColor(48, 48, 48));
+    {
+        QPainter painter(&picture);
+        window.render(&painter, window.geometry().topLeft() - area.topLeft());
+    }
+    return picture.save(QString::fromStdString(path), "PNG");
+}
+
+// Keys are pressed on the shown window: a touch on a hidden key does nothing.
+std::string draw(QWidget& window, const std::vector<QString>& keys, const std::string& dir,
+                 const char* name)
+{
+    window.show();
     QCoreApplication::processEvents();
     for (const auto& key : keys) {
-        if (auto* button = dialog.findChild<host::TBlendedBitBtn*>(key))
+        if (auto* button = window.findChild<host::TBlendedBitBtn*>(key))
             button->click();
     }
     const std::string path = kzt::joinPath(dir, name);
-    const bool saved = companion::savePng(dialog, QString::fromStdString(path));
-    dialog.hide();
+    const bool saved = saveOnScreen(window, path);
+    window.hide();
     return saved ? path : std::string();
 }
 
@@ -64,13 +98,21 @@ std::vector<std::string> drawCompanionDialogs(const std::string& dir)
     kzt::ClientDataSet cds("cdsObs");
     sampleOccurrences(cds);
     companion::SearchDialog search(cds, kzt::utf8ToCp1252("Pesquisa de Observações"));
-    keep(draw(search, {QStringLiteral("key_s"), QStringLiteral("key_e")}, dir,
-              "companion-search.png"));
+    keep(draw(search,
+              {QStringLiteral("key_s"), QStringLiteral("key_e"), QStringLiteral("key_m"),
+               QStringLiteral("keySpace"), QStringLiteral("key_a"), QStringLiteral("key_c")},
+              dir, "companion-search.png"));
 
     companion::TextEditorDialog editor(kzt::utf8ToCp1252("Informe a Observação da Venda"),
                                        kzt::utf8ToCp1252(" SEM CEBOLA; "));
     keep(draw(editor, {QStringLiteral("key_b"), QStringLiteral("key_e"), QStringLiteral("key_m")},
               dir, "companion-editor.png"));
+
+    companion::TextEditorDialog longEditor("", longText());
+    keep(draw(longEditor,
+              {QStringLiteral("keySpace"), QStringLiteral("key_f"), QStringLiteral("key_i"),
+               QStringLiteral("key_m")},
+              dir, "companion-editor-long.png"));
 
     host::KeypadRequest request;
     request.prompt = kzt::utf8ToCp1252("Informe o tempo de espera");
@@ -82,6 +124,17 @@ std::vector<std::string> drawCompanionDialogs(const std::string& dir)
 
     companion::FiscalMenuDialog fiscal;
     keep(draw(fiscal, {}, dir, "companion-fiscal.png"));
+
+    host::MessageBoxForm message({kzt::utf8ToCp1252("Observação deve ser informada."), "", 3,
+                                  "001"});
+    keep(draw(message, {}, dir, "companion-message.png"));
+
+    std::string failure = kzt::utf8ToCp1252("Erro ao ler a lista de ocorrências: ");
+    for (int i = 0; i < 20; ++i)
+        failure += kzt::utf8ToCp1252("a conexão com o servidor de banco de dados foi perdida "
+                                     "durante a execução da consulta; ");
+    host::MessageBoxForm longMessage({failure, "", 3, "001"});
+    keep(draw(longMessage, {QStringLiteral("btnDesce")}, dir, "companion-message-long.png"));
     return files;
 }
 

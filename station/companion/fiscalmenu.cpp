@@ -19,7 +19,7 @@ std::string FiscalMenuDialog::requestedText(const std::string& reportUtf8)
 }
 
 FiscalMenuDialog::FiscalMenuDialog(QWidget* parent)
-    : TouchDialog(parent, QStringLiteral("frmRelFiscais"), 460, 560)
+    : TouchDialog(parent, QStringLiteral("frmRelFiscais"), 460, 480)
 {
     auto* title = new kzt::Label(this, QStringLiteral("lblTitulo"));
     kzt::FontSpec font;

@@ -9,7 +9,7 @@ namespace {
 
 constexpr int kKey = 84;
 constexpr int kGap = 8;
-constexpr int kLeft = 30;
+constexpr int kLeft = (340 - 3 * kKey - 2 * kGap) / 2;  // centred
 constexpr int kTop = 120;
 
 } // namespace

@@ -7,12 +7,15 @@
 #include <QScrollBar>
 #include <QTableWidget>
 
+#include <algorithm>
+
 namespace companion {
 
 namespace {
 
-constexpr int kRowHeight = 50;
-constexpr int kVisibleRows = 5;
+constexpr int kRowHeight = 44;
+constexpr int kHeaderHeight = 28;
+constexpr int kVisibleRows = 4;
 
 QFont arialBold(int pixels)
 {
@@ -23,21 +26,37 @@ QFont arialBold(int pixels)
     return kzt::toQFont(font);
 }
 
+// For matching: case and accents dropped ("Açúcar" and "ACUCAR" read alike), ligatures
+// and the like spelled out.
+QString folded(const QString& text)
+{
+    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    QString plain;
+    plain.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            plain += c;
+    }
+    return plain.toCaseFolded();
+}
+
 } // namespace
 
 SearchDialog::SearchDialog(kzt::ClientDataSet& cds, const std::string& title, QWidget* parent)
-    : TouchDialog(parent, QStringLiteral("frmPesquisa"), 760, 724), mCds(cds)
+    : TouchDialog(parent, QStringLiteral("frmPesquisa"), 780, 580), mCds(cds)
 {
     auto* titleLabel = addLabel(this, QStringLiteral("lblTitulo"), 18);
-    kzt::setBounds(titleLabel, 20, 12, 720, 30);
+    kzt::setBounds(titleLabel, 20, 10, 740, 26);
     titleLabel->setCaption(title.empty() ? kzt::utf8ToCp1252("Pesquisa") : title);
 
     auto* searchLabel = addLabel(this, QStringLiteral("lblPesquisa"), 18);
-    kzt::setBounds(searchLabel, 20, 50, 720, 36);
+    kzt::setBounds(searchLabel, 20, 40, 740, 30);
 
+    // The list, its scroll buttons beside it, the keyboard below, leaving at the bottom
+    // right: all of it inside an 800 x 600 screen.
     mTable = new QTableWidget(this);
     mTable->setObjectName(QStringLiteral("grdPesquisa"));
-    mTable->setGeometry(20, 96, 640, 254);
+    mTable->setGeometry(20, 76, 632, kHeaderHeight + kVisibleRows * kRowHeight + 4);
     mTable->setFocusPolicy(Qt::NoFocus);
     mTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     mTable->setSelectionMode(QAbstractItemView::NoSelection);
@@ -45,6 +64,7 @@ SearchDialog::SearchDialog(kzt::ClientDataSet& cds, const std::string& title, QW
     mTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     mTable->verticalHeader()->hide();
     mTable->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    mTable->horizontalHeader()->setFixedHeight(kHeaderHeight);
     mTable->horizontalHeader()->setStretchLastSection(true);
     mTable->horizontalHeader()->setFont(arialBold(14));
     mTable->setFont(arialBold(16));
@@ -53,13 +73,13 @@ SearchDialog::SearchDialog(kzt::ClientDataSet& cds, const std::string& title, QW
         "QHeaderView::section { background: rgb(204,91,44); color: white; border: 0; }"));
     connect(mTable, &QTableWidget::cellClicked, this, [this](int row, int) { pick(row); });
 
-    addButton(QStringLiteral("btnSobe"), "Sobe", Look::Secondary, 670, 96, 70, 122,
+    addButton(QStringLiteral("btnSobe"), "Sobe", Look::Secondary, 666, 76, 94, 99,
               [this] { scrollBy(-1); });
-    addButton(QStringLiteral("btnDesce"), "Desce", Look::Secondary, 670, 228, 70, 122,
+    addButton(QStringLiteral("btnDesce"), "Desce", Look::Secondary, 666, 185, 94, 99,
               [this] { scrollBy(1); });
 
-    auto* keyboard = new TouchKeyboard(this, 58, 44);
-    keyboard->move(20, 362);
+    auto* keyboard = new TouchKeyboard(this, 52, 40);
+    keyboard->move(20, 296);
     auto refresh = [this, searchLabel] {
         searchLabel->setCaption(kzt::utf8ToCp1252("Pesquisar: ") + mSearch);
         applySearch();
@@ -78,7 +98,7 @@ SearchDialog::SearchDialog(kzt::ClientDataSet& cds, const std::string& title, QW
         refresh();
     };
 
-    addButton(QStringLiteral("btnSair"), "Sair", Look::Action, 580, 666, 160, 46, [this] {
+    addButton(QStringLiteral("btnSair"), "Sair", Look::Action, 666, 470, 94, 96, [this] {
         mPicked = false;
         done(QDialog::Rejected);
     });
@@ -113,7 +133,7 @@ void SearchDialog::loadRows()
             kzt::Field field = mCds.field(column);
             entry.cells.push_back(field.asString());
             if (field.def().type == kzt::FieldType::String)
-                entry.haystack += kzt::toQString(field.asString()).toCaseFolded() + QLatin1Char('\n');
+                entry.haystack += folded(kzt::toQString(field.asString())) + QLatin1Char('\n');
         }
         mEntries.push_back(std::move(entry));
     }
@@ -125,10 +145,14 @@ void SearchDialog::applySearch()
 {
     // The list is narrowed here rather than through the dataset's filter: a filter left on
     // the occurrence list would hide occurrences from the dialog's later button lookups.
-    const QString needle = kzt::toQString(mSearch).toCaseFolded();
+    // Every word typed must be found somewhere in the row; the list keeps its order.
+    const QStringList words =
+        folded(kzt::toQString(mSearch)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     mShown.clear();
     for (int i = 0; i < static_cast<int>(mEntries.size()); ++i) {
-        if (needle.isEmpty() || mEntries[static_cast<std::size_t>(i)].haystack.contains(needle))
+        const QString& haystack = mEntries[static_cast<std::size_t>(i)].haystack;
+        if (std::all_of(words.begin(), words.end(),
+                        [&haystack](const QString& word) { return haystack.contains(word); }))
             mShown.push_back(i);
     }
     mTable->setRowCount(static_cast<int>(mShown.size()));

@@ -1,7 +1,8 @@
 #pragma once
 
 // The search list: the dataset's visible fields under their labels, narrowed as the
-// operator types; picking a row leaves it current in the dataset.
+// operator types (each word anywhere in a row, case and accents ignored, the list's order
+// kept); picking a row leaves it current in the dataset.
 
 #include "touchstyle.h"
 
@@ -34,7 +35,7 @@ private:
     struct Entry {
         int recNo;                       // position in the dataset as it was when opened
         std::vector<std::string> cells;  // visible fields, Windows-1252
-        QString haystack;                // the string fields, case-folded, for narrowing
+        QString haystack;                // the string fields, folded, for narrowing
     };
 
     void loadRows();

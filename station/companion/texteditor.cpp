@@ -2,30 +2,41 @@
 
 #include "platform/controls.h"
 #include "platform/text.h"
+#include "station/hostlib/textview.h"
 
 namespace companion {
 
 TextEditorDialog::TextEditorDialog(const std::string& prompt, const std::string& initial,
                                    QWidget* parent)
-    : TouchDialog(parent, QStringLiteral("frmEditaTexto"), 760, 600), mPrompt(prompt),
+    : TouchDialog(parent, QStringLiteral("frmEditaTexto"), 780, 580), mPrompt(prompt),
       mInitial(initial)
 {
     auto* promptLabel = addLabel(this, QStringLiteral("lblPrompt"), 18);
-    kzt::setBounds(promptLabel, 20, 14, 720, 28);
+    kzt::setBounds(promptLabel, 20, 10, 740, 26);
     promptLabel->setCaption(prompt);
     promptLabel->setVisible(!prompt.empty());
 
+    // The text in its frame with the scroll buttons beside it, the keyboard below, cancel
+    // and confirm at the bottom right: all of it inside an 800 x 600 screen.
     auto* frame = new kzt::Shape(this, QStringLiteral("shpTexto"));
-    frame->setKind(kzt::Shape::Kind::RoundRect);
+    frame->setKind(kzt::Shape::Kind::Rectangle);  // square corners: no text is lost in them
     frame->setPen(kOrange, 2);
     frame->setBrushColor(kzt::clWhite);
-    kzt::setBounds(frame, 20, 48, 720, 132);
-    mTextLabel = addLabel(this, QStringLiteral("lblTexto"), 16);
-    mTextLabel->setWordWrap(true);
-    kzt::setBounds(mTextLabel, 30, 56, 700, 116);
+    kzt::setBounds(frame, 20, 40, 632, 244);
+    mTextView = new host::TouchTextView(this, QStringLiteral("txtTexto"));
+    mTextView->setFont({"Arial", 16, true, kzt::clBlack});
+    mTextView->setShowCaret(true);
+    mTextView->setFollowEnd(true);
+    kzt::setBounds(mTextView, 24, 44, 624, 236);  // inside the frame's line
 
-    auto* keyboard = new TouchKeyboard(this, 58, 44);
-    keyboard->move(20, 196);
+    auto* up = addButton(QStringLiteral("btnSobe"), "Sobe", Look::Secondary, 666, 40, 94, 117,
+                         [] {});
+    auto* down = addButton(QStringLiteral("btnDesce"), "Desce", Look::Secondary, 666, 167, 94,
+                           117, [] {});
+    host::bindScrollButtons(mTextView, up, down);
+
+    auto* keyboard = new TouchKeyboard(this, 52, 40);
+    keyboard->move(20, 296);
     keyboard->onText = [this](const std::string& typed) { setText(mText + typed); };
     keyboard->onBackspace = [this] {
         if (!mText.empty())
@@ -33,12 +44,12 @@ TextEditorDialog::TextEditorDialog(const std::string& prompt, const std::string&
     };
     keyboard->onClear = [this] { setText({}); };
 
-    addButton(QStringLiteral("btnCancelar"), "Cancelar", Look::Secondary, 400, 538, 160, 46,
+    addButton(QStringLiteral("btnCancelar"), "Cancelar", Look::Secondary, 666, 296, 94, 130,
               [this] {
                   mConfirmed = false;
                   done(QDialog::Rejected);
               });
-    addButton(QStringLiteral("btnConfirmar"), "Confirmar", Look::Action, 580, 538, 160, 46,
+    addButton(QStringLiteral("btnConfirmar"), "Confirmar", Look::Action, 666, 436, 94, 130,
               [this] {
                   mConfirmed = true;
                   done(QDialog::Accepted);
@@ -51,8 +62,7 @@ std::string TextEditorDialog::result() const { return mConfirmed ? mText : mInit
 void TextEditorDialog::setText(std::string text)
 {
     mText = std::move(text);
-    // A bar marks where the next key lands.
-    mTextLabel->setCaption(mText + "|");
+    mTextView->setText(mText);
 }
 
 } // namespace companion

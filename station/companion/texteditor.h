@@ -1,14 +1,16 @@
 #pragma once
 
-// The on-screen text editor: the prompt, the text being written and a keyboard. Confirm
-// returns the text; cancel returns the text it was opened on.
+// The on-screen text editor: the prompt, the text being written and a keyboard. The text
+// wraps inside its frame and scrolls (by dragging or by the buttons beside it); the caret
+// after the last character stays in view as the operator types. Confirm returns the
+// text; cancel returns the text it was opened on.
 
 #include "touchstyle.h"
 
 #include <string>
 
-namespace kzt {
-class Label;
+namespace host {
+class TouchTextView;
 }
 
 namespace companion {
@@ -22,6 +24,7 @@ public:
     const std::string& text() const { return mText; }      // as typed so far
     std::string result() const;                              // what the caller receives
     const std::string& prompt() const { return mPrompt; }
+    host::TouchTextView* textView() const { return mTextView; }
 
 private:
     void setText(std::string text);
@@ -30,7 +33,7 @@ private:
     std::string mInitial;
     std::string mText;
     bool mConfirmed = false;
-    kzt::Label* mTextLabel = nullptr;
+    host::TouchTextView* mTextView = nullptr;
 };
 
 } // namespace companion

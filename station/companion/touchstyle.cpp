@@ -1,5 +1,6 @@
 #include "touchstyle.h"
 
+#include "platform/form.h"
 #include "platform/text.h"
 
 #include <QPainter>
@@ -64,6 +65,14 @@ host::TBlendedBitBtn* TouchDialog::addButton(const QString& name, const std::str
 host::TBlendedBitBtn* TouchDialog::button(const QString& name) const
 {
     return findChild<host::TBlendedBitBtn*>(name);
+}
+
+void TouchDialog::setVisible(bool visible)
+{
+    // Placed before showing, so Qt's own placement over the parent does not apply.
+    if (visible && !isVisible())
+        kzt::centreOnScreen(*this);
+    QDialog::setVisible(visible);
 }
 
 void TouchDialog::paintEvent(QPaintEvent*)

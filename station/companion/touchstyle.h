@@ -20,7 +20,8 @@ constexpr kzt::TColor kOrange = kzt::rgb(204, 91, 44);
 constexpr kzt::TColor kLightGrey = kzt::rgb(204, 204, 204);
 constexpr kzt::TColor kKeyFace = kzt::rgb(236, 236, 236);
 
-// A white, frameless, modal dialog of a fixed size with the orange border painted round it.
+// A white, frameless, modal dialog of a fixed size with the orange border painted round it,
+// centred on the screen it opens on. Every dialog fits an 800 x 600 screen.
 class HOST_API TouchDialog : public QDialog {
     Q_OBJECT
 public:
@@ -33,6 +34,8 @@ public:
                                     std::function<void()> onClick);
     // The child button of that object name, or nullptr.
     host::TBlendedBitBtn* button(const QString& name) const;
+
+    void setVisible(bool visible) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

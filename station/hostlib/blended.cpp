@@ -8,15 +8,38 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace host {
 
 namespace {
 
-// The stored pictures carry an alpha byte of 0 throughout and a flat background colour:
-// they are taken as opaque, and the background (the bottom-left pixel's colour, the usual
-// convention for such pictures) as transparent, so the button's own face shows around
-// the drawing whatever face colour it has.
+// The part of a picture's colour that is not its background: the least opaque colour
+// which, laid over the background, gives the pixel back (red, green and blue alike).
+QRgb withoutBackground(QRgb pixel, QRgb background)
+{
+    const int p[3] = {qRed(pixel), qGreen(pixel), qBlue(pixel)};
+    const int b[3] = {qRed(background), qGreen(background), qBlue(background)};
+    double alpha = 0;
+    for (int c = 0; c < 3; ++c) {
+        if (p[c] > b[c])
+            alpha = std::max(alpha, (p[c] - b[c]) / (255.0 - b[c]));
+        else if (p[c] < b[c])
+            alpha = std::max(alpha, (b[c] - p[c]) / static_cast<double>(b[c]));
+    }
+    if (alpha <= 0)
+        return 0u;
+    int v[3];
+    for (int c = 0; c < 3; ++c)
+        v[c] = std::clamp(static_cast<int>(std::lround(b[c] + (p[c] - b[c]) / alpha)), 0, 255);
+    return qRgba(v[0], v[1], v[2], static_cast<int>(std::lround(alpha * 255)));
+}
+
+// The stored pictures carry an alpha byte of 0 throughout and a flat background colour
+// (the bottom-left pixel's, the usual convention for such pictures). The background is
+// taken out, the smoothed edges of the drawing included: they keep only their share of
+// the drawing's colour, so they blend with whatever face the button has instead of
+// leaving a ring of the picture's background round the drawing.
 QImage prepareGlyph(const QImage& source)
 {
     if (source.isNull())
@@ -30,10 +53,8 @@ QImage prepareGlyph(const QImage& source)
         return image;
     const QRgb background = image.pixel(0, image.height() - 1) | 0xFF000000u;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb opaque = image.pixel(x, y) | 0xFF000000u;
-            image.setPixel(x, y, opaque == background ? 0u : opaque);
-        }
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, withoutBackground(image.pixel(x, y), background));
     return image;
 }
 
@@ -42,7 +63,8 @@ int cornerRadius(const QRect& r) { return std::min(r.width(), r.height()) / 4; }
 // Breaks a caption into lines no wider than `width` at its blanks, the way the design's
 // captions expect: every run of blanks is a place to break, the one a line ends on is
 // dropped, and blanks that start the caption count, so that a caption led by blanks
-// starts with an empty line when the first word does not fit after them. A word wider than the button stays whole on its own line.
+// starts with an empty line when the first word does not fit after them. A word wider
+// than the button stays whole on its own line; fitCaption deals with it.
 QStringList wrapCaption(const QString& caption, const QFontMetrics& metrics, int width)
 {
     QStringList lines;
@@ -71,6 +93,42 @@ QStringList wrapCaption(const QString& caption, const QFontMetrics& metrics, int
         lines.append(line);
     }
     return lines;
+}
+
+// Captions never shrink below this, however long: still readable at arm's length.
+constexpr int kSmallestCaptionPixels = 10;
+
+// Wraps the caption into the area; while a line is too wide or the lines too tall, the
+// type steps down. At the smallest size what still does not fit is shortened with an
+// ellipsis, so no caption is ever cut at the face's edges.
+FittedCaption fitCaption(const QString& caption, const QFont& designed, int width, int height)
+{
+    FittedCaption fit{designed, {}};
+    if (caption.isEmpty())
+        return fit;
+    for (;;) {
+        const QFontMetrics metrics(fit.font);
+        fit.lines = wrapCaption(caption, metrics, width);
+        const bool fitsHeight = static_cast<int>(fit.lines.size()) * metrics.height() <= height;
+        const bool fitsWidth = std::all_of(fit.lines.begin(), fit.lines.end(),
+                                           [&](const QString& line) {
+                                               return metrics.horizontalAdvance(line) <= width;
+                                           });
+        if ((fitsHeight && fitsWidth) || fit.font.pixelSize() <= kSmallestCaptionPixels)
+            break;
+        fit.font.setPixelSize(fit.font.pixelSize() - 1);
+    }
+    const QFontMetrics metrics(fit.font);
+    const qsizetype room = std::max(1, height / std::max(1, metrics.height()));
+    if (fit.lines.size() > room) {
+        fit.lines = fit.lines.mid(0, room);
+        fit.lines.last() += QChar(0x2026);
+    }
+    for (QString& line : fit.lines) {
+        if (metrics.horizontalAdvance(line) > width)
+            line = metrics.elidedText(line, Qt::ElideRight, width);
+    }
+    return fit;
 }
 
 } // namespace
@@ -176,8 +234,25 @@ void TBlendedBitBtn::mouseReleaseEvent(QMouseEvent* event)
         OnClick(this);
 }
 
-// Captions never shrink below this, however long: still readable at arm's length.
-constexpr int kSmallestCaptionPixels = 10;
+FittedCaption TBlendedBitBtn::fittedCaption() const
+{
+    const QImage& glyph = isEnabled() || mGlyphDisabled.isNull() ? mGlyph : mGlyphDisabled;
+    const bool horizontal =
+        mLayout == TButtonLayout::blGlyphLeft || mLayout == TButtonLayout::blGlyphRight;
+    const QSize glyphSize = glyph.isNull() ? QSize(0, 0) : glyph.size();
+    const int spacing = glyph.isNull() || mCaption.empty() ? 0 : std::max(mSpacing, 0);
+    // A long caption wraps within what the glyph leaves of the face.
+    const int width =
+        std::max(1, this->width() - (horizontal ? glyphSize.width() + spacing : 0) - 4);
+    const int height = this->height() - (horizontal ? 0 : glyphSize.height() + spacing);
+    return fitCaption(kzt::toQString(mCaption), kzt::toQFont(mFont), width, height);
+}
+
+TBlendedBitBtn::CaptionLayout TBlendedBitBtn::captionLayout() const
+{
+    const FittedCaption fit = fittedCaption();
+    return {fit.lines, fit.font.pixelSize()};
+}
 
 void TBlendedBitBtn::paintEvent(QPaintEvent* event)
 {
@@ -206,21 +281,9 @@ void TBlendedBitBtn::paintEvent(QPaintEvent* event)
         mLayout == TButtonLayout::blGlyphLeft || mLayout == TButtonLayout::blGlyphRight;
     const QSize glyphSize = glyph.isNull() ? QSize(0, 0) : glyph.size();
     const int spacing = glyph.isNull() || caption.isEmpty() ? 0 : std::max(mSpacing, 0);
-    // A long caption wraps within what the glyph leaves of the face; when the lines still
-    // do not fit its height, the type steps down so that no word is cut off the button.
-    const int wrapWidth =
-        std::max(1, area.width() - (horizontal ? glyphSize.width() + spacing : 0) - 4);
-    const int wrapHeight = area.height() - (horizontal ? 0 : glyphSize.height() + spacing);
-    QFont font = kzt::toQFont(mFont);
-    QStringList lines;
-    for (;;) {
-        const QFontMetrics fitting(font);
-        lines = caption.isEmpty() ? QStringList() : wrapCaption(caption, fitting, wrapWidth);
-        if (static_cast<int>(lines.size()) * fitting.height() <= wrapHeight
-            || font.pixelSize() <= kSmallestCaptionPixels)
-            break;
-        font.setPixelSize(font.pixelSize() - 1);
-    }
+    const FittedCaption fit = fittedCaption();
+    const QFont& font = fit.font;
+    const QStringList& lines = fit.lines;
     const QFontMetrics metrics(font);
     int textWidth = 0;
     for (const QString& line : lines)

@@ -9,6 +9,12 @@
 
 #include <gmock/gmock.h>
 
+#include <QColor>
+#include <QImage>
+#include <QPixmap>
+
+#include <map>
+
 namespace compose {
 namespace {
 
@@ -147,6 +153,59 @@ TEST_F(Balcao, SearchOpensOnTheWholeListOnlyWhenThereIsOne)
     abre(produto("1001"));
     passo("?");
     EXPECT_EQ(pessoa.searchCalls, 1);
+}
+
+TEST_F(Balcao, GridButtonsCountTheChoicesOfTheirOccurrence)
+{
+    struct CasoSelo {
+        const char* nome;
+        Strings passos;
+        std::map<std::string, int> selos;  // CDOCORR -> the count its button shows
+    };
+    const CasoSelo casos[] = {
+        {"nothing chosen", {}, {}},
+        {"each accepted press counts", {"01", "01", "02"}, {{"01", 2}, {"02", 1}}},
+        {"a refused press does not", {"11", "11", "11"}, {{"11", 2}}},
+        {"a refused price does not", {"preco=DTCLI", "11"}, {}},
+        {"a choice in the search counts on its button", {"01", "?01", "?31", "?"}, {{"01", 2}}},
+        {"clearing the observation clears them", {"01", "16", "limpa"}, {}},
+        {"and the count starts again", {"01", "limpa", "01"}, {{"01", 1}}},
+    };
+    for (const CasoSelo& c : casos) {
+        SCOPED_TRACE(c.nome);
+        Cli_kzt00318::TfrmObservacao& f = abre(produto("1001"));
+        struct Aparencia {
+            std::string caption;
+            kzt::TColor face, down, disabled;
+            bool operator==(const Aparencia&) const = default;
+        };
+        auto aparencias = [&f] {
+            std::vector<Aparencia> todas;
+            for (const host::TBlendedBitBtn* b : f.sbtGrade)
+                todas.push_back(
+                    {b->caption(), b->brushColor(), b->downColor(), b->disabledColor()});
+            return todas;
+        };
+        const std::vector<Aparencia> antes = aparencias();
+        passos(c.passos);
+
+        std::map<std::string, int> selos;
+        for (host::TBlendedBitBtn* b : f.sbtGrade) {
+            const Cli_kzt00318::SeloEscolhas* selo = Cli_kzt00318::SeloEscolhas::de(b);
+            if (selo == nullptr || selo->isHidden())
+                continue;
+            selos[b->code()] = selo->quantidade();
+            // Painted in a corner of the face, over the button.
+            const QRect onde = selo->geometry();
+            EXPECT_TRUE(b->rect().contains(onde));
+            EXPECT_LT(onde.bottom(), b->height() / 2);
+            EXPECT_GT(onde.left(), b->width() / 2);
+            EXPECT_EQ(b->grab().toImage().pixelColor(onde.left() + 2, onde.center().y()),
+                      QColor(Qt::white));
+        }
+        EXPECT_EQ(selos, c.selos);
+        EXPECT_TRUE(aparencias() == antes) << "a button's caption or colours changed";
+    }
 }
 
 TEST_F(Balcao, DatabaseErrorOnTheMaximumLeavesThePressUndone)

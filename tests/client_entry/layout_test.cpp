@@ -404,6 +404,16 @@ TEST_F(LayoutTest, GlyphsAreWhiteDrawingsOnTheirFlatBackgrounds)
         if (r.orangeLens && r.background != laranja) {
             EXPECT_TRUE(temCor(g, laranja));
         }
+        if (r.orangeLens) {
+            // The lens survives the button taking the picture's background out: on the
+            // grey face it still shows in colour.
+            const QImage face = b->grab().toImage();
+            bool lente = false;
+            for (int y = 0; y < face.height() && !lente; ++y)
+                for (int x = 0; x < face.width() && !lente; ++x)
+                    lente = face.pixelColor(x, y).hsvSaturation() > 150;
+            EXPECT_TRUE(lente) << "the lens vanishes into the face";
+        }
 
         const QImage d = Cli_kzt00318::glyphImage(r.glyph, true);
         if (!r.disabledBackground.isValid()) {

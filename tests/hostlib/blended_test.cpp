@@ -3,10 +3,12 @@
 #include "platform/controls.h"
 #include "platform/form.h"
 #include "station/hostlib/messagebox.h"
+#include "station/hostlib/textview.h"
 #include "tests/support/fakepresentation.h"
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QPainter>
 #include <QTest>
 #include <QTimer>
 
@@ -128,23 +130,39 @@ TEST(TBlendedBitBtn, FaceAndTextColoursFollowItsState)
 
 TEST(TBlendedBitBtn, GlyphBackgroundGivesWayToTheFace)
 {
-    // A stored picture: alpha 0 throughout, a white stroke on a flat grey background.
-    QImage stored(34, 34, QImage::Format_ARGB32);
-    stored.fill(qRgba(128, 128, 128, 0));
-    for (int x = 5; x < 29; ++x)
-        stored.setPixel(x, 17, qRgba(255, 255, 255, 0));
+    // A stored picture: alpha 0 throughout, a smoothed white ring on a flat grey background.
+    QImage drawn(34, 34, QImage::Format_RGB32);
+    drawn.fill(QColor(128, 128, 128));
+    {
+        QPainter painter(&drawn);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Qt::white, 2.5));
+        painter.drawEllipse(QPointF(17, 17), 12.3, 12.3);
+    }
+    QImage stored = drawn.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < 34; ++y)
+        for (int x = 0; x < 34; ++x)
+            stored.setPixel(x, y, stored.pixel(x, y) & 0x00FFFFFFu);
     TBlendedBitBtn button(nullptr);
     button.setGlyph(stored);
-    const QImage& glyph = button.glyph();
-    EXPECT_EQ(qAlpha(glyph.pixel(0, 0)), 0);           // background: see-through
-    EXPECT_EQ(glyph.pixel(10, 17), qRgb(255, 255, 255));  // drawing: opaque white
+    EXPECT_EQ(qAlpha(button.glyph().pixel(0, 0)), 0);  // background: see-through
 
+    // On an orange face every pixel of the picture is the face, white, or between the two:
+    // no grey of the picture's background is left round the ring.
     button.setGeometry(0, 0, 96, 66);
     button.setBrushColor(2907084);
     const QImage face = button.grab().toImage();
     const QPoint glyphAt((96 - 34) / 2, (66 - 34) / 2);  // centred, no caption
-    EXPECT_EQ(face.pixelColor(glyphAt + QPoint(2, 2)), QColor(204, 91, 44));
-    EXPECT_EQ(face.pixelColor(glyphAt + QPoint(10, 17)), QColor(255, 255, 255));
+    int white = 0;
+    for (int y = 0; y < 34; ++y)
+        for (int x = 0; x < 34; ++x) {
+            const QColor c = face.pixelColor(glyphAt + QPoint(x, y));
+            const double t = (c.green() - 91) / 164.0;  // share of white over orange 204, 91, 44
+            EXPECT_NEAR(c.red(), 204 + t * 51, 4) << x << "," << y;
+            EXPECT_NEAR(c.blue(), 44 + t * 211, 4) << x << "," << y;
+            white += c == QColor(Qt::white);
+        }
+    EXPECT_GT(white, 20) << "the ring itself is lost";
 }
 
 // Rows and columns of a rendered button where its red caption shows.
@@ -204,18 +222,53 @@ TEST(TBlendedBitBtn, LongCaptionsWrapInsideTheFace)
     }
 }
 
-TEST(TBlendedBitBtn, CaptionsTooTallForTheFaceShrinkRatherThanBeCut)
+TEST(TBlendedBitBtn, CaptionsThatDoNotFitStepDownThenEndInAnEllipsis)
 {
-    // A grid button: three lines of 16-pixel type do not fit 46 pixels.
-    TBlendedBitBtn button(nullptr);
-    button.setGeometry(0, 0, 130, 46);
-    button.setBrushColor(kzt::clGray);
-    button.setFont({"Arial", 16, false, kzt::rgb(255, 0, 0)});
-    button.setCaption("ERRO NO LAN\xC7" "AMENTO DA VENDA");
-    const Ink ink = captionInk(button.grab().toImage());
-    ASSERT_GE(ink.top, 0);
-    EXPECT_GT(ink.top, 0);
-    EXPECT_LT(ink.bottom, 45);
+    const QString ellipsis(QChar(0x2026));
+    struct Row {
+        const char* what;
+        QSize size;
+        int pixels;            // the designed type
+        std::string caption;
+        int smallest;          // the type may step down to this, no further
+        int largest;
+        bool shortened;        // ends in an ellipsis
+    };
+    const std::vector<Row> rows = {
+        {"a caption that fits keeps its type", {130, 46}, 16, "SEM SAL", 16, 16, false},
+        {"three lines too tall for a grid button", {130, 46}, 16,
+         "ERRO NO LAN\xC7" "AMENTO DA VENDA", 10, 15, false},
+        {"a word wider than the face", {130, 46}, 16, "DOIMPORCASTANHAS", 10, 15, false},
+        {"a word too wide even in the smallest type", {130, 46}, 16,
+         "PNEUMOULTRAMICROSCOPICOSSILICOVULCANOCONIOTICO", 10, 10, true},
+        {"too many lines even in the smallest type", {57, 46}, 15,
+         "MUITO TEXTO PARA UM BOTAO TAO PEQUENO COMO ESTE AQUI", 10, 10, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TBlendedBitBtn button(nullptr);
+        button.setGeometry(QRect(QPoint(0, 0), row.size));
+        button.setBrushColor(kzt::clGray);
+        button.setFont({"Arial", row.pixels, false, kzt::rgb(255, 0, 0)});
+        button.setCaption(row.caption);
+
+        const TBlendedBitBtn::CaptionLayout layout = button.captionLayout();
+        EXPECT_GE(layout.pixelSize, row.smallest);
+        EXPECT_LE(layout.pixelSize, row.largest);
+        ASSERT_FALSE(layout.lines.isEmpty());
+        EXPECT_EQ(layout.lines.last().endsWith(ellipsis), row.shortened);
+        if (!row.shortened) {  // nothing of the caption is lost
+            EXPECT_EQ(layout.lines.join(QString()).remove(QLatin1Char(' ')),
+                      kzt::toQString(row.caption).remove(QLatin1Char(' ')));
+        }
+        // Inside the face: nothing cut at an edge.
+        const Ink ink = captionInk(button.grab().toImage());
+        ASSERT_GE(ink.top, 0);
+        EXPECT_GT(ink.left, 0);
+        EXPECT_LT(ink.right, row.size.width() - 1);
+        EXPECT_GT(ink.top, 0);
+        EXPECT_LT(ink.bottom, row.size.height() - 1);
+    }
 }
 
 TEST(TMessages, MsgFindsTheTextAfterTheBar)
@@ -264,7 +317,7 @@ TEST(MessageBox, ShowsTheTextAndClosesOnOk)
             ADD_FAILURE() << "no message box shown";
             return;
         }
-        shownText = box->findChild<kzt::Label*>(QStringLiteral("lblTexto"))->caption();
+        shownText = box->findChild<host::TouchTextView*>(QStringLiteral("txtTexto"))->text();
         shownSchema = box->findChild<kzt::Label*>(QStringLiteral("lblEsquema"))->caption();
         auto* ok = box->findChild<TBlendedBitBtn*>(QStringLiteral("btnOK"));
         if (!ok) {
@@ -293,6 +346,62 @@ TEST(MessageBox, EnterDismissesIt)
     });
     host::showMessageBox({"Texto", "", 3, "002"});
     EXPECT_TRUE(answered);
+}
+
+// A dark pixel in `area` of the view's picture: text painted there.
+bool inkIn(const QImage& image, const QRect& area)
+{
+    for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), image.height() - 1); ++y)
+        for (int x = std::max(area.left(), 0); x <= std::min(area.right(), image.width() - 1); ++x)
+            if (image.pixelColor(x, y).value() < 100)
+                return true;
+    return false;
+}
+
+std::string repeated(const char* piece, std::size_t length)
+{
+    std::string text;
+    while (text.size() < length)
+        text += piece;
+    return text.substr(0, length) + " FIM";
+}
+
+TEST(MessageBox, ALongTextIsReadToItsLastLine)
+{
+    struct Row {
+        const char* what;
+        std::string text;
+        bool scrolls;
+    };
+    const char* const failure = "Falha de comunica\xE7\xE3o com o servidor de banco de dados. ";
+    const std::vector<Row> rows = {
+        {"a short text is shown at once", "Observa\xE7\xE3o deve ser informada.", false},
+        {"a database error of 900 characters grows the box", repeated(failure, 900), false},
+        {"a longer one scrolls inside it", repeated(failure, 3000), true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        host::MessageBoxForm box({row.text, "", 3, "001"});
+        box.show();
+        host::TouchTextView* view = box.textView();
+        EXPECT_EQ(view->text(), row.text);
+        EXPECT_TRUE(box.rect().contains(view->geometry()));
+        auto* down = box.findChild<TBlendedBitBtn*>(QStringLiteral("btnDesce"));
+        ASSERT_EQ(down != nullptr, row.scrolls);
+        if (down) {
+            EXPECT_TRUE(down->isEnabled()) << "no sign that more text follows";
+            EXPECT_FALSE(view->rect().contains(view->endRect()));
+            for (int taps = 0; taps < 100 && down->isEnabled(); ++taps)
+                QTest::mouseClick(down, Qt::LeftButton);
+            EXPECT_FALSE(down->isEnabled());
+        }
+        // The last line, as far as the operator can take it, is painted inside the view.
+        const QRect end = view->endRect();
+        EXPECT_TRUE(view->rect().contains(end));
+        const QRect lastCharacter(end.left() - 12, end.top(), 12, end.height());
+        EXPECT_TRUE(inkIn(view->grab().toImage(), lastCharacter))
+            << "the end of the text is not painted";
+    }
 }
 
 } // namespace
