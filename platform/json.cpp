@@ -33,11 +33,17 @@ Json packetJson(const std::string& xml)
         f["width"] = field.width;
         fields.push_back(std::move(f));
     }
+    std::vector<std::string> names;
+    names.reserve(packet.fields.size());
+    for (const auto& field : packet.fields)
+        names.push_back(cp1252ToUtf8(field.name));
     Json rows = Json::array();
+    rows.get_ref<Json::array_t&>().reserve(packet.rows.size());
     for (const auto& row : packet.rows) {
         Json r = Json::object();
-        for (std::size_t n = 0; n < packet.fields.size() && n < row.size(); ++n)
-            r[cp1252ToUtf8(packet.fields[n].name)] = cellJson(row[n]);
+        auto& members = r.get_ref<Json::object_t&>();
+        for (std::size_t n = 0; n < names.size() && n < row.size(); ++n)
+            members.emplace_back(names[n], cellJson(row[n]));  // names are unique
         rows.push_back(std::move(r));
     }
     Json out = Json::object();
@@ -75,43 +81,32 @@ Json variantJson(const Variant& value)
     return Json();
 }
 
-namespace {
-
-// nlohmann writes every value; only the separators are chosen here. The station's lines
-// have always read `{"key": value, ...}`, and people and scripts grep them that way.
-void writeLine(const Json& value, std::string& out)
-{
-    if (value.is_array()) {
-        out += '[';
-        const char* separator = "";
-        for (const Json& item : value) {
-            out += separator;
-            writeLine(item, out);
-            separator = ", ";
-        }
-        out += ']';
-    } else if (value.is_object()) {
-        out += '{';
-        const char* separator = "";
-        for (const auto& [key, item] : value.items()) {
-            out += separator;
-            out += Json(key).dump(-1, ' ', false, Json::error_handler_t::replace);
-            out += ": ";
-            writeLine(item, out);
-            separator = ", ";
-        }
-        out += '}';
-    } else {
-        out += value.dump(-1, ' ', false, Json::error_handler_t::replace);
-    }
-}
-
-} // namespace
-
 std::string jsonLine(const Json& value)
 {
+    // nlohmann writes the line; only a blank goes after each separator outside strings.
+    // The station's lines have always read `{"key": value, ...}`, and people and scripts
+    // grep them that way.
+    const std::string compact = value.dump(-1, ' ', false, Json::error_handler_t::replace);
     std::string out;
-    writeLine(value, out);
+    out.reserve(compact.size() + compact.size() / 4);
+    std::size_t copied = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < compact.size(); ++i) {
+        const char c = compact[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;  // the escaped character cannot end the string
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == ',' || c == ':') {
+            out.append(compact, copied, i + 1 - copied);
+            out += ' ';
+            copied = i + 1;
+        }
+    }
+    out.append(compact, copied, std::string::npos);
     return out;
 }
 
