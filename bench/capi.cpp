@@ -35,7 +35,10 @@ namespace capi = Cli_kzt00318::capi;
 // Nobody at the till: any message means the dialog did not prepare.
 class Ausente : public host::Presentation {
 public:
-    void message(const host::MessageBoxRequest& request) override { mensagens.push_back(request.text); }
+    void message(const host::MessageBoxRequest& request) override
+    {
+        mensagens.push_back(request.text);
+    }
     bool search(kzt::ClientDataSet&, const std::string&) override { return false; }
     std::string editText(const std::string&, const std::string& initial) override { return initial; }
     std::optional<std::string> keypad(const host::KeypadRequest&, const std::string&) override
@@ -48,9 +51,13 @@ public:
 
 // Product 1001 of the sample store, its order list cut to the 28 occurrences a full grid
 // shows.
-const char* const kPedido = R"(["N", "P", "1001", "HAMBÚRGUER ARTESANAL", "", true, "", "", "", ""])";
+const char* const kPedido =
+    R"(["N", "P", "1001", "HAMBÚRGUER ARTESANAL", "", true, "", "", "", ""])";
 
-double segundos(const QElapsedTimer& relogio) { return static_cast<double>(relogio.nsecsElapsed()) / 1e9; }
+double segundos(const QElapsedTimer& relogio)
+{
+    return static_cast<double>(relogio.nsecsElapsed()) / 1e9;
+}
 
 // What the call hands back when the operator chose every occurrence on the list: the
 // composed text and both record lists with a row for each.

@@ -149,11 +149,14 @@ std::optional<std::string> environment(const char* name)
 void apply(const HostSettings& configured)
 {
     const auto pick = [](const std::optional<std::string>& set,
-                         const std::optional<std::string>& env) { return set ? *set : env.value_or(""); };
-    kzt::setHostExecutablePath(pick(configured.hostExe, gEnvironment.hostExe));
-    host::setConnectionString("", kzt::utf8ToCp1252(pick(configured.connection, gEnvironment.connection)));
-    host::setConnectionString(
-        "212", kzt::utf8ToCp1252(pick(configured.connection212, gEnvironment.connection212)));
+                         const std::optional<std::string>& env) {
+        return set ? *set : env.value_or("");
+    };
+    const HostSettings& env = gEnvironment;
+    kzt::setHostExecutablePath(pick(configured.hostExe, env.hostExe));
+    host::setConnectionString("", kzt::utf8ToCp1252(pick(configured.connection, env.connection)));
+    host::setConnectionString("212",
+                              kzt::utf8ToCp1252(pick(configured.connection212, env.connection212)));
 }
 
 // The data module keeps its connection open for the life of the process; a setting that

@@ -65,7 +65,10 @@ int run(char** reply, Body&& body) noexcept
     }
 }
 
-std::string_view text(const char* s) { return s != nullptr ? std::string_view(s) : std::string_view(); }
+std::string_view text(const char* s)
+{
+    return s != nullptr ? std::string_view(s) : std::string_view();
+}
 
 // Before any call: a host that calls nothing gets its settings from the environment.
 __attribute__((constructor)) void leAmbiente()

@@ -9,10 +9,11 @@
    replies {"error": TEXT} and has changed nothing. When reply_json is NULL the call is
    refused and nothing can be replied.
 
-   Calls are made on one thread: the one that made the first dialog call (or the thread
-   of the host's own Qt application, when it has one). A call from another thread, or
-   while a call of another thread is running, is refused. The module never ends the host
-   process. */
+   Dialogs are shown on one thread: the one that made the first dialog call (or the
+   thread of the host's own Qt application, when it has one); a dialog call from another
+   thread is refused. Any thread may configure or call a data routine, one call at a
+   time: a call made while another thread's call is running is refused. The module never
+   ends the host process. */
 
 #ifndef KZT00318_H
 #define KZT00318_H

@@ -97,8 +97,9 @@ std::string pluginProblem(const std::string& name)
         const QDir dir(folder);
         for (const QString& file : dir.entryList({QStringLiteral("*.so")}, QDir::Files)) {
             QPluginLoader loader(dir.filePath(file));
-            const QJsonArray keys =
-                loader.metaData().value(QStringLiteral("MetaData")).toObject().value(QStringLiteral("Keys")).toArray();
+            const QJsonObject metaData =
+                loader.metaData().value(QStringLiteral("MetaData")).toObject();
+            const QJsonArray keys = metaData.value(QStringLiteral("Keys")).toArray();
             bool matches = false;
             for (const auto& k : keys)
                 matches = matches || k.toString().compare(key, Qt::CaseInsensitive) == 0;
@@ -167,7 +168,9 @@ std::string waylandProblem()
     const bool reached =
         ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
-    return reached ? std::string() : "não foi possível conectar ao display Wayland \"" + path + "\"";
+    if (reached)
+        return {};
+    return "não foi possível conectar ao display Wayland \"" + path + "\"";
 }
 
 std::string candidateProblem(const std::string& name)

@@ -140,7 +140,8 @@ Json runRoutineCall(const Module& module, const CallOptions& call)
     Json out = Json::object();
     out["routine"] = *call.routine;
     try {
-        out["result"] = kzt::variantJson(callRoutine(module.handle, *call.routine, call.routineArgs));
+        const kzt::Variant result = callRoutine(module.handle, *call.routine, call.routineArgs);
+        out["result"] = kzt::variantJson(result);
     } catch (const RoutineUsageError&) {
         throw;  // the command line's mistake, not the routine's
     } catch (const std::exception& e) {
