@@ -415,6 +415,7 @@ TEST(HostProcess, StartsAndEndsCleanlyWithNoQtOfItsOwn)
         {"NoDisplay", "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_SESSION_TYPE"},
         {"ExitRightAfterLoading", "QT_QPA_PLATFORM=offscreen"},
         {"ExitAfterOneCall", "QT_QPA_PLATFORM=offscreen"},
+        {"SettingsFromTheEnvironment", "-u KZT_HOST_EXE -u KZT_CONNECTION -u KZT_CONNECTION_212"},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.teste);
@@ -462,6 +463,29 @@ TEST(ChildHost, DISABLED_ExitAfterOneCall)
     const Resposta r = observa(R"(["N","P","1001","X-BURGER"])");
     EXPECT_EQ(r.json().at("returned"), " SEM CEBOLA;") << r.texto;
     EXPECT_NE(qobject_cast<QApplication*>(QCoreApplication::instance()), nullptr);
+}
+
+TEST(ChildHost, DISABLED_SettingsFromTheEnvironment)
+{
+    // Read when the module is loaded, which here is its first use.
+    const std::string hostExe = estacao() + "/pdv";
+    const std::string loja212 = "sqlite3://db=/loja212/store.db";
+    setenv("KZT_HOST_EXE", hostExe.c_str(), 1);
+    setenv("KZT_CONNECTION_212", loja212.c_str(), 1);
+    ASSERT_NE(modulo().call, nullptr) << dlerror();
+
+    // A host that calls nothing finds the store the environment names.
+    EXPECT_EQ(chama("getQtMaxObserv", R"(["1001"])").json().at("result"), 2);
+    const Json ambiente = {{"hostExe", hostExe},
+                           {"connection", "sqlite3://db=" + estacao() + "/store.db"},
+                           {"connection212", loja212}};
+    EXPECT_EQ(configura("{}").json(), ambiente);
+    // kzt_configure wins over the environment; null gives the environment back.
+    EXPECT_EQ(configura(R"({"connection212": "sqlite3://db=/outra/store.db"})")
+                  .json()
+                  .at("connection212"),
+              "sqlite3://db=/outra/store.db");
+    EXPECT_EQ(configura(R"({"connection212": null})").json(), ambiente);
 }
 
 } // namespace
