@@ -58,7 +58,9 @@ for name in ("sbt01", "sbt18", "sptConfirmar"):
     timeout 120 "$@" >"$work/$name.out" 2>"$work/$name.err" &
     local pid=$!
     operate
-    wait "$pid" || { cat "$work/$name.err" >&2; fail "$name exited with status $?"; }
+    local status=0
+    wait "$pid" || status=$?
+    [[ $status == 0 ]] || { cat "$work/$name.err" >&2; fail "$name exited with status $status"; }
     python3 - "$work/$name.out" "$name" <<'EOF'
 import json, sys
 out, name = open(sys.argv[1], encoding="utf-8").read(), sys.argv[2]
