@@ -5,11 +5,13 @@
 #include "frmobservacao.h"
 
 #include "host/hostlib.h"
+#include "platform/application.h"
 #include "platform/screen.h"
 #include "platform/text.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <exception>
 #include <initializer_list>
 #include <memory>
@@ -112,6 +114,22 @@ struct Liberacao {
     }
 };
 
+// Run at unload or process exit. Registered again after every call that used the
+// module's own application, so it runs before the destructors of whatever Qt set up
+// during those calls: the application must go first, as it would at the end of main.
+void liberaAplicacao() { kzt::releaseGuiApplication(); }
+
+struct AplicacaoAteODescarregamento {
+    AplicacaoAteODescarregamento() = default;
+    AplicacaoAteODescarregamento(const AplicacaoAteODescarregamento&) = delete;
+    AplicacaoAteODescarregamento& operator=(const AplicacaoAteODescarregamento&) = delete;
+    ~AplicacaoAteODescarregamento()
+    {
+        if (kzt::ownsGuiApplication())
+            std::atexit(liberaAplicacao);
+    }
+};
+
 std::string executa(const kzt::Variant* request, int high, kzt::Variant& result,
                     Liberacao& liberacao)
 {
@@ -143,6 +161,14 @@ std::string executa(const kzt::Variant* request, int high, kzt::Variant& result,
 
 std::string Observacao(const kzt::Variant* request, int high, kzt::Variant& result)
 {
+    // Before anything touches a widget or the module's state: without a display, or from
+    // a thread other than the application's, Qt would end the host.
+    const std::string recusa = kzt::prepareGuiApplication();
+    if (!recusa.empty()) {
+        mostraErro(recusa);
+        return {};
+    }
+    const AplicacaoAteODescarregamento aplicacao;
     if (gEmAndamento) {
         mostraErro(kzt::utf8ToCp1252(
             "Uma observação já está sendo informada; conclua-a antes de iniciar outra."));

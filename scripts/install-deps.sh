@@ -12,6 +12,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth
+  # The C interface's JSON; the example hosts and the kit check (clicks on Xvfb, the
+  # Python host, cpack's Debian package).
+  nlohmann-json3-dev xdotool python3 dpkg-dev file
 )
 
 missing=()

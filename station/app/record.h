@@ -3,8 +3,9 @@
 // What one call of the dialog produced besides its return: the message boxes, the errors
 // that escaped event handlers, the control dumps and the trace. Texts are Windows-1252.
 
-#include "json.h"
 #include "options.h"
+
+#include "platform/json.h"
 
 #include "station/hostlib/presentation.h"
 
@@ -17,7 +18,7 @@ namespace station {
 struct CallRecord {
     std::vector<host::MessageBoxRequest> messages;
     std::vector<std::string> unhandled;
-    std::vector<Json> snapshots;
+    std::vector<kzt::Json> snapshots;
     std::vector<std::pair<std::string, std::vector<std::string>>> trace;
     bool leftOpen = false;
 };

@@ -139,31 +139,31 @@ void ActionRunner::run(kzt::Form& form, const Action& action)
     }
 }
 
-Json ActionRunner::snapshot(const kzt::Form& form)
+kzt::Json ActionRunner::snapshot(const kzt::Form& form)
 {
-    Json controls = Json::object();
+    kzt::Json controls = kzt::Json::object();
     for (QWidget* widget : form.findChildren<QWidget*>()) {
         const QString name = widget->objectName();
         if (name.isEmpty() || name.startsWith(QStringLiteral("qt_")))
             continue;
-        Json control = Json::object();
+        kzt::Json control = kzt::Json::object();
         const auto* label = qobject_cast<kzt::Label*>(widget);
         const auto* button = qobject_cast<host::TBlendedBitBtn*>(widget);
         if (label)
-            control.add("caption", cpText(label->caption()));
+            control["caption"] = kzt::textJson(label->caption());
         else if (button)
-            control.add("caption", cpText(button->caption()));
-        control.add("visible", Json(!widget->isHidden()))
-            .add("enabled", Json(widget->isEnabled()))
-            .add("left", Json(widget->x()))
-            .add("top", Json(widget->y()))
-            .add("width", Json(widget->width()))
-            .add("height", Json(widget->height()));
+            control["caption"] = kzt::textJson(button->caption());
+        control["visible"] = !widget->isHidden();
+        control["enabled"] = widget->isEnabled();
+        control["left"] = widget->x();
+        control["top"] = widget->y();
+        control["width"] = widget->width();
+        control["height"] = widget->height();
         if (button) {
-            control.add("code", cpText(button->code()))
-                .add("color", Json(static_cast<std::int64_t>(button->brushColor())));
+            control["code"] = kzt::textJson(button->code());
+            control["color"] = static_cast<std::int64_t>(button->brushColor());
         }
-        controls.add(utf8Name(*widget), std::move(control));
+        controls[utf8Name(*widget)] = std::move(control);
     }
     return controls;
 }

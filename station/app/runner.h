@@ -6,6 +6,8 @@
 #include "options.h"
 #include "record.h"
 
+#include "platform/json.h"
+
 #include <QObject>
 
 #include <vector>
@@ -28,7 +30,7 @@ public:
     static kzt::Form* shownForm();
     // Every named control of `form`: caption, visibility, enablement, bounds, and for
     // buttons their code and colour.
-    static Json snapshot(const kzt::Form& form);
+    static kzt::Json snapshot(const kzt::Form& form);
 
 private:
     void step();

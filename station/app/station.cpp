@@ -1,12 +1,12 @@
 #include "station.h"
 
 #include "application.h"
-#include "json.h"
 #include "record.h"
 #include "routines.h"
 #include "runner.h"
 #include "samplestore.h"
 
+#include "platform/json.h"
 #include "platform/process.h"
 #include "platform/screen.h"
 #include "platform/text.h"
@@ -61,14 +61,20 @@ void applyHostSettings(const CallOptions& call)
     host::setConnectionString("212", call.connection212.value_or(""));
 }
 
+using kzt::Json;
+using kzt::textJson;
+
 Json traceJson(const CallRecord& record)
 {
     Json calls = Json::array();
     for (const auto& [name, args] : record.trace) {
         Json list = Json::array();
         for (const auto& arg : args)
-            list.push(cpText(arg));
-        calls.push(Json::object().add("call", Json(name)).add("args", std::move(list)));
+            list.push_back(textJson(arg));
+        Json call = Json::object();
+        call["call"] = name;
+        call["args"] = std::move(list);
+        calls.push_back(std::move(call));
     }
     return calls;
 }
@@ -78,24 +84,25 @@ Json callJson(const CallOptions& call, const CallRecord& record, const Json& ret
 {
     Json messages = Json::array();
     for (const auto& m : record.messages) {
-        messages.push(Json::object()
-                          .add("text", cpText(m.text))
-                          .add("type", Json(m.type))
-                          .add("schema", cpText(m.schema)));
+        Json message = Json::object();
+        message["text"] = textJson(m.text);
+        message["type"] = m.type;
+        message["schema"] = textJson(m.schema);
+        messages.push_back(std::move(message));
     }
     Json unhandled = Json::array();
     for (const auto& text : record.unhandled)
-        unhandled.push(cpText(text));
+        unhandled.push_back(textJson(text));
     Json out = Json::object();
-    out.add("returned", returned)
-        .add("result", fromVariant(result))
-        .add("messages", std::move(messages))
-        .add("unhandled", std::move(unhandled))
-        .add("cursor", Json(cursor))
-        .add("leftOpen", Json(record.leftOpen))
-        .add("snapshots", Json(record.snapshots));
+    out["returned"] = returned;
+    out["result"] = kzt::variantJson(result);
+    out["messages"] = std::move(messages);
+    out["unhandled"] = std::move(unhandled);
+    out["cursor"] = cursor;
+    out["leftOpen"] = record.leftOpen;
+    out["snapshots"] = record.snapshots;
     if (call.trace)
-        out.add("trace", traceJson(record));
+        out["trace"] = traceJson(record);
     return out;
 }
 
@@ -113,8 +120,8 @@ Json runDialogCall(StationApplication& app, const Module& module, const CallOpti
         runner.start();
     Json returned;
     try {
-        returned = cpText(module.observacao(request.empty() ? nullptr : request.data(),
-                                            static_cast<int>(request.size()) - 1, result));
+        returned = textJson(module.observacao(request.empty() ? nullptr : request.data(),
+                                              static_cast<int>(request.size()) - 1, result));
     } catch (const std::exception& e) {
         // The module traps its own errors; one that still escapes is reported, not fatal.
         record.unhandled.push_back(e.what());
@@ -131,16 +138,17 @@ Json runRoutineCall(const Module& module, const CallOptions& call)
     Answers none;
     StationPresentation presentation(record, &none);
     Json out = Json::object();
-    out.add("routine", Json(*call.routine));
+    out["routine"] = *call.routine;
     try {
-        out.add("result", fromVariant(callRoutine(module.handle, *call.routine, call.routineArgs)));
+        const kzt::Variant result = callRoutine(module.handle, *call.routine, call.routineArgs);
+        out["result"] = kzt::variantJson(result);
     } catch (const RoutineUsageError&) {
         throw;  // the command line's mistake, not the routine's
     } catch (const std::exception& e) {
-        out.add("error", cpText(e.what()));
+        out["error"] = textJson(e.what());
     }
     if (call.trace)
-        out.add("trace", traceJson(record));
+        out["trace"] = traceJson(record);
     return out;
 }
 
@@ -218,7 +226,7 @@ int runStation(int argc, char** argv)
         try {
             const Json out =
                 call.routine ? runRoutineCall(module, call) : runDialogCall(app, module, call);
-            std::cout << out.dump() << std::endl;
+            std::cout << kzt::jsonLine(out) << std::endl;
         } catch (const RoutineUsageError& e) {
             std::cerr << "kzt-station: --call " << kzt::cp1252ToUtf8(e.what()) << '\n';
             return kExitUsage;

@@ -67,7 +67,7 @@ protected:
     }
 };
 
-TEST_F(PackageTest, ExportsExactlyTheEntryPointsVariablesAndDataRoutines)
+TEST_F(PackageTest, ExportsExactlyTheEntryPointsVariablesDataRoutinesAndCInterface)
 {
     std::vector<std::string> expected = {
         "Observacao",
@@ -90,6 +90,11 @@ TEST_F(PackageTest, ExportsExactlyTheEntryPointsVariablesAndDataRoutines)
         "Srv_kzt00318::getNrSeqVenda",
         "Srv_kzt00318::getObrigaObsCan",
         "Srv_kzt00318::getQtMaxObserv",
+        "kzt_configure",
+        "kzt_observacao",
+        "kzt_call",
+        "kzt_free",
+        "kzt_version",
     };
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(exportados(kBiblioteca), expected);

@@ -1,0 +1,291 @@
+#include "cinterface.h"
+
+#include "Cli_kzt00318.h"
+
+#include "host/hostlib.h"
+#include "platform/application.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "server/Srv_kzt00318.h"
+#include "server/rdmobservacao.h"
+#include "station/hostlib/presentation.h"
+
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <vector>
+
+namespace Cli_kzt00318::capi {
+
+namespace {
+
+using kzt::Json;
+
+constexpr std::size_t kEntradas = 10;
+
+// nlohmann's messages start with "[json.exception.parse_error.101] "; the rest says it.
+std::string parseMessage(const Json::parse_error& e)
+{
+    const std::string what = e.what();
+    const std::size_t close = what.find("] ");
+    return close == std::string::npos ? what : what.substr(close + 2);
+}
+
+Json parse(std::string_view text, const char* what)
+{
+    try {
+        return Json::parse(text);
+    } catch (const Json::parse_error& e) {
+        throw Refusal(kzt::utf8ToCp1252(std::string(what) + " is not JSON: " + parseMessage(e)));
+    }
+}
+
+kzt::Variant entry(const Json& value, std::size_t index)
+{
+    switch (value.type()) {
+    case Json::value_t::null:
+        return {};
+    case Json::value_t::string:
+        return kzt::Variant(kzt::utf8ToCp1252(value.get_ref<const std::string&>()));
+    case Json::value_t::boolean:
+        return kzt::Variant(value.get<bool>());
+    case Json::value_t::number_integer:
+        return kzt::Variant(value.get<std::int64_t>());
+    case Json::value_t::number_unsigned: {
+        const auto n = value.get<std::uint64_t>();
+        if (n <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+            return kzt::Variant(static_cast<std::int64_t>(n));
+        return kzt::Variant(static_cast<double>(n));
+    }
+    case Json::value_t::number_float:
+        return kzt::Variant(value.get<double>());
+    default:
+        throw Refusal("entry " + std::to_string(index) + " of request_json is " +
+                      std::string(value.type_name()) +
+                      "; entries are strings, numbers, booleans or null");
+    }
+}
+
+// --- data routines by name -------------------------------------------------------------
+
+using Args = std::vector<std::string>;
+
+struct Routine {
+    const char* name;
+    const char* arguments;  // for the refusal message
+    std::size_t count;
+    std::function<kzt::Variant(const Args&)> call;
+};
+
+std::u16string wide(const std::string& utf8) { return kzt::utf8ToUtf16(utf8); }
+
+const std::vector<Routine>& routines()
+{
+    using namespace Srv_kzt00318;
+    static const std::vector<Routine> table = {
+        {"getOcorCanc", "branch store", 2,
+         [](const Args& a) { return getOcorCanc(wide(a[0]), wide(a[1])); }},
+        {"getOcorPed", "branch store product", 3,
+         [](const Args& a) { return getOcorPed(wide(a[0]), wide(a[1]), wide(a[2])); }},
+        {"getOcorCancProd", "branch store product", 3,
+         [](const Args& a) { return getOcorCancProd(wide(a[0]), wide(a[1]), wide(a[2])); }},
+        {"getOcorDesc", "branch store", 2,
+         [](const Args& a) { return getOcorDesc(wide(a[0]), wide(a[1])); }},
+        {"getNrSeqVenda", "branch till", 2,
+         [](const Args& a) { return kzt::Variant(getNrSeqVenda(wide(a[0]), wide(a[1]))); }},
+        {"getObrigaObsCan", "branch store", 2,
+         [](const Args& a) { return kzt::Variant(getObrigaObsCan(wide(a[0]), wide(a[1]))); }},
+        {"getQtMaxObserv", "product", 1,
+         [](const Args& a) { return kzt::Variant(getQtMaxObserv(kzt::utf8ToCp1252(a[0]))); }},
+    };
+    return table;
+}
+
+const Routine& findRoutine(std::string_view name)
+{
+    std::string known;
+    for (const Routine& routine : routines()) {
+        if (name == routine.name)
+            return routine;
+        known += (known.empty() ? "" : ", ") + std::string(routine.name);
+    }
+    throw Refusal(kzt::utf8ToCp1252("unknown routine \"" + std::string(name) +
+                                    "\"; the module's routines are " + known));
+}
+
+Args routineArgs(const Routine& routine, std::string_view argsJson)
+{
+    const Json args = parse(argsJson, "args_json");
+    if (!args.is_array())
+        throw Refusal("args_json must be a JSON array of the routine's arguments as strings");
+    if (args.size() != routine.count)
+        throw Refusal(std::string(routine.name) + " takes " + std::to_string(routine.count) +
+                      " argument" + (routine.count == 1 ? "" : "s") + " (" + routine.arguments +
+                      "), " + std::to_string(args.size()) + " given");
+    Args out;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (!args[i].is_string())
+            throw Refusal("argument " + std::to_string(i) + " of " + routine.name + " is " +
+                          args[i].type_name() + "; arguments are strings");
+        out.push_back(args[i].get<std::string>());
+    }
+    return out;
+}
+
+// --- host settings ---------------------------------------------------------------------
+
+HostSettings gConfigured;   // through configure
+HostSettings gEnvironment;  // read at load
+
+std::optional<std::string> environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0')
+        return std::nullopt;
+    return std::string(value);
+}
+
+// Connection strings are host-library text, Windows-1252 like every text it hands out.
+void apply(const HostSettings& configured)
+{
+    const auto pick = [](const std::optional<std::string>& set,
+                         const std::optional<std::string>& env) {
+        return set ? *set : env.value_or("");
+    };
+    const HostSettings& env = gEnvironment;
+    kzt::setHostExecutablePath(pick(configured.hostExe, env.hostExe));
+    host::setConnectionString("", kzt::utf8ToCp1252(pick(configured.connection, env.connection)));
+    host::setConnectionString("212",
+                              kzt::utf8ToCp1252(pick(configured.connection212, env.connection212)));
+}
+
+// The data module keeps its connection open for the life of the process; a setting that
+// would have it open elsewhere cannot take effect any more.
+bool connectionStillHolds()
+{
+    using Srv_kzt00318::rdmObservacao;
+    if (rdmObservacao == nullptr || !rdmObservacao->adcObs.connected())
+        return true;
+    kzt::Connection wouldBe("kzt_configure");
+    rdmObservacao->adcObsBeforeConnect(wouldBe);
+    return wouldBe.connectionString() == rdmObservacao->adcObs.connectionString();
+}
+
+Json settingsInForce()
+{
+    Json out = Json::object();
+    out["hostExe"] = kzt::hostExecutablePath();
+    out["connection"] = kzt::textJson(host::_GetStringConexQtr(""));
+    out["connection212"] = kzt::textJson(host::_GetStringConexQtr("212"));
+    return out;
+}
+
+} // namespace
+
+kzt::Variant::Array parseRequest(std::string_view json)
+{
+    const Json request = parse(json, "request_json");
+    if (!request.is_array())
+        throw Refusal("request_json must be a JSON array of up to ten entries");
+    if (request.size() > kEntradas)
+        throw Refusal("request_json has " + std::to_string(request.size()) +
+                      " entries; a request has at most ten");
+    kzt::Variant::Array entries;
+    entries.reserve(request.size());
+    for (std::size_t i = 0; i < request.size(); ++i)
+        entries.push_back(entry(request[i], i));
+    return entries;
+}
+
+kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& result)
+{
+    Json entries = Json::array();
+    for (std::size_t i = 0; i < 5; ++i)
+        entries.push_back(kzt::variantJson(result.at(i)));
+    Json out = Json::object();
+    out["returned"] = kzt::textJson(returned);
+    out["result"] = std::move(entries);
+    return out;
+}
+
+kzt::Json observacao(std::string_view requestJson)
+{
+    kzt::Variant::Array request = parseRequest(requestJson);
+    if (frmObservacao != nullptr)
+        throw Refusal("a dialog is already showing; kzt_observacao cannot be called again until "
+                      "it closes");
+    // Checked here as well as in Observacao, so a refusal is the caller's reply rather
+    // than a message for the operator.
+    const std::string recusa = kzt::prepareGuiApplication();
+    if (!recusa.empty())
+        throw Refusal(recusa);
+    kzt::Variant result = kzt::Variant::arrayOf(5);
+    const std::string returned =
+        Observacao(request.empty() ? nullptr : request.data(),
+                   static_cast<int>(request.size()) - 1, result);
+    return observacaoReply(returned, result);
+}
+
+kzt::Json call(std::string_view routine, std::string_view argsJson)
+{
+    const Routine& found = findRoutine(routine);
+    const Args args = routineArgs(found, argsJson);
+    Json out = Json::object();
+    out["routine"] = found.name;
+    try {
+        out["result"] = kzt::variantJson(found.call(args));
+    } catch (const std::exception& e) {
+        out["error"] = kzt::textJson(e.what());
+    }
+    return out;
+}
+
+void applyEnvironment()
+{
+    gEnvironment = {environment("KZT_HOST_EXE"), environment("KZT_CONNECTION"),
+                    environment("KZT_CONNECTION_212")};
+    // Settings the environment does not name are left as they are: a host or test may
+    // have set them before loading the module.
+    if (gEnvironment.hostExe)
+        kzt::setHostExecutablePath(*gEnvironment.hostExe);
+    if (gEnvironment.connection)
+        host::setConnectionString("", kzt::utf8ToCp1252(*gEnvironment.connection));
+    if (gEnvironment.connection212)
+        host::setConnectionString("212", kzt::utf8ToCp1252(*gEnvironment.connection212));
+}
+
+kzt::Json configure(std::string_view configJson)
+{
+    const Json config = parse(configJson, "config_json");
+    if (!config.is_object())
+        throw Refusal("config_json must be a JSON object: {\"hostExe\", \"connection\", "
+                      "\"connection212\"}, each optional");
+    HostSettings wanted = gConfigured;
+    for (const auto& [key, value] : config.items()) {
+        std::optional<std::string>* setting = key == "hostExe"        ? &wanted.hostExe
+                                              : key == "connection"    ? &wanted.connection
+                                              : key == "connection212" ? &wanted.connection212
+                                                                       : nullptr;
+        if (setting == nullptr)
+            throw Refusal(kzt::utf8ToCp1252("unknown setting \"" + key +
+                                            "\"; the settings are hostExe, connection and "
+                                            "connection212"));
+        if (value.is_null())
+            setting->reset();
+        else if (value.is_string())
+            *setting = value.get<std::string>();
+        else
+            throw Refusal(kzt::utf8ToCp1252("setting \"" + key + "\" is " + value.type_name() +
+                                            "; settings are strings, or null for the default"));
+    }
+    apply(wanted);
+    if (!connectionStillHolds()) {
+        apply(gConfigured);
+        throw Refusal("the store connection is already open on another connection string; "
+                      "a new one takes effect only in a new process");
+    }
+    gConfigured = wanted;
+    return settingsInForce();
+}
+
+} // namespace Cli_kzt00318::capi

@@ -1,0 +1,56 @@
+#pragma once
+
+// What stands behind the plain C interface (package/kzt00318.h): requests and replies as
+// JSON, the host settings a host that is not the station gives, and the data routines by
+// name. Kept apart from the exported functions so tests and benchmarks reach each step.
+
+#include "platform/error.h"
+#include "platform/json.h"
+#include "platform/variant.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace Cli_kzt00318::capi {
+
+// A request the interface does not run; what() says why (Windows-1252, here ASCII).
+class Refusal : public kzt::Error {
+public:
+    using Error::Error;
+};
+
+// request_json as Observacao's request: up to ten entries, strings converted to
+// Windows-1252 (a character with no form there becomes "?"), numbers, booleans, null as
+// empty. Raises Refusal.
+kzt::Variant::Array parseRequest(std::string_view json);
+
+// {"returned": TEXT, "result": [five entries]}.
+kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& result);
+
+// One whole dialog call: refuses what cannot run (a malformed request, no display, another
+// thread, a dialog already showing), otherwise shows the dialog and replies.
+kzt::Json observacao(std::string_view requestJson);
+
+// {"routine": NAME, "result": VALUE} or {"routine": NAME, "error": TEXT}. Raises Refusal
+// for an unknown routine, a wrong argument count or arguments that are not strings.
+kzt::Json call(std::string_view routine, std::string_view argsJson);
+
+// Host settings. Each is what kzt_configure set, else the environment's, else the default
+// (empty: the host library's and the platform's own).
+struct HostSettings {
+    std::optional<std::string> hostExe;  // a file system path
+    std::optional<std::string> connection;
+    std::optional<std::string> connection212;
+};
+
+// Reads KZT_HOST_EXE, KZT_CONNECTION and KZT_CONNECTION_212 and applies those set. Run
+// when the module is loaded; a setting given later through configure wins.
+void applyEnvironment();
+
+// Applies config_json ({"hostExe", "connection", "connection212"}, each optional; null
+// restores the environment's value or the default) and replies with the settings in
+// force. Raises Refusal, with nothing changed, for anything it cannot apply.
+kzt::Json configure(std::string_view configJson);
+
+} // namespace Cli_kzt00318::capi

@@ -1,0 +1,34 @@
+#pragma once
+
+// The Qt application the module's windows need. A host that is a Qt Widgets program has
+// one; any other host (a C program, Python, a till with no Qt of its own) gets one made
+// on the thread of its first dialog call and kept until the module is unloaded. Qt ends
+// the process when it finds no usable platform or display, so that is checked first and
+// reported as a refusal instead.
+
+#include "kzt_global.h"
+
+#include <string>
+
+namespace kzt {
+
+// Makes sure windows can be shown from the calling thread: uses the host's QApplication,
+// or creates one when there is none and a display can be reached. Returns "" when the
+// caller may go on, otherwise why it may not, as a Windows-1252 sentence for the operator
+// (no display, a call from another thread, a host application without widgets).
+KZT_PLATFORM_API std::string prepareGuiApplication();
+
+// True when the application in use was made by prepareGuiApplication.
+KZT_PLATFORM_API bool ownsGuiApplication();
+
+// Frees the application prepareGuiApplication made, when called on its thread (a Qt
+// application cannot be destroyed from another); otherwise does nothing. Safe to call
+// more than once.
+KZT_PLATFORM_API void releaseGuiApplication();
+
+// Why Qt could not start a windowing platform here, in the environment as it is now
+// (QT_QPA_PLATFORM, DISPLAY, WAYLAND_DISPLAY, XDG_SESSION_TYPE and the installed
+// platform plugins), or "" when one of the platforms Qt would try can start. UTF-8.
+KZT_PLATFORM_API std::string qtPlatformProblem();
+
+} // namespace kzt

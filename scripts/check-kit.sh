@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# The kit as a host's developer meets it. Installs build/ into a temporary prefix, builds
+# the C example host against the installed files alone (through the CMake package and
+# through pkg-config) and the README's host snippets the same way, makes the Debian
+# package and runs its station from the unpacked files. Then the C and Python example
+# hosts, neither with any Qt of its own, compose an observation on the sample store: the
+# operator's touches are real clicks on an Xvfb display (xdotool), at the places the
+# station's control dump reports. A call with no display and a call from a second thread
+# must be refused with a message while the host goes on.
+#
+#   scripts/check-kit.sh [BUILD_DIR]      (default build; needs xvfb-run, xdotool, python3)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source=$PWD
+
+fail() { echo "check-kit: $*" >&2; exit 1; }
+
+# --- on the Xvfb display (the script runs itself under xvfb-run) ----------------------------
+if [[ "${1:-}" == --on-display ]]; then
+  prefix=$2 store=$3 work=$4
+  unset QT_QPA_PLATFORM  # the hosts show their dialog on this display
+  station=$prefix/bin/kzt-station
+  order=(--host-exe "$store/pdv" --kind P --product 1001 --name X-BURGER)
+
+  # Where each control is on the dialog, from the station's dump (offscreen, no window).
+  "$station" "${order[@]}" --do dump 2>/dev/null | python3 -c '
+import json, sys
+controls = json.loads(sys.stdin.readline())["snapshots"][0]
+for name in ("sbt01", "sbt18", "sptConfirmar"):
+    c = controls[name]
+    print(name, c["left"] + c["width"] // 2, c["top"] + c["height"] // 2)
+' >"$work/places"
+
+  touch_control() {  # window control
+    local x y
+    read -r x y < <(awk -v n="$2" '$1 == n { print $2, $3 }' "$work/places")
+    xdotool mousemove --window "$1" "$x" "$y" click 1
+    sleep 0.3
+  }
+
+  # The operator: waits for the dialog, touches SEM CEBOLA and MOLHO À PARTE, confirms.
+  operate() {
+    local window
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Observa') ||
+      fail "no dialog appeared"
+    sleep 0.5  # the dialog's activation runs before the first touch
+    touch_control "$window" sbt01
+    touch_control "$window" sbt18
+    touch_control "$window" sptConfirmar
+  }
+
+  # run_host NAME COMMAND...: the host prints the C interface's reply as its last line; the
+  # README's C++ snippet (NAME readme-host-cpp) prints the text and the chosen occurrences'
+  # packet instead.
+  run_host() {
+    local name=$1
+    shift
+    timeout 120 "$@" >"$work/$name.out" 2>"$work/$name.err" &
+    local pid=$!
+    operate
+    local status=0
+    wait "$pid" || status=$?
+    [[ $status == 0 ]] || { cat "$work/$name.err" >&2; fail "$name exited with status $status"; }
+    python3 - "$work/$name.out" "$name" <<'EOF'
+import json, sys
+out, name = open(sys.argv[1], encoding="utf-8").read(), sys.argv[2]
+composed = " SEM CEBOLA; MOLHO À PARTE;"
+if name == "readme-host-cpp":
+    text, packet = out.split("\n", 1)
+    assert text == composed and 'CDOCORR="18"' in packet and 'CDOCORR="01"' in packet, out
+else:
+    reply = json.loads(out.splitlines()[-1])
+    assert reply["returned"] == composed, (name, reply)
+    result = reply["result"]
+    assert result[0] == "01" and result[1] == "" and result[3] == "", (name, result)
+    assert [r["CDOCORR"] for r in result[2]["rows"]] == ["18", "01"], (name, result[2])
+print("check-kit:", name, "composed", json.dumps(composed, ensure_ascii=False))
+EOF
+  }
+
+  export KZT00318_LIBRARY=$prefix/lib/libkzt00318.so
+  run_host c-host-cmake "$work/c-cmake/kzt-c-host" "$store"
+  run_host c-host-pkgconfig "$work/c-host-pc" "$store"
+  run_host python-host python3 "$source/examples/python-host/host.py" --station "$store"
+  for snippet in "$work"/readme/host-c "$work"/readme/host-cpp; do
+    run_host "readme-$(basename "$snippet")" "$snippet"
+  done
+  run_host readme-host-python python3 "$work/readme/host.py"
+
+  # A second thread's call is refused while the first thread's application lives; the
+  # host goes on, and its own thread still calls in.
+  timeout 120 python3 - "$KZT00318_LIBRARY" "$store" >"$work/thread.out" 2>&1 <<'EOF' &
+import sys, threading
+sys.path.insert(0, "examples/python-host")
+from host import Module, ModuleRefused
+lib_path, store = sys.argv[1], sys.argv[2]
+module = Module(lib_path)
+module.configure(hostExe=store + "/pdv")
+module.observacao(["N", "P", "1001", "X-BURGER", "", True])
+refusals = []
+def other_thread():
+    try:
+        module.observacao(["N", "P", "1001"])
+    except ModuleRefused as refusal:
+        refusals.append(str(refusal))
+worker = threading.Thread(target=other_thread)
+worker.start()
+worker.join()
+assert refusals and "outra thread" in refusals[0], refusals
+assert module.call("getQtMaxObserv", "1001")["result"] == 2
+print("refused from the second thread:", refusals[0])
+EOF
+  pid=$!
+  operate
+  wait "$pid" || { cat "$work/thread.out" >&2; fail "the second-thread check failed"; }
+  cat "$work/thread.out"
+  exit 0
+fi
+
+# --- everything else ------------------------------------------------------------------------
+build=$(cd "${1:-build}" && pwd)
+for tool in xvfb-run xdotool python3 pkg-config cc c++ cpack dpkg-deb; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+# The C example through the CMake package: nothing of the source tree on its include path.
+cmake -S examples/c-host -B "$work/c-cmake" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_C_FLAGS=-Werror -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$work/c-cmake" >/dev/null
+if grep -h "_INCLUDES" "$work"/c-cmake/CMakeFiles/kzt-c-host.dir/flags.make | grep -qF "$source"; then
+  fail "the C example's include path reaches into the source tree"
+fi
+# ... and through pkg-config.
+export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
+# shellcheck disable=SC2046
+cc -std=c99 -Wall -Wextra -Werror examples/c-host/main.c $(pkg-config --cflags --libs kzt00318) \
+  -o "$work/c-host-pc"
+
+# The README's host snippets, as written there, with the kit and store it names put here.
+mkdir -p "$work/readme"
+python3 - README.md "$work/readme" "$prefix" "$work/store" <<'EOF'
+import pathlib, re, sys
+readme, out, prefix, store = sys.argv[1], pathlib.Path(sys.argv[2]), sys.argv[3], sys.argv[4]
+section = open(readme, encoding="utf-8").read().split("## Use it from your host", 1)[1].split("\n## ", 1)[0]
+names = {"c": "host.c", "cpp": "host.cpp", "cmake": "CMakeLists.txt", "python": "host.py"}
+found = re.findall(r"```(c|cpp|cmake|python)\n(.*?)```", section, re.S)
+assert sorted(lang for lang, _ in found) == ["c", "cmake", "cpp", "python"], found
+for lang, code in found:
+    (out / names[lang]).write_text(code.replace("/opt/kzt00318", prefix).replace("/opt/loja", store))
+EOF
+# shellcheck disable=SC2046
+cc -std=c99 -Wall -Wextra -Werror "$work/readme/host.c" $(pkg-config --cflags --libs kzt00318) \
+  -o "$work/readme/host-c"
+cmake -S "$work/readme" -B "$work/readme/build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/readme/build" >/dev/null
+cp "$work/readme/build/host" "$work/readme/host-cpp"
+
+# The Debian package, and its station run from the unpacked files.
+(cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null)
+deb=$(ls "$work"/deb/kzt00318_*.deb)
+contents=$(dpkg-deb --contents "$deb")
+for file in usr/lib/libkzt00318.so.1 usr/include/kzt00318/kzt00318.h usr/bin/kzt-station \
+    usr/lib/cmake/kzt00318/kzt00318Config.cmake usr/lib/pkgconfig/kzt00318.pc \
+    usr/share/kzt00318/sample/schema.sql; do
+  grep -q "\./$file\$\|\./$file " <<<"$contents" || fail "the package lacks $file"
+done
+dpkg-deb -x "$deb" "$work/unpacked"
+"$work/unpacked/usr/bin/kzt-station" --init-sample "$work/deb-store" 2>/dev/null
+"$work/unpacked/usr/bin/kzt-station" --host-exe "$work/deb-store/pdv" --call getQtMaxObserv 1001 |
+  grep -q '"result": 2' || fail "the packaged station cannot read its sample store"
+echo "check-kit: $(basename "$deb"): $(dpkg-deb --field "$deb" Depends)"
+
+"$prefix/bin/kzt-station" --init-sample "$work/store" 2>/dev/null
+
+# No display at all: refused with a message, and the host ends normally.
+no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+for host in "$work/c-host-pc $work/store" \
+    "python3 examples/python-host/host.py --library $prefix/lib/libkzt00318.so --station $work/store"; do
+  status=0
+  # shellcheck disable=SC2086
+  out=$("${no_display[@]}" $host 2>&1) || status=$?
+  [[ $status == 1 && $out == *"Não há tela para mostrar a observação"* && $out == *"goes on"* ]] ||
+    fail "with no display, '$host' gave status $status: $out"
+done
+echo "check-kit: with no display both hosts were refused and went on"
+
+xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display "$prefix" "$work/store" "$work"
+echo "check-kit: the kit installs, builds and runs from C, C++ and Python"
