@@ -76,6 +76,9 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
     stCdCliDeb.clear();
     stCdConsDeb.clear();
     stHora.clear();
+    // The label's design-time caption would otherwise be returned ahead of the composed
+    // text when the group stops before entry 4.
+    lblObsAtual->setCaption({});
     try {
         stObrigaObs = req(0).asText();
         stTipoObs = req(1).asText();

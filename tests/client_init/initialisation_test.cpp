@@ -233,6 +233,7 @@ TEST_F(InitTest, PriceLookupCodesComeFromThisCallOnly)
     texto.cliente = "C7";
     texto.consumidor = "C8";
     texto.hora = "12:30";
+    texto.atual = "SEM SAL;";
     numeros.cliente = 7;
     numeros.consumidor = true;
     numeros.hora = 12.5;
@@ -242,14 +243,17 @@ TEST_F(InitTest, PriceLookupCodesComeFromThisCallOnly)
     arrayEm8.consumidor = Variant(Variant::Array{"x"});
     arrayEm3.nome = Variant::arrayOf(1);
     const std::string layout = TfrmObservacao().lblProduto->caption();
+    Pedido arrayEm1 = texto;
+    arrayEm1.tipo = Variant::arrayOf(1);
     struct Case { const char* nome; Pedido pedido; const char* cli; const char* cons;
-                  const char* hora; std::string cabecalho; };
+                  const char* hora; std::string cabecalho; const char* atual; };
     const Case cases[] = {
-        {"text", texto, "C7", "C8", "12:30", "100 - X-BURGER"},
-        {"numbers and booleans", numeros, "7", "True", "12.5", "100 - 15"},
-        {"short request", curto, "", "", "", "100 - X-BURGER"},
-        {"array at entry 8", arrayEm8, "C7", "", "", "100 - X-BURGER"},
-        {"array at entry 3", arrayEm3, "", "", "", layout},
+        {"text", texto, "C7", "C8", "12:30", "100 - X-BURGER", "SEM SAL;"},
+        {"numbers and booleans", numeros, "7", "True", "12.5", "100 - 15", ""},
+        {"short request", curto, "", "", "", "100 - X-BURGER", "SEM SAL;"},
+        {"array at entry 8", arrayEm8, "C7", "", "", "100 - X-BURGER", "SEM SAL;"},
+        {"array at entry 3", arrayEm3, "", "", "", layout, ""},
+        {"array at entry 1", arrayEm1, "", "", "", layout, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.nome);
@@ -259,7 +263,9 @@ TEST_F(InitTest, PriceLookupCodesComeFromThisCallOnly)
         EXPECT_EQ(Cli_kzt00318::stCdConsDeb, c.cons);
         EXPECT_EQ(Cli_kzt00318::stHora, c.hora);
         EXPECT_EQ(form->lblProduto->caption(), c.cabecalho);
-        EXPECT_EQ(form->stCdProduto, "100");
+        // The design-time caption never stands in for the current observation.
+        EXPECT_EQ(form->lblObsAtual->caption(), c.atual);
+        EXPECT_EQ(form->stCdProduto, c.pedido.tipo.isArray() ? "" : "100");
     }
 }
 
