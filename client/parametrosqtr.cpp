@@ -10,6 +10,11 @@ namespace {
 
 const char* const kParameterFile = "PARAMETROSQTR.CDS";
 
+// A station file holds one row of a few dozen fields, well under 4 KB. These bounds are
+// far above that and far below what would strain a till: beyond them the file is refused
+// before it is read or laid out in memory (README, "The station parameter file").
+constexpr kzt::PacketLimits kLimites{1024 * 1024, 256, 100};
+
 } // namespace
 
 std::string caminhoParametros()
@@ -21,7 +26,7 @@ std::string caminhoParametros()
 
 ParametrosQtr leParametros(kzt::ClientDataSet& cdsParametrosQtr, const std::string& caminho)
 {
-    cdsParametrosQtr.loadFromFile(caminho);
+    cdsParametrosQtr.loadFromFile(caminho, kLimites);
     cdsParametrosQtr.open();
     cdsParametrosQtr.first();
     ParametrosQtr p;

@@ -24,7 +24,8 @@ struct ParametrosQtr {
 std::string caminhoParametros();
 
 // Loads the file into `cdsParametrosQtr` and reads the six fields of its first record.
-// Raises kzt::Error when it does not load or lacks one of them.
+// Raises kzt::Error when it does not load, lacks one of them, or is larger than 1 MiB,
+// declares more than 256 fields or holds more than 100 rows.
 ParametrosQtr leParametros(kzt::ClientDataSet& cdsParametrosQtr, const std::string& caminho);
 
 } // namespace Cli_kzt00318

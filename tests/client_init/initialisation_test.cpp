@@ -13,7 +13,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -169,22 +171,42 @@ TEST_F(InitTest, HeaderShowsProductOrSaleNumber)
     }
 }
 
+// A parameter file of `campos` fields and `linhas` empty rows.
+std::string parametrosDeForma(int campos, int linhas)
+{
+    std::string xml = "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>";
+    for (int i = 0; i < campos; ++i)
+        xml += "<FIELD attrname=\"F" + std::to_string(i) + "\" fieldtype=\"r8\"/>";
+    xml += "</FIELDS><PARAMS/></METADATA><ROWDATA>";
+    for (int i = 0; i < linhas; ++i)
+        xml += "<ROW/>";
+    return xml + "</ROWDATA></DATAPACKET>";
+}
+
 TEST_F(InitTest, ParameterFileAndSaleNumberFailuresStopBeforeTheDialog)
 {
-    struct Case { const char* guardada; bool comSat; const char* conteudo; const char* mensagem; };
+    struct Case { const char* guardada; bool comSat; std::string conteudo; std::uintmax_t tamanho;
+                  const char* mensagem; };
     const Case cases[] = {
-        {"abc", true, nullptr, "'abc' is not a valid integer value"},
-        {"12.5", true, nullptr, "'12.5' is not a valid integer value"},
-        {"1", false, nullptr, "cdsParametrosQtr: Field 'SISTEMAQTRSAT' not found"},
-        {"1", true, "<DATAPACKET Version=\"2.0\"><METADATA>", "PARAMETROSQTR.CDS into cdsParametrosQtr"},
+        {"abc", true, {}, 0, "'abc' is not a valid integer value"},
+        {"12.5", true, {}, 0, "'12.5' is not a valid integer value"},
+        {"1", false, {}, 0, "cdsParametrosQtr: Field 'SISTEMAQTRSAT' not found"},
+        {"1", true, "<DATAPACKET Version=\"2.0\"><METADATA>", 0, "PARAMETROSQTR.CDS into cdsParametrosQtr"},
+        // Shapes no station file has, refused before they can ask for gigabytes.
+        {"1", true, parametrosDeForma(1006, 200000), 0, "is larger than 1048576 bytes"},
+        {"1", true, {}, 3ull << 30, "is larger than 1048576 bytes"},
+        {"1", true, parametrosDeForma(257, 1), 0, "Packet declares more than 256 fields"},
+        {"1", true, parametrosDeForma(6, 101), 0, "Packet holds more than 100 rows"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mensagem);
         venda(c.guardada);
         estacao.withSat = c.comSat;
         t::writeParameterFile(dir.path(), estacao);
-        if (c.conteudo)
+        if (!c.conteudo.empty())
             std::ofstream(parametros, std::ios::trunc) << c.conteudo;
+        if (c.tamanho > 0)
+            std::filesystem::resize_file(parametros, c.tamanho);  // sparse: nothing written
         EXPECT_THAT([&] { inicializa(tipo("C")); },
                     testing::ThrowsMessage<kzt::Error>(testing::HasSubstr(c.mensagem)));
     }
