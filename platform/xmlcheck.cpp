@@ -14,13 +14,13 @@ namespace kzt {
 
 namespace {
 
-bool isXmlChar(char32_t c)
+constexpr bool isXmlChar(char32_t c)
 {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF)
            || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-bool isNameStart(char32_t c)
+constexpr bool isNameStart(char32_t c)
 {
     if (c < 0x80)
         return c == ':' || c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -32,14 +32,14 @@ bool isNameStart(char32_t c)
            || (c >= 0x10000 && c <= 0xEFFFF);
 }
 
-bool isNameChar(char32_t c)
+constexpr bool isNameChar(char32_t c)
 {
     return isNameStart(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7
            || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
 }
 
 // The code point at `pos` of text known to be well-formed UTF-8, and its length.
-char32_t decodeAt(std::string_view s, std::size_t pos, std::size_t& length)
+inline char32_t decodeAt(std::string_view s, std::size_t pos, std::size_t& length)
 {
     const auto b = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(s[pos + i])); };
     const char32_t lead = b(0);
@@ -58,6 +58,14 @@ char32_t decodeAt(std::string_view s, std::size_t pos, std::size_t& length)
     length = 4;
     return ((lead & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
 }
+
+// ASCII bytes that may continue a name; names in packets are ASCII as a rule.
+constexpr std::array<bool, 128> kAsciiNameChars = [] {
+    std::array<bool, 128> chars{};
+    for (int c = 0; c < 128; ++c)
+        chars[static_cast<std::size_t>(c)] = isNameChar(static_cast<char32_t>(c));
+    return chars;
+}();
 
 // Bytes a scan stops at: the control characters XML forbids, 0xEF (which starts U+FFFE
 // and U+FFFF), and the markup bytes of the context.
@@ -175,8 +183,18 @@ private:
         if (atEnd() || !isNameStart(decodeAt(s, p, length)))
             fail(p, std::string("expected ") + what);
         p += length;
-        while (!atEnd() && isNameChar(decodeAt(s, p, length)))
-            p += length;
+        while (!atEnd()) {
+            const auto c = static_cast<unsigned char>(s[p]);
+            if (c < 0x80) {
+                if (!kAsciiNameChars[c])
+                    break;
+                ++p;
+            } else if (isNameChar(decodeAt(s, p, length))) {
+                p += length;
+            } else {
+                break;
+            }
+        }
         return s.substr(start, p - start);
     }
 
