@@ -13,6 +13,7 @@ jobs=${KZT_JOBS:-2}
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+scripts/check-hardening.sh  # fuzz targets (with clang) and a station run under valgrind
 
 if [ "${KZT_SKIP_ASAN:-0}" != 1 ]; then
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKZT_SANITIZE=ON -DKZT_BUILD_BENCH=OFF >/dev/null
