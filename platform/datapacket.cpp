@@ -50,11 +50,6 @@ const char* fieldNameFault(std::string_view utf8)
 // ---------------------------------------------------------------------------------------
 // Reading
 
-std::string quoted(std::string_view utf8)
-{
-    return quotedForMessage(utf8);
-}
-
 bool isText(pugi::xml_node node)
 {
     return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;

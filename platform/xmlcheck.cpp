@@ -41,7 +41,9 @@ constexpr bool isNameChar(char32_t c)
 // The code point at `pos` of text known to be well-formed UTF-8, and its length.
 inline char32_t decodeAt(std::string_view s, std::size_t pos, std::size_t& length)
 {
-    const auto b = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(s[pos + i])); };
+    const auto b = [&](std::size_t i) {
+        return static_cast<char32_t>(static_cast<unsigned char>(s[pos + i]));
+    };
     const char32_t lead = b(0);
     if (lead < 0x80) {
         length = 1;
@@ -124,14 +126,16 @@ public:
         if (atEnd())
             return;
         if (s[p] == '<' && p + 1 < s.size() && startsName(p + 1))
-            throw PacketError("Packet has more than one root element", static_cast<std::ptrdiff_t>(p + 1));
+            throw PacketError("Packet has more than one root element",
+                              static_cast<std::ptrdiff_t>(p + 1));
         fail(p, "text after the root element");
     }
 
 private:
     [[noreturn]] void fail(std::size_t offset, const std::string& what) const
     {
-        throw PacketError("Packet is not well-formed XML: " + what, static_cast<std::ptrdiff_t>(offset));
+        throw PacketError("Packet is not well-formed XML: " + what,
+                          static_cast<std::ptrdiff_t>(offset));
     }
 
     bool atEnd() const { return p >= s.size(); }
@@ -221,13 +225,14 @@ private:
                 else
                     break;
                 // Anything past the last code point stays past it, without overflowing.
-                value = std::min<char32_t>(value * (hex ? 16 : 10) + static_cast<char32_t>(digit), 0x110000);
+                value = std::min<char32_t>(
+                    value * (hex ? 16 : 10) + static_cast<char32_t>(digit), 0x110000);
             }
             if (digits == 0 || atEnd() || s[p] != ';')
                 fail(start, "malformed character reference");
             ++p;
             if (!isXmlChar(value))
-                fail(start, "character reference " + quotedForMessage(s.substr(start, p - start))
+                fail(start, "character reference " + quoted(s.substr(start, p - start))
                                 + " is not a character XML allows");
             return;
         }
@@ -237,8 +242,9 @@ private:
         if (atEnd() || s[p] != ';')
             fail(start, "malformed entity reference");
         ++p;
-        if (entity != "lt" && entity != "gt" && entity != "amp" && entity != "apos" && entity != "quot")
-            fail(start, "undeclared entity " + quotedForMessage(s.substr(start, p - start)));
+        if (entity != "lt" && entity != "gt" && entity != "amp" && entity != "apos"
+            && entity != "quot")
+            fail(start, "undeclared entity " + quoted(s.substr(start, p - start)));
     }
 
     void attributeValue()
@@ -270,7 +276,7 @@ private:
         for (;;) {
             const bool spaced = skipSpace();
             if (atEnd())
-                fail(p, "the packet ends inside the tag " + quotedForMessage(element));
+                fail(p, "the packet ends inside the tag " + quoted(element));
             if (s[p] == '>') {
                 ++p;
                 open.push_back(element);
@@ -288,11 +294,11 @@ private:
             const std::string_view attribute = name("an attribute name");
             skipSpace();
             if (atEnd() || s[p] != '=')
-                fail(p, "expected '=' after the attribute " + quotedForMessage(attribute));
+                fail(p, "expected '=' after the attribute " + quoted(attribute));
             ++p;
             skipSpace();
             if (atEnd() || (s[p] != '"' && s[p] != '\''))
-                fail(p, "the value of the attribute " + quotedForMessage(attribute) + " is not quoted");
+                fail(p, "the value of the attribute " + quoted(attribute) + " is not quoted");
             attributeValue();
             mAttributes.emplace_back(attribute, attributeAt);
         }
@@ -302,8 +308,8 @@ private:
     void checkUniqueAttributes(std::string_view element)
     {
         const auto twice = [&](std::size_t later) {
-            fail(mAttributes[later].second, "the element " + quotedForMessage(element) + " has the attribute "
-                                                + quotedForMessage(mAttributes[later].first) + " twice");
+            fail(mAttributes[later].second, "the element " + quoted(element) + " has the attribute "
+                                                + quoted(mAttributes[later].first) + " twice");
         };
         if (mAttributes.size() <= 16) {
             for (std::size_t i = 1; i < mAttributes.size(); ++i)
@@ -331,7 +337,8 @@ private:
         const std::size_t nameAt = p;
         const std::string_view element = name("an element name");
         if (element != open.back())
-            fail(nameAt, "the end tag " + quotedForMessage(element) + " does not close " + quotedForMessage(open.back()));
+            fail(nameAt,
+                 "the end tag " + quoted(element) + " does not close " + quoted(open.back()));
         skipSpace();
         if (atEnd() || s[p] != '>')
             fail(p, "expected '>'");
@@ -422,14 +429,14 @@ private:
         const std::size_t versionAt = p - 1 - version.size();
         if (version.size() < 3 || !version.starts_with("1.")
             || version.substr(2).find_first_not_of("0123456789") != std::string_view::npos)
-            fail(versionAt, "unknown XML version " + quotedForMessage(version));
+            fail(versionAt, "unknown XML version " + quoted(version));
         bool spaced = skipSpace();
         if (spaced && at("encoding")) {
             p += 8;
             const std::string_view encoding = quotedValue();
             const std::size_t encodingAt = p - 1 - encoding.size();
             if (!equalsIgnoringCase(encoding, "UTF-8"))
-                fail(encodingAt, "the packet declares the encoding " + quotedForMessage(encoding)
+                fail(encodingAt, "the packet declares the encoding " + quoted(encoding)
                                      + "; packets are UTF-8");
             spaced = skipSpace();
         }
@@ -469,7 +476,7 @@ private:
         while (!open.empty()) {
             scan(kText);
             if (atEnd())
-                fail(p, "the packet ends before " + quotedForMessage(open.back()) + " is closed");
+                fail(p, "the packet ends before " + quoted(open.back()) + " is closed");
             if (s[p] == '&') {
                 reference();
             } else if (s[p] == ']') {
@@ -499,7 +506,7 @@ private:
 
 } // namespace
 
-std::string quotedForMessage(std::string_view utf8)
+std::string quoted(std::string_view utf8)
 {
     constexpr std::size_t kMax = 40;
     std::string text = utf8ToCp1252(utf8.substr(0, kMax));

@@ -20,7 +20,7 @@ void checkWellFormedXml(std::string_view xml);
 
 // A name or value quoted in a message: Windows-1252, cut after 40 characters so that a
 // huge value cannot flood the message.
-std::string quotedForMessage(std::string_view utf8);
+std::string quoted(std::string_view utf8);
 
 // Whether UTF-8 text is an XML Name, so it can name an element or an attribute.
 KZT_PLATFORM_API bool isXmlName(std::string_view utf8);

@@ -208,7 +208,8 @@ void takeRoutineArguments(const std::vector<std::string>& args, std::size_t& i, 
         std::string known;
         for (const auto& name : routineNames())
             known += (known.empty() ? "" : ", ") + name;
-        throw UsageError("--call: unknown routine \"" + routine + "\"; the module's routines are " + known);
+        throw UsageError("--call: unknown routine \"" + routine
+                         + "\"; the module's routines are " + known);
     }
     const auto [count, names] = *signature;
     while (call.routineArgs.size() < count && i + 1 < args.size() && !args[i + 1].starts_with("--"))
@@ -354,9 +355,9 @@ StationOptions parseOptions(const std::vector<std::string>& args)
                                  + " and " + source + ")");
             call.entries[index] = std::move(entry);
         };
-        const bool callOption = option.starts_with("--") && option != "--next" && option != "--module"
-                                && option != "--init-sample" && option != "--companion-shots"
-                                && option != "--help";
+        const bool callOption = option.starts_with("--") && option != "--next"
+                                && option != "--module" && option != "--init-sample"
+                                && option != "--companion-shots" && option != "--help";
         if (callOption && !repeatable.count(option)) {
             const auto& list = given.back();
             if (std::find(list.begin(), list.end(), option) != list.end())
@@ -420,7 +421,8 @@ StationOptions parseOptions(const std::vector<std::string>& args)
             throw UsageError(which + "--call runs a data routine and takes no --do actions");
         for (const std::string& option : given[n]) {
             if (call.routine && shapesTheDialogCall(option))
-                throw UsageError(which + option + " has no effect on --call, which runs a data routine");
+                throw UsageError(which + option
+                                 + " has no effect on --call, which runs a data routine");
             if (call.resultNotArray && option == "--result-size")
                 throw UsageError(which + "--result-size has no effect with --result-not-array");
         }

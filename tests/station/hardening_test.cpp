@@ -72,13 +72,15 @@ QString q(const std::filesystem::path& path) { return QString::fromStdString(pat
 
 QStringList dialogAt(const std::filesystem::path& station)
 {
-    return QStringList{kzt::test::kStation, QStringLiteral("--host-exe"), q(station / "kzt-station")}
+    return QStringList{kzt::test::kStation, QStringLiteral("--host-exe"),
+                       q(station / "kzt-station")}
            + words({"--kind", "P", "--product", "1001", "--do", "press:sbtSair"});
 }
 
 QString firstMessage(const QJsonObject& line)
 {
-    return line[QStringLiteral("messages")].toArray().at(0).toObject()[QStringLiteral("text")].toString();
+    const QJsonObject first = line[QStringLiteral("messages")].toArray().at(0).toObject();
+    return first[QStringLiteral("text")].toString();
 }
 
 TEST(StationHardening, PathsReachTheStoreAndTheParameterFile)
@@ -103,7 +105,7 @@ TEST(StationHardening, PathsReachTheStoreAndTheParameterFile)
          [](const QJsonObject& line) { EXPECT_EQ(line[QStringLiteral("result")].toInt(), 2); }},
         {"folder with no Windows-1252 form", "Loja 東京", nullptr, dialogAt,
          [](const QJsonObject& line) {
-             EXPECT_TRUE(firstMessage(line).contains(QStringLiteral("Windows-1252 não representa")))
+             EXPECT_TRUE(firstMessage(line).contains(u"Windows-1252 não representa"))
                  << firstMessage(line).toStdString();
              EXPECT_EQ(line[QStringLiteral("returned")].toString(), QString());
          }},
@@ -111,7 +113,8 @@ TEST(StationHardening, PathsReachTheStoreAndTheParameterFile)
          rename("PARAMETROSQTR.CDS", "parametrosqtr.cds"), dialogAt, groupOfTheList},
         {"two parameter files differing only in case", "loja",
          [](const std::filesystem::path& station) {
-             std::filesystem::copy_file(station / "PARAMETROSQTR.CDS", station / "ParametrosQtr.cds");
+             std::filesystem::copy_file(station / "PARAMETROSQTR.CDS",
+                                        station / "ParametrosQtr.cds");
              std::filesystem::rename(station / "PARAMETROSQTR.CDS", station / "parametrosqtr.cds");
          },
          dialogAt,
@@ -121,7 +124,8 @@ TEST(StationHardening, PathsReachTheStoreAndTheParameterFile)
          }},
         {"started through a link named like a code 212 program", "loja",
          [](const std::filesystem::path& station) {
-             std::filesystem::create_symlink(kzt::test::kStation.toStdString(), station / "KRB.EXE");
+             std::filesystem::create_symlink(kzt::test::kStation.toStdString(),
+                                             station / "KRB.EXE");
          },
          [](const std::filesystem::path& station) {
              return QStringList{q(station / "KRB.EXE"), QStringLiteral("--connection"),
