@@ -19,9 +19,15 @@ if command -v clang++ >/dev/null; then
   for target in packet_fuzz dataset_fuzz parameters_fuzz; do
     corpus=build-fuzz/corpus/$target
     mkdir -p "$corpus"
-    echo "check-hardening: fuzzing $target for ${seconds}s" >&2
-    (cd build-fuzz && "./$target" -max_total_time="$seconds" -rss_limit_mb=1024 -timeout=10 \
-      -dict=../fuzz/packet.dict -print_final_stats=1 "corpus/$target" ../fuzz/seeds)
+    log=build-fuzz/$target.log
+    echo "check-hardening: fuzzing $target for ${seconds}s ($log)" >&2
+    if ! (cd build-fuzz && "./$target" -max_total_time="$seconds" -rss_limit_mb=1024 -timeout=10 \
+            -dict=../fuzz/packet.dict "corpus/$target" ../fuzz/seeds) >"$log" 2>&1; then
+      tail -n 80 "$log" >&2
+      echo "check-hardening: $target found a fault; its input is in build-fuzz/" >&2
+      exit 1
+    fi
+    grep -E '^Done' "$log" >&2
   done
 else
   echo "check-hardening: clang++ is not installed; the fuzz targets did not run" >&2
