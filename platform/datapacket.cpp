@@ -50,6 +50,12 @@ const char* fieldNameFault(std::string_view utf8)
 // ---------------------------------------------------------------------------------------
 // Reading
 
+// Whether the NUL-terminated `name` is exactly `field`, without measuring `name` first.
+bool spells(const char* name, std::string_view field)
+{
+    return std::strncmp(name, field.data(), field.size()) == 0 && name[field.size()] == '\0';
+}
+
 bool isText(pugi::xml_node node)
 {
     return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
@@ -301,8 +307,8 @@ private:
     std::size_t fieldOf(pugi::xml_attribute attr, pugi::xml_node row, std::size_t expected,
                         std::size_t rowNumber) const
     {
-        const std::string_view name = attr.name();
-        if (expected < mFieldNames.size() && mFieldNames[expected] == name)
+        const char* const name = attr.name();
+        if (expected < mFieldNames.size() && spells(name, mFieldNames[expected]))
             return expected;
         const std::optional<std::string> cp1252 = utf8ToCp1252Exact(name);
         const auto found = cp1252 ? mFieldIndex.find(upperAscii(*cp1252)) : mFieldIndex.end();

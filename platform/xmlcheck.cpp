@@ -61,13 +61,24 @@ inline char32_t decodeAt(std::string_view s, std::size_t pos, std::size_t& lengt
     return ((lead & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
 }
 
-// ASCII bytes that may continue a name; names in packets are ASCII as a rule.
-constexpr std::array<bool, 128> kAsciiNameChars = [] {
+// ASCII bytes that may start and continue a name; names in packets are ASCII as a rule.
+constexpr std::array<bool, 128> asciiWhere(bool (*test)(char32_t))
+{
     std::array<bool, 128> chars{};
     for (int c = 0; c < 128; ++c)
-        chars[static_cast<std::size_t>(c)] = isNameChar(static_cast<char32_t>(c));
+        chars[static_cast<std::size_t>(c)] = test(static_cast<char32_t>(c));
     return chars;
-}();
+}
+
+constexpr std::array<bool, 128> kAsciiNameStarts = asciiWhere(isNameStart);
+constexpr std::array<bool, 128> kAsciiNameChars = asciiWhere(isNameChar);
+
+// The length of the UTF-8 sequence a lead byte starts.
+constexpr std::size_t sequenceLength(char lead)
+{
+    const auto c = static_cast<unsigned char>(lead);
+    return c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+}
 
 // Bytes a scan stops at: the control characters XML forbids, 0xEF (which starts U+FFFE
 // and U+FFFF), and the markup bytes of the context.
@@ -152,6 +163,9 @@ private:
 
     bool startsName(std::size_t pos) const
     {
+        const auto c = static_cast<unsigned char>(s[pos]);
+        if (c < 0x80)
+            return kAsciiNameStarts[c];
         std::size_t length = 0;
         return isNameStart(decodeAt(s, pos, length));
     }
@@ -183,10 +197,10 @@ private:
     std::string_view name(const char* what)
     {
         const std::size_t start = p;
-        std::size_t length = 0;
-        if (atEnd() || !isNameStart(decodeAt(s, p, length)))
+        if (atEnd() || !startsName(p))
             fail(p, std::string("expected ") + what);
-        p += length;
+        p += sequenceLength(s[p]);
+        std::size_t length = 0;
         while (!atEnd()) {
             const auto c = static_cast<unsigned char>(s[p]);
             if (c < 0x80) {
@@ -312,9 +326,14 @@ private:
                                                 + quoted(mAttributes[later].first) + " twice");
         };
         if (mAttributes.size() <= 16) {
+            // Length and end bytes tell most names apart before their bytes are compared.
+            const auto differ = [](std::string_view a, std::string_view b) {
+                return a.size() != b.size() || a.front() != b.front() || a.back() != b.back()
+                       || a != b;
+            };
             for (std::size_t i = 1; i < mAttributes.size(); ++i)
                 for (std::size_t j = 0; j < i; ++j)
-                    if (mAttributes[i].first == mAttributes[j].first)
+                    if (!differ(mAttributes[i].first, mAttributes[j].first))
                         twice(i);
             return;
         }
