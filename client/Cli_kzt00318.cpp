@@ -30,6 +30,18 @@ std::string stHora;
 
 namespace {
 
+// Runs the unload step while the five texts above still exist. A library's C++ objects
+// are destroyed in the reverse order of their construction, on dlclose and at exit()
+// alike, so this one goes before them; a destructor function of the library would run
+// after them at exit(), when a host loaded it with dlopen.
+struct PassoDescarga {
+    PassoDescarga() = default;
+    PassoDescarga(const PassoDescarga&) = delete;
+    PassoDescarga& operator=(const PassoDescarga&) = delete;
+    ~PassoDescarga() { moduleUnload(); }
+};
+const PassoDescarga passoDescarga;
+
 constexpr int kEntradas = 10;
 using Pedido = std::array<kzt::Variant, kEntradas>;
 

@@ -43,7 +43,8 @@ extern KZT_MODULE_API std::string stCdCliDeb;
 extern KZT_MODULE_API std::string stCdConsDeb;
 extern KZT_MODULE_API std::string stHora;
 
-// Module load and unload steps, run by the package shell.
+// Module load and unload steps: the package shell runs the load step; the unload step
+// runs as the library's objects are destroyed, before the texts above are.
 void moduleLoad();
 void moduleUnload();
 

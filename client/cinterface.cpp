@@ -145,7 +145,8 @@ std::optional<std::string> environment(const char* name)
     return std::string(value);
 }
 
-// Connection strings are host-library text, Windows-1252 like every text it hands out.
+// Connection strings reach the host library in UTF-8, as JSON brings them; the library
+// hands them out in Windows-1252 and refuses one that has no such form.
 void apply(const HostSettings& configured)
 {
     const auto pick = [](const std::optional<std::string>& set,
@@ -154,9 +155,8 @@ void apply(const HostSettings& configured)
     };
     const HostSettings& env = gEnvironment;
     kzt::setHostExecutablePath(pick(configured.hostExe, env.hostExe));
-    host::setConnectionString("", kzt::utf8ToCp1252(pick(configured.connection, env.connection)));
-    host::setConnectionString("212",
-                              kzt::utf8ToCp1252(pick(configured.connection212, env.connection212)));
+    host::setConnectionString("", pick(configured.connection, env.connection));
+    host::setConnectionString("212", pick(configured.connection212, env.connection212));
 }
 
 // The data module keeps its connection open for the life of the process; a setting that
@@ -249,9 +249,9 @@ void applyEnvironment()
     if (gEnvironment.hostExe)
         kzt::setHostExecutablePath(*gEnvironment.hostExe);
     if (gEnvironment.connection)
-        host::setConnectionString("", kzt::utf8ToCp1252(*gEnvironment.connection));
+        host::setConnectionString("", *gEnvironment.connection);
     if (gEnvironment.connection212)
-        host::setConnectionString("212", kzt::utf8ToCp1252(*gEnvironment.connection212));
+        host::setConnectionString("212", *gEnvironment.connection212);
 }
 
 kzt::Json configure(std::string_view configJson)
@@ -279,13 +279,21 @@ kzt::Json configure(std::string_view configJson)
                                             "; settings are strings, or null for the default"));
     }
     apply(wanted);
-    if (!connectionStillHolds()) {
+    // Nothing of a refused setting stays behind: the earlier settings are put back.
+    try {
+        if (!connectionStillHolds())
+            throw Refusal("the store connection is already open on another connection string; "
+                          "a new one takes effect only in a new process");
+        Json inForce = settingsInForce();  // refuses a string with no Windows-1252 form
+        gConfigured = wanted;
+        return inForce;
+    } catch (const Refusal&) {
         apply(gConfigured);
-        throw Refusal("the store connection is already open on another connection string; "
-                      "a new one takes effect only in a new process");
+        throw;
+    } catch (const std::exception& e) {
+        apply(gConfigured);
+        throw Refusal(e.what());
     }
-    gConfigured = wanted;
-    return settingsInForce();
 }
 
 } // namespace Cli_kzt00318::capi

@@ -3,10 +3,10 @@
 
 #include "Cli_kzt00318.h"
 #include "frmobservacao.h"
+#include "parametrosqtr.h"
 
 #include "host/hostlib.h"
 #include "platform/error.h"
-#include "platform/process.h"
 #include "platform/text.h"
 #include "server/Srv_kzt00318.h"
 #include "server/rdmobservacao.h"
@@ -20,15 +20,6 @@ namespace Cli_kzt00318 {
 
 namespace {
 
-const char* const kParameterFile = "PARAMETROSQTR.CDS";
-
-// What the station parameter file tells about the workstation.
-struct Estacao {
-    std::string cdCaixa;
-    bool nfce = false;
-    bool sat = false;
-};
-
 // An entry of the request; past its end a request reads as empty, never beyond the array.
 const kzt::Variant& entrada(const kzt::Variant* request, int high, int index)
 {
@@ -36,12 +27,6 @@ const kzt::Variant& entrada(const kzt::Variant* request, int high, int index)
     if (request == nullptr || index > high)
         return vazio;
     return request[index];
-}
-
-std::string caminhoParametros()
-{
-    const std::string dir = kzt::extractFileDir(kzt::hostExecutablePath());
-    return kzt::shortPathName(kzt::joinPath(dir, kParameterFile));
 }
 
 // The whole text must be a 64-bit integer: sale numbers run to ten digits, past what a
@@ -76,6 +61,9 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
     stCdCliDeb.clear();
     stCdConsDeb.clear();
     stHora.clear();
+    // The label's design-time caption would otherwise be returned ahead of the composed
+    // text when the group stops before entry 4.
+    lblObsAtual->setCaption({});
     try {
         stObrigaObs = req(0).asText();
         stTipoObs = req(1).asText();
@@ -108,18 +96,13 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
     Srv_kzt00318::rdmObservacao->adcObs.setConnected(true);
 
     // The station parameter file; without one the station has no branch, store or till.
-    Estacao estacao;
+    ParametrosQtr estacao;
     const std::string parametros = caminhoParametros();
-    if (kzt::fileExists(parametros)) {
-        cdsParametrosQtr.loadFromFile(parametros);
-        cdsParametrosQtr.open();
-        cdsParametrosQtr.first();
-        stCdFilial = cdsParametrosQtr.fieldByName("CDFILIAL").asString();
-        stCdLoja = cdsParametrosQtr.fieldByName("CDLOJA").asString();
-        stIdEsquema = cdsParametrosQtr.fieldByName("IDESQUEMA").asString();
-        estacao.cdCaixa = cdsParametrosQtr.fieldByName("CDCAIXA").asString();
-        estacao.nfce = cdsParametrosQtr.fieldByName("SISTEMAQTRNFCE").asBoolean();
-        estacao.sat = cdsParametrosQtr.fieldByName("SISTEMAQTRSAT").asBoolean();
+    if (!parametros.empty()) {
+        estacao = leParametros(cdsParametrosQtr, parametros);
+        stCdFilial = estacao.cdFilial;
+        stCdLoja = estacao.cdLoja;
+        stIdEsquema = estacao.idEsquema;
     }
 
     // The occurrence list of the kind asked for, checked by the host and loaded.

@@ -71,7 +71,9 @@ HOST_API void SetADODBSession(kzt::Connection* connection);
 
 // The connection string for the code: "212" gives the one set for that code, any other
 // code the one set for ""; when none was set (for "212": neither), the embedded store
-// sqlite3://db=<host executable directory>/store.db.
+// sqlite3://db=<host executable directory>/store.db. Windows-1252, like every text of
+// the library; a string with no Windows-1252 form (a folder name in another script)
+// raises HostError rather than naming another file.
 HOST_API std::string _GetStringConexQtr(const std::string& codigo);
 
 // A text on a database error for the operator: "Erro no banco de dados: <driver text>",

@@ -1,5 +1,8 @@
-// The module library's load and unload steps, run by the dynamic loader when the host
-// loads and unloads libkzt00318.so.
+// The module library's load step, run by the dynamic loader when the host loads
+// libkzt00318.so. The unload step runs from an object beside the module variables
+// (client/Cli_kzt00318.cpp): at exit() the objects of a library loaded with dlopen are
+// destroyed before its destructor functions run, so one here would empty texts that no
+// longer exist.
 
 #include "client/Cli_kzt00318.h"
 
@@ -8,11 +11,6 @@ namespace {
 __attribute__((constructor)) void carregaModulo()
 {
     Cli_kzt00318::moduleLoad();
-}
-
-__attribute__((destructor)) void descarregaModulo()
-{
-    Cli_kzt00318::moduleUnload();
 }
 
 } // namespace

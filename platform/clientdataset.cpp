@@ -563,16 +563,32 @@ struct ClientDataSet::Impl {
         return fields;
     }
 
-    static std::string readFile(const ClientDataSet& ds, const std::string& path)
+    // Reads at most `limit` bytes and one more, so a file too large (or one that keeps
+    // growing, or a device that never ends) is refused without being read whole.
+    static std::string readFile(const ClientDataSet& ds, const std::string& path, std::size_t limit)
     {
         std::ifstream in(path, std::ios::binary);
         if (!in)
             fail(ds, "Cannot open file '" + path + "': " + std::strerror(errno));
-        std::ostringstream content;
-        content << in.rdbuf();
+        struct stat info {};
+        const bool sized = ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+        if (sized && static_cast<std::uintmax_t>(info.st_size) > limit)
+            tooLarge(ds, path, limit);
+        std::string content;
+        char buffer[65536];
+        while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+            content.append(buffer, static_cast<std::size_t>(in.gcount()));
+            if (content.size() > limit)
+                tooLarge(ds, path, limit);
+        }
         if (in.bad())
             fail(ds, "Cannot read file '" + path + "': " + std::strerror(errno));
-        return std::move(content).str();
+        return content;
+    }
+
+    [[noreturn]] static void tooLarge(const ClientDataSet& ds, const std::string& path, std::size_t limit)
+    {
+        fail(ds, "File '" + path + "' is larger than " + std::to_string(limit) + " bytes");
     }
 
     // Writes beside the target, then renames, so a failed save never leaves half a file.
@@ -811,11 +827,11 @@ Packet ClientDataSet::toPacket() const
     return Packet{Impl::packetFields(*this), mRows};
 }
 
-void ClientDataSet::loadFromFile(const std::string& path)
+void ClientDataSet::loadFromFile(const std::string& path, const PacketLimits& limits)
 {
-    const std::string content = Impl::readFile(*this, path);
+    const std::string content = Impl::readFile(*this, path, limits.maxBytes);
     try {
-        Impl::load(*this, parsePacket(content));
+        Impl::load(*this, parsePacket(content, limits));
     } catch (PacketError& e) {
         e.addContext("loading " + path + (mName.empty() ? std::string() : " into " + mName));
         throw;

@@ -106,7 +106,8 @@ public:
     Variant data() const;                 // every row, filter or not, as a packet
     void loadFromPacket(const Packet& packet);
     Packet toPacket() const;
-    void loadFromFile(const std::string& path);
+    // A file larger than limits.maxBytes is refused before it is read.
+    void loadFromFile(const std::string& path, const PacketLimits& limits = {});
     void saveToFile(const std::string& path) const;
 
     // Cursor over the rows the filter lets through (all rows when the filter is off).

@@ -1,9 +1,11 @@
 #include "datapacket.h"
 
 #include "text.h"
+#include "xmlcheck.h"
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <climits>
@@ -33,48 +35,60 @@ const char* packetTypeName(FieldType type)
 
 namespace {
 
-// A field name must be a valid XML attribute name, or its rows could not carry it.
-bool isXmlName(std::string_view name)
+// A field name names an attribute of every row: it must be an XML name, without a colon
+// (a namespace-aware parser would take what comes before it for a prefix) and not
+// "xmlns" (such a parser would take the attribute for a namespace declaration).
+const char* fieldNameFault(std::string_view utf8)
 {
-    if (name.empty())
-        return false;
-    const auto nameChar = [](unsigned char c, bool first) {
-        if (c >= 0x80 || c == '_' || c == ':' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
-            return true;
-        return !first && ((c >= '0' && c <= '9') || c == '-' || c == '.');
-    };
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (!nameChar(static_cast<unsigned char>(name[i]), i == 0))
-            return false;
-    }
-    return true;
+    if (!isXmlName(utf8))
+        return "is not a valid XML name";
+    if (utf8.find(':') != std::string_view::npos || utf8 == "xmlns")
+        return "is reserved for XML namespaces";
+    return nullptr;
 }
 
 // ---------------------------------------------------------------------------------------
 // Reading
 
-// Names and values quoted in messages, cut short so a huge value cannot flood a message.
-std::string quoted(std::string_view utf8)
+// Whether the NUL-terminated `name` is exactly `field`, without measuring `name` first.
+bool spells(const char* name, std::string_view field)
 {
-    constexpr std::size_t kMax = 40;
-    std::string text = utf8ToCp1252(utf8.substr(0, kMax));
-    if (utf8.size() > kMax)
-        text += "...";
-    return "'" + text + "'";
+    return std::strncmp(name, field.data(), field.size()) == 0 && name[field.size()] == '\0';
+}
+
+bool isText(pugi::xml_node node)
+{
+    return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
 }
 
 class Reader {
 public:
-    explicit Reader(std::string_view xml) : mXml(xml) {}
+    Reader(std::string_view xml, const PacketLimits& limits) : mXml(xml), mLimits(limits) {}
 
     Packet read()
     {
+        if (mXml.size() > mLimits.maxBytes)
+            fail("Packet is " + std::to_string(mXml.size()) + " bytes long, more than the "
+                     + std::to_string(mLimits.maxBytes) + " allowed",
+                 static_cast<std::ptrdiff_t>(mLimits.maxBytes));
         checkEncoding();
+        checkWellFormedXml(mXml);
         parseDocument();
         const pugi::xml_node root = rootElement();
-        const pugi::xml_node metadata = requireChild(root, "METADATA");
-        const pugi::xml_node fields = requireChild(metadata, "FIELDS");
-        const pugi::xml_node rowdata = requireChild(root, "ROWDATA");
+        allowAttributes(root, {"Version"});
+        pugi::xml_node metadata, rowdata, fields, params;
+        takeChildren(root, {{"METADATA", &metadata}, {"ROWDATA", &rowdata}});
+        require(metadata, "METADATA", root);
+        require(rowdata, "ROWDATA", root);
+        allowAttributes(metadata, {});
+        takeChildren(metadata, {{"FIELDS", &fields}, {"PARAMS", &params}});
+        require(fields, "FIELDS", metadata);
+        allowAttributes(fields, {});
+        if (params) {
+            allowAttributes(params, {});
+            refuseContent(params);
+        }
+        allowAttributes(rowdata, {});
         Packet packet;
         readFields(fields, packet.fields);
         readRows(rowdata, packet);
@@ -89,13 +103,17 @@ private:
 
     std::ptrdiff_t offsetOf(pugi::xml_node node) const { return node.offset_debug(); }
 
-    // Attribute values live in the parsed copy of the input, at the same offsets.
+    // Names and values live in the parsed copy of the input, at the same offsets.
+    std::ptrdiff_t offsetOf(const char* text, pugi::xml_node owner) const
+    {
+        if (mBase && text >= mBase && text < mBase + mXml.size())
+            return text - mBase;
+        return offsetOf(owner);
+    }
+
     std::ptrdiff_t offsetOf(pugi::xml_attribute attr, pugi::xml_node owner) const
     {
-        const char* value = attr.value();
-        if (mBase && value >= mBase && value < mBase + mXml.size())
-            return value - mBase;
-        return offsetOf(owner);
+        return offsetOf(attr.value(), owner);
     }
 
     // XML must be UTF-8 here; pugixml itself passes ill-formed bytes through.
@@ -115,18 +133,10 @@ private:
                  result.offset);
     }
 
+    // Well-formed XML has exactly one root element.
     pugi::xml_node rootElement()
     {
-        pugi::xml_node root;
-        for (pugi::xml_node node : mDoc.children()) {
-            if (node.type() != pugi::node_element)
-                continue;
-            if (root)
-                fail("Packet has more than one root element", offsetOf(node));
-            root = node;
-        }
-        if (!root)
-            fail("Packet has no DATAPACKET element", 0);
+        const pugi::xml_node root = mDoc.document_element();
         if (std::strcmp(root.name(), "DATAPACKET") != 0)
             fail("Packet root element is " + quoted(root.name()) + ", not DATAPACKET",
                  offsetOf(root));
@@ -134,47 +144,105 @@ private:
         return root;
     }
 
-    pugi::xml_node requireChild(pugi::xml_node parent, const char* name) const
+    void require(pugi::xml_node child, const char* name, pugi::xml_node parent) const
     {
-        pugi::xml_node child = parent.child(name);
         if (!child)
             fail(std::string("Packet lacks ") + name + " in " + parent.name(), offsetOf(parent));
-        return child;
+    }
+
+    // A packet holds no text anywhere, and nothing that would be dropped unread.
+    void refuseText(pugi::xml_node node, pugi::xml_node parent) const
+    {
+        if (isText(node))
+            fail(std::string("Packet has text in ") + parent.name(), offsetOf(node));
+    }
+
+    void refuseContent(pugi::xml_node node) const
+    {
+        const pugi::xml_node child = node.first_child();
+        if (!child)
+            return;
+        refuseText(child, node);
+        fail("Unexpected element " + quoted(child.name()) + " in " + node.name(), offsetOf(child));
+    }
+
+    void allowAttributes(pugi::xml_node node, std::initializer_list<const char*> names) const
+    {
+        for (pugi::xml_attribute attr : node.attributes()) {
+            bool known = false;
+            for (const char* name : names)
+                known = known || std::strcmp(attr.name(), name) == 0;
+            if (!known)
+                fail("Unexpected attribute " + quoted(attr.name()) + " in " + node.name(),
+                     offsetOf(attr.name(), node));
+        }
+    }
+
+    // The children of `parent`: each named element at most once, into its slot; any
+    // other element is refused.
+    void takeChildren(pugi::xml_node parent,
+                      std::initializer_list<std::pair<const char*, pugi::xml_node*>> slots) const
+    {
+        for (pugi::xml_node node : parent.children()) {
+            refuseText(node, parent);
+            bool known = false;
+            for (const auto& [name, slot] : slots) {
+                if (std::strcmp(node.name(), name) != 0)
+                    continue;
+                if (*slot)
+                    fail(std::string("Packet has a second ") + name + " in " + parent.name(),
+                         offsetOf(node));
+                *slot = node;
+                known = true;
+            }
+            if (!known)
+                fail("Unexpected element " + quoted(node.name()) + " in " + parent.name(),
+                     offsetOf(node));
+        }
     }
 
     void readFields(pugi::xml_node fieldsNode, std::vector<PacketField>& fields)
     {
         for (pugi::xml_node node : fieldsNode.children()) {
-            if (node.type() != pugi::node_element)
-                continue;
+            refuseText(node, fieldsNode);
             if (std::strcmp(node.name(), "FIELD") != 0)
                 fail("Unexpected element " + quoted(node.name()) + " in FIELDS", offsetOf(node));
+            if (fields.size() == mLimits.maxFields)
+                fail("Packet declares more than " + std::to_string(mLimits.maxFields) + " fields",
+                     offsetOf(node));
+            refuseContent(node);
+            allowAttributes(node, {"attrname", "fieldtype", "WIDTH"});
             fields.push_back(readField(node));
             const std::string& name = fields.back().name;
             // Datasets find fields ignoring case, so names differing only in case collide.
             if (!mFieldIndex.emplace(upperAscii(name), fields.size() - 1).second)
-                fail("Field " + quoted(name) + " is declared twice", offsetOf(node));
+                fail("Field " + quoted(cp1252ToUtf8(name)) + " is declared twice", offsetOf(node));
         }
     }
 
-    PacketField readField(pugi::xml_node node) const
+    PacketField readField(pugi::xml_node node)
     {
         PacketField field;
         const pugi::xml_attribute name = node.attribute("attrname");
         if (!name || !*name.value())
             fail("FIELD lacks attrname", offsetOf(node));
-        if (!isXmlName(name.value()))
-            fail("Field name " + quoted(name.value()) + " is not a valid XML name",
-                 offsetOf(name, node));
-        field.name = utf8ToCp1252(name.value());
+        const std::string_view utf8 = name.value();
+        if (const char* fault = fieldNameFault(utf8))
+            fail("Field name " + quoted(utf8) + " " + fault, offsetOf(name, node));
+        // Read as "?", the name could not be written back, nor told from another.
+        const std::optional<std::string> cp1252 = utf8ToCp1252Exact(utf8);
+        if (!cp1252)
+            fail("Field name " + quoted(utf8) + " has no Windows-1252 form", offsetOf(name, node));
+        field.name = *cp1252;
+        mFieldNames.push_back(utf8);
 
         const pugi::xml_attribute typeAttr = node.attribute("fieldtype");
         const std::string_view type = typeAttr.value();
         if (!typeAttr)
-            fail("Field " + quoted(name.value()) + " lacks fieldtype", offsetOf(node));
+            fail("Field " + quoted(utf8) + " lacks fieldtype", offsetOf(node));
         if (type == "string") {
             field.type = FieldType::String;
-            field.width = readWidth(node, name.value());
+            field.width = readWidth(node, utf8);
         } else if (type == "r8") {
             field.type = FieldType::Float;
         } else if (type == "i4" || type == "i8") {
@@ -183,7 +251,7 @@ private:
         } else if (type == "boolean") {
             field.type = FieldType::Boolean;
         } else {
-            fail("Field " + quoted(name.value()) + " has unknown fieldtype " + quoted(type),
+            fail("Field " + quoted(utf8) + " has unknown fieldtype " + quoted(type),
                  offsetOf(typeAttr, node));
         }
         return field;
@@ -209,18 +277,20 @@ private:
         std::size_t count = 0;
         for (pugi::xml_node node = rowdata.first_child(); node; node = node.next_sibling())
             ++count;
-        packet.rows.reserve(count);
+        packet.rows.reserve(std::min(count, mLimits.maxRows));
         std::size_t rowNumber = 0;
         for (pugi::xml_node node : rowdata.children()) {
-            if (node.type() != pugi::node_element)
-                continue;
+            refuseText(node, rowdata);
             if (std::strcmp(node.name(), "ROW") != 0)
                 fail("Unexpected element " + quoted(node.name()) + " in ROWDATA", offsetOf(node));
-            ++rowNumber;
+            if (++rowNumber > mLimits.maxRows)
+                fail("Packet holds more than " + std::to_string(mLimits.maxRows) + " rows",
+                     offsetOf(node));
+            refuseContent(node);
             std::vector<CellValue> row(fields.size());
             std::size_t expected = 0;
             for (pugi::xml_attribute attr : node.attributes()) {
-                const std::size_t index = fieldOf(attr, node, fields, expected, rowNumber);
+                const std::size_t index = fieldOf(attr, node, expected, rowNumber);
                 if (!std::holds_alternative<std::monostate>(row[index]))
                     fail("Row " + std::to_string(rowNumber) + " gives field "
                              + quoted(attr.name()) + " twice",
@@ -232,19 +302,20 @@ private:
         }
     }
 
-    // Rows name their values in field order as a rule, so try the next field first.
-    std::size_t fieldOf(pugi::xml_attribute attr, pugi::xml_node row,
-                        const std::vector<PacketField>& fields, std::size_t expected,
+    // Rows name their values in field order as a rule, so try the next field first. Names
+    // are compared as the characters they are, never as bytes of different encodings.
+    std::size_t fieldOf(pugi::xml_attribute attr, pugi::xml_node row, std::size_t expected,
                         std::size_t rowNumber) const
     {
-        const char* name = attr.name();
-        if (expected < fields.size() && std::strcmp(fields[expected].name.c_str(), name) == 0)
+        const char* const name = attr.name();
+        if (expected < mFieldNames.size() && spells(name, mFieldNames[expected]))
             return expected;
-        const auto found = mFieldIndex.find(upperAscii(utf8ToCp1252(name)));
+        const std::optional<std::string> cp1252 = utf8ToCp1252Exact(name);
+        const auto found = cp1252 ? mFieldIndex.find(upperAscii(*cp1252)) : mFieldIndex.end();
         if (found == mFieldIndex.end())
             fail("Row " + std::to_string(rowNumber) + " has a value for unknown field "
                      + quoted(name),
-                 offsetOf(attr, row));
+                 offsetOf(attr.name(), row));
         return found->second;
     }
 
@@ -293,8 +364,10 @@ private:
     }
 
     std::string_view mXml;
+    PacketLimits mLimits;
     pugi::xml_document mDoc;
     const char* mBase = nullptr;
+    std::vector<std::string_view> mFieldNames;  // as the packet spells them, in UTF-8
     std::unordered_map<std::string, std::size_t> mFieldIndex;
 };
 
@@ -309,9 +382,10 @@ constexpr std::array<bool, 256> kPlainBytes = [] {
     return plain;
 }();
 
-// Windows-1252 text as UTF-8 escaped for a double-quoted attribute value; false when the
-// text holds a NUL, which XML has no form for.
-bool appendAttributeText(std::string& out, std::string_view text)
+// Windows-1252 text as UTF-8 escaped for a double-quoted attribute value. Returns the
+// first control character XML has no form for (NUL, and all below 0x20 but tab and the
+// line breaks), or -1 when the whole text went out.
+int appendAttributeText(std::string& out, std::string_view text)
 {
     const char* p = text.data();
     const char* const end = p + text.size();
@@ -329,20 +403,17 @@ bool appendAttributeText(std::string& out, std::string_view text)
         case '<': out += "&lt;"; continue;
         case '>': out += "&gt;"; continue;
         case '"': out += "&quot;"; continue;
+        // Raw, a tab or line break would read back as a space.
+        case '\t': out += "&#9;"; continue;
+        case '\n': out += "&#10;"; continue;
+        case '\r': out += "&#13;"; continue;
         default: break;
         }
-        if (byte == 0)
-            return false;
-        if (byte < 0x20) {
-            // Raw tabs and line breaks would read back as spaces.
-            out += "&#";
-            out += std::to_string(byte);
-            out += ';';
-        } else {
-            out += cp1252ToUtf8(std::string_view(&c, 1));
-        }
+        if (byte < 0x20)
+            return byte;
+        out += cp1252ToUtf8(std::string_view(&c, 1));
     }
-    return true;
+    return -1;
 }
 
 bool fitsI4(const std::vector<std::vector<CellValue>>& rows, std::size_t column)
@@ -372,6 +443,12 @@ void appendNumber(std::string& out, double value)
     out.append(buffer, result.ptr);
 }
 
+std::string hexByte(int byte)
+{
+    const char* const digits = "0123456789ABCDEF";
+    return std::string("0x") + digits[(byte >> 4) & 0xF] + digits[byte & 0xF];
+}
+
 // A value the reader would refuse is refused here, where its source can still be named.
 [[noreturn]] void unwritable(const PacketField& field, std::size_t rowNumber, const std::string& why)
 {
@@ -390,8 +467,9 @@ void appendCell(std::string& out, const PacketField& field, const std::string& p
             unwritable(field, rowNumber, "holds " + std::to_string(text->size())
                                              + " characters, more than its width "
                                              + std::to_string(field.width));
-        if (!appendAttributeText(out, *text))
-            unwritable(field, rowNumber, "holds a NUL character, which a packet cannot carry");
+        if (const int control = appendAttributeText(out, *text); control >= 0)
+            unwritable(field, rowNumber, "holds the control character " + hexByte(control)
+                                             + ", which a packet cannot carry");
     } else if (const auto* integer = std::get_if<std::int64_t>(&cell)) {
         appendNumber(out, *integer);
     } else if (const auto* real = std::get_if<double>(&cell)) {
@@ -414,8 +492,10 @@ void appendFields(std::string& out, const std::vector<PacketField>& fields, cons
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const PacketField& field = fields[i];
         out += "      <FIELD attrname=\"";
-        if (!isXmlName(cp1252ToUtf8(field.name)))
-            throw PacketError("Field name '" + field.name + "' is not a valid XML name", 0);
+        if (const char* fault = fieldNameFault(cp1252ToUtf8(field.name)))
+            throw PacketError("Field name '" + field.name + "' " + fault, 0);
+        if (field.type == FieldType::String && field.width <= 0)
+            throw PacketError("String field '" + field.name + "' has no width", 0);
         appendAttributeText(out, field.name);
         out += "\" fieldtype=\"";
         if (field.type == FieldType::Integer && field.i4 && fitsI4(rows, i))
@@ -458,9 +538,9 @@ void appendRows(std::string& out, const std::vector<PacketField>& fields, const 
 
 } // namespace
 
-Packet parsePacket(std::string_view xml)
+Packet parsePacket(std::string_view xml, const PacketLimits& limits)
 {
-    return Reader(xml).read();
+    return Reader(xml, limits).read();
 }
 
 std::string writePacket(const Packet& packet)

@@ -8,11 +8,13 @@
 //   </FIELDS><PARAMS/></METADATA><ROWDATA><ROW CDOCORR="01"/> ...</ROWDATA></DATAPACKET>
 //
 // fieldtype is string (with WIDTH), r8, i4, i8 or boolean (TRUE/FALSE). A missing
-// attribute in a ROW is a null. Text is UTF-8 in the XML and Windows-1252 in memory.
+// attribute in a ROW is a null. Text is UTF-8 in the XML and Windows-1252 in memory; a
+// field name must have a Windows-1252 form, a value's character without one reads "?".
 
 #include "error.h"
 #include "kzt_global.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -59,8 +61,18 @@ private:
     std::ptrdiff_t mOffset;
 };
 
-// Parses a whole packet; nothing is returned partly loaded.
-KZT_PLATFORM_API Packet parsePacket(std::string_view xml);
+// Bounds for a packet from a file a till cannot vouch for: a packet beyond one is refused
+// before it can ask for more memory than its kind ever needs.
+struct PacketLimits {
+    std::size_t maxBytes = SIZE_MAX;
+    std::size_t maxFields = SIZE_MAX;
+    std::size_t maxRows = SIZE_MAX;
+};
+
+// Parses a whole packet; nothing is returned partly loaded. Refused with the offset of
+// the fault: anything XML 1.0 forbids, a document type declaration, an encoding other
+// than UTF-8, and any element, attribute or text the format does not have.
+KZT_PLATFORM_API Packet parsePacket(std::string_view xml, const PacketLimits& limits = {});
 KZT_PLATFORM_API std::string writePacket(const Packet& packet);
 // The same, from fields and rows held elsewhere (a dataset writes its own rows uncopied).
 KZT_PLATFORM_API std::string writePacket(const std::vector<PacketField>& fields,

@@ -1,9 +1,16 @@
 #include "process.h"
 
+#include "text.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <vector>
 
 namespace kzt {
@@ -26,6 +33,54 @@ std::string readSelfExe()
     }
 }
 
+// Program argument 0 as the process was started.
+std::string argumentZero()
+{
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string first;
+    std::getline(in, first, '\0');
+    return first;
+}
+
+bool sameFile(const std::string& path, const struct stat& self)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && info.st_dev == self.st_dev
+           && info.st_ino == self.st_ino;
+}
+
+// The path the program was started as, links left unresolved: a host started through a
+// link is known by the link's name and folder, as the till that made the link expects.
+// Argument 0 is trusted only when it leads to this very program (directly or through
+// PATH); otherwise its name is kept, in the program's own folder.
+std::string startedAsPath()
+{
+    const std::string exe = readSelfExe();
+    const std::string arg0 = argumentZero();
+    struct stat self {};
+    if (arg0.empty() || ::stat("/proc/self/exe", &self) != 0)
+        return exe;
+    std::vector<std::string> candidates;
+    if (arg0.find('/') != std::string::npos) {
+        candidates.push_back(arg0);
+    } else if (const char* path = std::getenv("PATH")) {
+        std::istringstream dirs(path);
+        for (std::string dir; std::getline(dirs, dir, ':');)
+            candidates.push_back(joinPath(dir, arg0));
+    }
+    for (const std::string& candidate : candidates) {
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::absolute(candidate, error);
+        if (!error && sameFile(candidate, self))
+            return full.lexically_normal().string();
+    }
+    return joinPath(extractFileDir(exe), extractFileName(arg0));
+}
+
+// Worked out as the library loads, before the program can change its working directory,
+// on which a relative argument 0 depends.
+const std::string gStartedAs = startedAsPath();
+
 } // namespace
 
 std::string hostExecutablePath()
@@ -35,7 +90,7 @@ std::string hostExecutablePath()
         if (!gHostOverride.empty())
             return gHostOverride;
     }
-    return readSelfExe();
+    return gStartedAs;
 }
 
 void setHostExecutablePath(const std::string& path)
@@ -63,6 +118,28 @@ bool fileExists(const std::string& path)
 {
     struct stat info {};
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string findFileIgnoringCase(const std::string& dir, const std::string& name)
+{
+    const std::string exact = joinPath(dir, name);
+    if (fileExists(exact))
+        return exact;
+    const std::string wanted = upperAscii(name);
+    std::vector<std::string> found;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(dir.empty() ? "." : dir, error), end;
+         !error && it != end; it.increment(error)) {
+        const std::string entry = it->path().filename().string();
+        if (upperAscii(entry) == wanted && fileExists(joinPath(dir, entry)))
+            found.push_back(joinPath(dir, entry));
+    }
+    if (found.size() > 1) {
+        std::sort(found.begin(), found.end());
+        throw Error(utf8ToCp1252("Both " + found[0] + " and " + found[1] + " could be " + name
+                                 + "; remove or rename one of them"));
+    }
+    return found.empty() ? std::string() : found.front();
 }
 
 std::string shortPathName(const std::string& path)

@@ -2,20 +2,27 @@
 
 // The process and the file system, as the module sees them.
 
+#include "error.h"
 #include "kzt_global.h"
 
 #include <string>
 
 namespace kzt {
 
-// Full path of the host executable (program argument 0): /proc/self/exe unless the
-// station or a test has set another with setHostExecutablePath.
+// Full path of the host executable as it was started (program argument 0, made absolute,
+// a link not resolved to its target), unless the station or a test has set another with
+// setHostExecutablePath.
 KZT_PLATFORM_API std::string hostExecutablePath();
 KZT_PLATFORM_API void setHostExecutablePath(const std::string& path);  // "" restores the default
 
 KZT_PLATFORM_API std::string extractFileName(const std::string& path);  // after the last '/'
 KZT_PLATFORM_API std::string extractFileDir(const std::string& path);   // before the last '/'
 KZT_PLATFORM_API bool fileExists(const std::string& path);              // a regular file
+// The file `name` in `dir`: its exact name when that exists, else the one regular file
+// whose name differs from it only in ASCII letter case, as names are on the platform the
+// module comes from; "" when there is none. Two such files raise Error naming both, as
+// either could be meant.
+KZT_PLATFORM_API std::string findFileIgnoringCase(const std::string& dir, const std::string& name);
 // The short (8.3) form of a path; Linux has none, so the path itself.
 KZT_PLATFORM_API std::string shortPathName(const std::string& path);
 // dir + "/" + name, without doubling a '/' already at the end of dir; an empty dir (a

@@ -188,6 +188,16 @@ std::string utf8ToCp1252(std::string_view text)
     return out;
 }
 
+std::optional<std::string> utf8ToCp1252Exact(std::string_view text)
+{
+    if (invalidUtf8Offset(text) != std::string_view::npos)
+        return std::nullopt;
+    std::string out = utf8ToCp1252(text);
+    if (cp1252ToUtf8(out) != text)
+        return std::nullopt;
+    return out;
+}
+
 std::string utf16ToUtf8(std::u16string_view text)
 {
     std::string out;

@@ -8,6 +8,7 @@
 
 #include "kzt_global.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,11 @@ KZT_PLATFORM_API std::string utf16ToCp1252(std::u16string_view text);
 KZT_PLATFORM_API std::string cp1252ToUtf8(std::string_view text);
 // Each maximal invalid UTF-8 sequence becomes one "?", never a crash.
 KZT_PLATFORM_API std::string utf8ToCp1252(std::string_view text);
+
+// The Windows-1252 form of UTF-8 text, or nothing when the text is not UTF-8 or holds a
+// character the code page has no form for: for names and paths, where "?" would name
+// something else.
+KZT_PLATFORM_API std::optional<std::string> utf8ToCp1252Exact(std::string_view text);
 
 KZT_PLATFORM_API std::string utf16ToUtf8(std::u16string_view text);
 // Invalid UTF-8 becomes U+FFFD.

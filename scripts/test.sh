@@ -14,6 +14,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 scripts/check-kit.sh build
+scripts/check-hardening.sh  # fuzz targets (with clang) and a station run under valgrind
 
 if [ "${KZT_SKIP_ASAN:-0}" != 1 ]; then
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKZT_SANITIZE=ON -DKZT_BUILD_BENCH=OFF >/dev/null

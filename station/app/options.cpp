@@ -1,9 +1,16 @@
 #include "options.h"
 
+#include "routines.h"
+
+#include "platform/process.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <functional>
+#include <set>
+#include <system_error>
 
 namespace station {
 
@@ -63,7 +70,7 @@ kzt::Variant typedEntry(const std::string& type, const std::string& value, const
                      "' (use str, int, float, bool or empty)");
 }
 
-void parseEntry(const std::string& given, CallOptions& call)
+std::pair<int, kzt::Variant> parseEntry(const std::string& given)
 {
     const auto equals = given.find('=');
     const auto colon = given.find(':', equals == std::string::npos ? 0 : equals);
@@ -72,8 +79,50 @@ void parseEntry(const std::string& given, CallOptions& call)
     const auto index = toInteger(given.substr(0, equals));
     if (!index || *index < 0 || *index >= kMaxEntries)
         throw UsageError("--entry " + given + ": the index must be a whole number from 0");
-    call.entries[static_cast<int>(*index)] =
-        typedEntry(given.substr(equals + 1, colon - equals - 1), given.substr(colon + 1), given);
+    return {static_cast<int>(*index),
+            typedEntry(given.substr(equals + 1, colon - equals - 1), given.substr(colon + 1), given)};
+}
+
+// Options that build the request or the result variant: a data routine has no use for them.
+bool shapesTheDialogCall(const std::string& option)
+{
+    static const std::set<std::string> options = {
+        "--obligatory", "--kind", "--product", "--name", "--current", "--sale-open", "--wait",
+        "--customer", "--consumer", "--time", "--entry", "--entries", "--result-size",
+        "--result-not-array", "--do"};
+    return options.count(option) != 0;
+}
+
+// The database a call's host settings make the module open: the code "212" string for a
+// host named like the code "212" programs, else the general one, else the store beside
+// the host executable.
+std::string databaseOf(const CallOptions& call, const std::string& defaultHostExe)
+{
+    const std::string exe = call.hostExe.value_or(defaultHostExe);
+    const std::string name = kzt::upperAscii(kzt::extractFileName(exe));
+    if ((name == "KRB.EXE" || name == "LXN.EXE") && call.connection212)
+        return *call.connection212;
+    if (call.connection)
+        return *call.connection;
+    std::error_code error;
+    const auto dir = std::filesystem::absolute(exe, error).parent_path().lexically_normal();
+    return "the store beside " + (error ? exe : dir.string());
+}
+
+// After the first call the module keeps its connection open until the station ends, so a
+// later call cannot move it to another database: such a call is refused, not run against
+// the first call's database.
+void checkOneDatabase(const StationOptions& options)
+{
+    const std::string defaultHostExe = kzt::hostExecutablePath();
+    const std::string first = databaseOf(options.calls.front(), defaultHostExe);
+    for (std::size_t n = 1; n < options.calls.size(); ++n) {
+        const std::string database = databaseOf(options.calls[n], defaultHostExe);
+        if (database != first)
+            throw UsageError("call " + std::to_string(n + 1) + " would read " + database
+                             + ", but the module keeps call 1's connection (" + first
+                             + ") open until the station ends; run another kzt-station for it");
+    }
 }
 
 std::uint16_t virtualKey(const std::string& name, const std::string& action)
@@ -147,6 +196,53 @@ Action postAction(std::string given)
     }
     a.text = kzt::utf8ToCp1252(given);
     return a;
+}
+
+// --call ROUTINE takes exactly the routine's arguments, so the options after them stay
+// options; a word that looks like an option is never taken for an argument.
+void takeRoutineArguments(const std::vector<std::string>& args, std::size_t& i, CallOptions& call)
+{
+    const std::string& routine = *call.routine;
+    const auto signature = routineArguments(routine);
+    if (!signature) {
+        std::string known;
+        for (const auto& name : routineNames())
+            known += (known.empty() ? "" : ", ") + name;
+        throw UsageError("--call: unknown routine \"" + routine
+                         + "\"; the module's routines are " + known);
+    }
+    const auto [count, names] = *signature;
+    while (call.routineArgs.size() < count && i + 1 < args.size() && !args[i + 1].starts_with("--"))
+        call.routineArgs.push_back(args[++i]);
+    if (call.routineArgs.size() < count)
+        throw UsageError("--call " + routine + " takes " + std::to_string(count) + " argument"
+                         + (count == 1 ? "" : "s") + " (" + names + "), "
+                         + std::to_string(call.routineArgs.size()) + " given");
+}
+
+// --init-sample and --companion-shots each do one thing and stop: whatever else the line
+// says would be ignored, so it is refused.
+void checkStandAloneMode(const StationOptions& options,
+                         const std::vector<std::vector<std::string>>& given,
+                         const std::vector<std::string>& processWide)
+{
+    const char* mode = options.initSample ? "--init-sample"
+                       : options.companionShots ? "--companion-shots"
+                                                : nullptr;
+    if (!mode)
+        return;
+    std::string ignored;
+    for (const std::string& option : processWide) {
+        if (option != mode)
+            ignored = option;
+    }
+    if (ignored.empty() && options.calls.size() > 1)
+        ignored = "--next";
+    if (ignored.empty() && !given.front().empty())
+        ignored = given.front().front();
+    if (!ignored.empty())
+        throw UsageError(std::string(mode) + " does its work and stops, so " + ignored
+                         + " would be ignored");
 }
 
 } // namespace
@@ -223,18 +319,25 @@ StationOptions parseOptions(const std::vector<std::string>& args)
 {
     StationOptions options;
     options.calls.emplace_back();
+    // The options each call was given, in order, and which option set each request entry:
+    // an option that would be ignored is refused after the loop, or here when repeated.
+    std::vector<std::vector<std::string>> given(1);
+    std::vector<std::map<int, std::string>> entrySources(1);
+    std::vector<std::string> processWide;
     static const std::map<std::string, int> textEntries = {
         {"--obligatory", 0}, {"--kind", 1},     {"--product", 2},  {"--name", 3},
         {"--current", 4},    {"--sale-open", 5}, {"--wait", 6},    {"--customer", 7},
         {"--consumer", 8},   {"--time", 9}};
+    static const std::set<std::string> repeatable = {"--do", "--entry"};
 
-    auto once = [](std::optional<std::string>& slot, const std::string& option,
-                   const std::string& value) {
+    auto once = [&](std::optional<std::string>& slot, const std::string& option,
+                    const std::string& value) {
         if (slot)
             throw UsageError(option + " is given twice");
         if (value.empty())
             throw UsageError(option + " needs a non-empty value");
         slot = value;
+        processWide.push_back(option);
     };
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -245,10 +348,27 @@ StationOptions parseOptions(const std::vector<std::string>& args)
                 throw UsageError(option + " needs a value");
             return args[++i];
         };
+        auto setEntry = [&](int index, kzt::Variant entry, const std::string& source) {
+            const auto [it, fresh] = entrySources.back().emplace(index, source);
+            if (!fresh)
+                throw UsageError("entry " + std::to_string(index) + " is given twice (" + it->second
+                                 + " and " + source + ")");
+            call.entries[index] = std::move(entry);
+        };
+        const bool callOption = option.starts_with("--") && option != "--next"
+                                && option != "--module" && option != "--init-sample"
+                                && option != "--companion-shots" && option != "--help";
+        if (callOption && !repeatable.count(option)) {
+            const auto& list = given.back();
+            if (std::find(list.begin(), list.end(), option) != list.end())
+                throw UsageError(option + " is given twice in one call");
+        }
         if (const auto it = textEntries.find(option); it != textEntries.end()) {
-            call.entries[it->second] = kzt::Variant(kzt::utf8ToCp1252(value()));
+            setEntry(it->second, kzt::Variant(kzt::utf8ToCp1252(value())), option);
         } else if (option == "--entry") {
-            parseEntry(value(), call);
+            const std::string& text = value();
+            auto [index, entry] = parseEntry(text);
+            setEntry(index, std::move(entry), "--entry " + text);
         } else if (option == "--entries") {
             call.entryCount = countArgument(option, value(), 0);
         } else if (option == "--result-size") {
@@ -268,11 +388,13 @@ StationOptions parseOptions(const std::vector<std::string>& args)
             call.scripted = true;
         } else if (option == "--call") {
             call.routine = value();
-            // The routine's arguments run to the next --next or the end.
-            while (i + 1 < args.size() && args[i + 1] != "--next")
-                call.routineArgs.push_back(args[++i]);
+            takeRoutineArguments(args, i, call);
         } else if (option == "--next") {
+            if (given.back().empty())
+                throw UsageError("--next must follow the options of a call");
             options.calls.emplace_back();
+            given.emplace_back();
+            entrySources.emplace_back();
         } else if (option == "--module") {
             once(options.module, option, value());
         } else if (option == "--init-sample") {
@@ -285,18 +407,31 @@ StationOptions parseOptions(const std::vector<std::string>& args)
         } else {
             throw UsageError("unknown option '" + option + "'");
         }
+        if (callOption)
+            given.back().push_back(option);
     }
+    if (options.calls.size() > 1 && given.back().empty())
+        throw UsageError("--next must be followed by the options of another call");
 
+    checkStandAloneMode(options, given, processWide);
     for (std::size_t n = 0; n < options.calls.size(); ++n) {
         const CallOptions& call = options.calls[n];
         const std::string which = options.calls.size() > 1 ? "call " + std::to_string(n + 1) + ": " : "";
         if (call.routine && call.scripted)
             throw UsageError(which + "--call runs a data routine and takes no --do actions");
+        for (const std::string& option : given[n]) {
+            if (call.routine && shapesTheDialogCall(option))
+                throw UsageError(which + option
+                                 + " has no effect on --call, which runs a data routine");
+            if (call.resultNotArray && option == "--result-size")
+                throw UsageError(which + "--result-size has no effect with --result-not-array");
+        }
         if (!call.entries.empty() && call.entries.rbegin()->first >= call.entryCount)
             throw UsageError(which + "entry " + std::to_string(call.entries.rbegin()->first) +
                              " is beyond the request's " + std::to_string(call.entryCount) +
                              " entries (--entries)");
     }
+    checkOneDatabase(options);
     return options;
 }
 
@@ -309,8 +444,9 @@ std::string usageText()
            "  host:    --connection STR, --connection-212 STR, --host-exe PATH, --trace\n"
            "  script:  --do press:NAME | key:VK[+alt][+ctrl][+shift] | post:TEXT[,enter][,char]\n"
            "                | editor:TEXT | keypad:TEXT | search:CODE | price:TEXT | dump | shot:FILE\n"
-           "  other:   --call ROUTINE ARG..., --module PATH, --init-sample DIR,\n"
-           "           --companion-shots DIR\n";
+           "  other:   --call ROUTINE ARG... (exactly the routine's arguments), --module PATH,\n"
+           "           --init-sample DIR, --companion-shots DIR (each alone)\n"
+           "  Every call of one run reads the database the first call opened.\n";
 }
 
 } // namespace station

@@ -90,6 +90,15 @@ std::vector<std::string> routineNames()
     return names;
 }
 
+std::optional<std::pair<std::size_t, std::string>> routineArguments(const std::string& routine)
+{
+    for (const auto& candidate : routines()) {
+        if (routine == candidate.name)
+            return std::pair<std::size_t, std::string>(candidate.count, candidate.arguments);
+    }
+    return std::nullopt;
+}
+
 kzt::Variant callRoutine(void* module, const std::string& routine, const Args& args)
 {
     const Routine* found = nullptr;

@@ -6,7 +6,10 @@
 #include "platform/error.h"
 #include "platform/variant.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace station {
@@ -27,5 +30,9 @@ kzt::Variant callRoutine(void* module, const std::string& routine,
 
 // The routine names --call accepts, in the order the module declares them.
 std::vector<std::string> routineNames();
+
+// How many arguments `routine` takes and what they are, as in "branch store"; nothing for
+// a name --call does not know.
+std::optional<std::pair<std::size_t, std::string>> routineArguments(const std::string& routine);
 
 } // namespace station

@@ -152,6 +152,26 @@ Json runRoutineCall(const Module& module, const CallOptions& call)
     return out;
 }
 
+// Whether Qt will put windows on a screen someone can see: not under the offscreen or
+// minimal platforms, nor under X11 or Wayland with no server named.
+bool hasRealDisplay()
+{
+    const char* chosen = std::getenv("QT_QPA_PLATFORM");
+    std::string platform = chosen ? chosen : "";
+    platform = platform.substr(0, platform.find(':'));  // "offscreen:fontengine=..." too
+    const bool x11 = std::getenv("DISPLAY") && *std::getenv("DISPLAY");
+    const bool wayland = std::getenv("WAYLAND_DISPLAY") && *std::getenv("WAYLAND_DISPLAY");
+    if (platform.empty())
+        return x11 || wayland;
+    if (platform == "offscreen" || platform == "minimal" || platform == "minimalegl")
+        return false;
+    if (platform == "xcb")
+        return x11;
+    if (platform.rfind("wayland", 0) == 0)
+        return wayland;
+    return true;  // eglfs, linuxfb, vnc: a screen of their own
+}
+
 bool allScripted(const StationOptions& options)
 {
     for (const auto& call : options.calls) {
@@ -199,10 +219,9 @@ int runStation(int argc, char** argv)
     const bool headless = options.companionShots || allScripted(options);
     if (headless && !std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (!headless && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
-        !std::getenv("WAYLAND_DISPLAY")) {
-        std::cerr << "kzt-station: an interactive call needs a display; give --do actions "
-                     "to script it\n";
+    if (!headless && !hasRealDisplay()) {
+        std::cerr << "kzt-station: a call without --do actions waits for an operator, and "
+                     "there is no display to show it on; give --do actions to script it\n";
         return kExitUsage;
     }
     StationApplication app(argc, argv);

@@ -37,6 +37,26 @@ void trace(const std::string& call, const std::vector<std::string>& args)
     traceCall(call, args);
 }
 
+// The connection string for a code, as the station set it or the default, in UTF-8 as
+// paths and the command line come.
+std::string connectionUtf8(const std::string& codigo)
+{
+    if (codigo == "212" && !gConnection212.empty())
+        return gConnection212;
+    if (!gConnection.empty())
+        return gConnection;
+    // A host path given without a folder lies in the working directory, not at the root.
+    const std::string file = std::filesystem::absolute(kzt::hostExecutablePath())
+                                 .parent_path()
+                                 .append("store.db")
+                                 .lexically_normal()
+                                 .string();
+    // Connection parameters are separated by blanks: a folder name with one is quoted.
+    if (file.find(' ') != std::string::npos && file.find('"') == std::string::npos)
+        return "sqlite3://db=\"" + file + "\"";
+    return "sqlite3://db=" + file;
+}
+
 } // namespace
 
 void setConnectionString(const std::string& code, const std::string& connection)
@@ -145,20 +165,14 @@ void SetADODBSession(kzt::Connection* connection)
 std::string _GetStringConexQtr(const std::string& codigo)
 {
     trace("_GetStringConexQtr", {codigo});
-    if (codigo == "212" && !gConnection212.empty())
-        return gConnection212;
-    if (!gConnection.empty())
-        return gConnection;
-    // A host path given without a folder lies in the working directory, not at the root.
-    const std::string file = std::filesystem::absolute(kzt::hostExecutablePath())
-                                 .parent_path()
-                                 .append("store.db")
-                                 .lexically_normal()
-                                 .string();
-    // Connection parameters are separated by blanks: a folder name with one is quoted.
-    if (file.find(' ') != std::string::npos && file.find('"') == std::string::npos)
-        return "sqlite3://db=\"" + file + "\"";
-    return "sqlite3://db=" + file;
+    // The library's texts are Windows-1252: a path is handed out in that code page, or
+    // refused when it cannot be, since "?" in its place would name another file.
+    const std::string connection = connectionUtf8(codigo);
+    if (const auto text = kzt::utf8ToCp1252Exact(connection))
+        return *text;
+    throw HostError(kzt::utf8ToCp1252(
+        "A conexão com o banco de dados da loja não pode ser usada: \"" + connection
+        + "\" tem caracteres que o Windows-1252 não representa."));
 }
 
 std::string ADOExceptionMessage(const std::exception& erro, kzt::Connection* conexao,

@@ -253,6 +253,9 @@ TEST_F(CInterface, JsonBoundary)
          "the store connection is already open on another connection string; a new one takes "
          "effect only in a new process",
          0},
+        {"a connection string with no code-page form", Funcao::Configure, nullptr,
+         R"({"connection":"sqlite3://db=/lojas/日本/store.db"})", 1, "/error",
+         "A conexão com o banco de dados da loja não pode ser usada: ...", 0},
         {"the settings in force, unchanged", Funcao::Configure, nullptr, configuracao(), 0,
          "/connection", "sqlite3://db=" + estacao() + "/store.db", 0},
     };

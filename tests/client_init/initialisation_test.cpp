@@ -13,7 +13,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -169,22 +171,42 @@ TEST_F(InitTest, HeaderShowsProductOrSaleNumber)
     }
 }
 
+// A parameter file of `campos` fields and `linhas` empty rows.
+std::string parametrosDeForma(int campos, int linhas)
+{
+    std::string xml = "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>";
+    for (int i = 0; i < campos; ++i)
+        xml += "<FIELD attrname=\"F" + std::to_string(i) + "\" fieldtype=\"r8\"/>";
+    xml += "</FIELDS><PARAMS/></METADATA><ROWDATA>";
+    for (int i = 0; i < linhas; ++i)
+        xml += "<ROW/>";
+    return xml + "</ROWDATA></DATAPACKET>";
+}
+
 TEST_F(InitTest, ParameterFileAndSaleNumberFailuresStopBeforeTheDialog)
 {
-    struct Case { const char* guardada; bool comSat; const char* conteudo; const char* mensagem; };
+    struct Case { const char* guardada; bool comSat; std::string conteudo; std::uintmax_t tamanho;
+                  const char* mensagem; };
     const Case cases[] = {
-        {"abc", true, nullptr, "'abc' is not a valid integer value"},
-        {"12.5", true, nullptr, "'12.5' is not a valid integer value"},
-        {"1", false, nullptr, "cdsParametrosQtr: Field 'SISTEMAQTRSAT' not found"},
-        {"1", true, "<DATAPACKET Version=\"2.0\"><METADATA>", "PARAMETROSQTR.CDS into cdsParametrosQtr"},
+        {"abc", true, {}, 0, "'abc' is not a valid integer value"},
+        {"12.5", true, {}, 0, "'12.5' is not a valid integer value"},
+        {"1", false, {}, 0, "cdsParametrosQtr: Field 'SISTEMAQTRSAT' not found"},
+        {"1", true, "<DATAPACKET Version=\"2.0\"><METADATA>", 0, "PARAMETROSQTR.CDS into cdsParametrosQtr"},
+        // Shapes no station file has, refused before they can ask for gigabytes.
+        {"1", true, parametrosDeForma(1006, 200000), 0, "is larger than 1048576 bytes"},
+        {"1", true, {}, 3ull << 30, "is larger than 1048576 bytes"},
+        {"1", true, parametrosDeForma(257, 1), 0, "Packet declares more than 256 fields"},
+        {"1", true, parametrosDeForma(6, 101), 0, "Packet holds more than 100 rows"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mensagem);
         venda(c.guardada);
         estacao.withSat = c.comSat;
         t::writeParameterFile(dir.path(), estacao);
-        if (c.conteudo)
+        if (!c.conteudo.empty())
             std::ofstream(parametros, std::ios::trunc) << c.conteudo;
+        if (c.tamanho > 0)
+            std::filesystem::resize_file(parametros, c.tamanho);  // sparse: nothing written
         EXPECT_THAT([&] { inicializa(tipo("C")); },
                     testing::ThrowsMessage<kzt::Error>(testing::HasSubstr(c.mensagem)));
     }
@@ -233,6 +255,7 @@ TEST_F(InitTest, PriceLookupCodesComeFromThisCallOnly)
     texto.cliente = "C7";
     texto.consumidor = "C8";
     texto.hora = "12:30";
+    texto.atual = "SEM SAL;";
     numeros.cliente = 7;
     numeros.consumidor = true;
     numeros.hora = 12.5;
@@ -242,14 +265,17 @@ TEST_F(InitTest, PriceLookupCodesComeFromThisCallOnly)
     arrayEm8.consumidor = Variant(Variant::Array{"x"});
     arrayEm3.nome = Variant::arrayOf(1);
     const std::string layout = TfrmObservacao().lblProduto->caption();
+    Pedido arrayEm1 = texto;
+    arrayEm1.tipo = Variant::arrayOf(1);
     struct Case { const char* nome; Pedido pedido; const char* cli; const char* cons;
-                  const char* hora; std::string cabecalho; };
+                  const char* hora; std::string cabecalho; const char* atual; };
     const Case cases[] = {
-        {"text", texto, "C7", "C8", "12:30", "100 - X-BURGER"},
-        {"numbers and booleans", numeros, "7", "True", "12.5", "100 - 15"},
-        {"short request", curto, "", "", "", "100 - X-BURGER"},
-        {"array at entry 8", arrayEm8, "C7", "", "", "100 - X-BURGER"},
-        {"array at entry 3", arrayEm3, "", "", "", layout},
+        {"text", texto, "C7", "C8", "12:30", "100 - X-BURGER", "SEM SAL;"},
+        {"numbers and booleans", numeros, "7", "True", "12.5", "100 - 15", ""},
+        {"short request", curto, "", "", "", "100 - X-BURGER", "SEM SAL;"},
+        {"array at entry 8", arrayEm8, "C7", "", "", "100 - X-BURGER", "SEM SAL;"},
+        {"array at entry 3", arrayEm3, "", "", "", layout, ""},
+        {"array at entry 1", arrayEm1, "", "", "", layout, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.nome);
@@ -259,7 +285,9 @@ TEST_F(InitTest, PriceLookupCodesComeFromThisCallOnly)
         EXPECT_EQ(Cli_kzt00318::stCdConsDeb, c.cons);
         EXPECT_EQ(Cli_kzt00318::stHora, c.hora);
         EXPECT_EQ(form->lblProduto->caption(), c.cabecalho);
-        EXPECT_EQ(form->stCdProduto, "100");
+        // The design-time caption never stands in for the current observation.
+        EXPECT_EQ(form->lblObsAtual->caption(), c.atual);
+        EXPECT_EQ(form->stCdProduto, c.pedido.tipo.isArray() ? "" : "100");
     }
 }
 

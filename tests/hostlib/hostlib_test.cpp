@@ -246,11 +246,11 @@ TEST_F(ConnectionStrings, HostPathWithoutAFolderMeansTheWorkingDirectory)
     }
 }
 
-TEST_F(ConnectionStrings, DefaultOpensTheStoreBesideTheHostEvenInAFolderWithBlanks)
+TEST_F(ConnectionStrings, DefaultOpensTheStoreBesideTheHostEvenInAFolderWithBlanksAndAccents)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString folder = dir.filePath(QStringLiteral("Loja Centro"));
+    const QString folder = dir.filePath(QStringLiteral("Loja São Paulo"));
     ASSERT_TRUE(QDir().mkpath(folder));
     QFile store(folder + QStringLiteral("/store.db"));
     ASSERT_TRUE(store.open(QIODevice::WriteOnly));
@@ -258,7 +258,8 @@ TEST_F(ConnectionStrings, DefaultOpensTheStoreBesideTheHostEvenInAFolderWithBlan
     kzt::setHostExecutablePath((folder + QStringLiteral("/KRB.EXE")).toStdString());
 
     kzt::Connection connection("adcObs");
-    connection.setConnectionString(kzt::utf8ToUtf16(host::_GetStringConexQtr("212")));
+    // As the module takes it: Windows-1252 text.
+    connection.setConnectionString(kzt::cp1252ToUtf16(host::_GetStringConexQtr("212")));
     connection.setConnected(true);
     EXPECT_TRUE(connection.connected());
 }

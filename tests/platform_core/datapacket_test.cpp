@@ -1,5 +1,8 @@
 #include "platform/datapacket.h"
 
+#include <QByteArray>
+#include <QXmlStreamReader>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -90,6 +93,11 @@ TEST_P(PacketRoundTrip, ReadsBackEqual)
     const std::string xml = kzt::writePacket(GetParam().packet);
     EXPECT_EQ(kzt::parsePacket(xml), GetParam().packet) << xml;
     EXPECT_EQ(kzt::writePacket(kzt::parsePacket(xml)), xml);
+    // Any standard parser takes what the writer writes, not only ours.
+    QXmlStreamReader standard(QByteArray::fromStdString(xml));
+    while (!standard.atEnd())
+        standard.readNext();
+    EXPECT_FALSE(standard.hasError()) << standard.errorString().toStdString() << '\n' << xml;
 }
 
 Packet textPacket(std::vector<std::string> values, int width = 40)
@@ -121,7 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"TabsAndLineBreaks", textPacket({"linha 1\r\nlinha 2\tfim"})},
         RoundTripCase{"Accented", textPacket({"Observa\xE7\xE3o \x80 5,00 \x93x\x94"})},
         RoundTripCase{"UndefinedCodePageBytes", textPacket({"\x81\x8D\x8F\x90\x9D"})},
-        RoundTripCase{"ControlCharacters", textPacket({"\x01\x1F"})},
         RoundTripCase{"EmptyTextIsNotNull", textPacket({"", "x"})},
         RoundTripCase{"ExactlyTheWidth", textPacket({"\xE7\xE3"}, 2)},
         RoundTripCase{"Numbers", numberPacket()},
@@ -162,15 +169,24 @@ INSTANTIATE_TEST_SUITE_P(
     Table, UnwritablePackets,
     testing::Values(
         UnwritableCase{"Nul", textPacket({"ok", std::string("ab\0cd", 5)}),
-                       "Field 'DSOCORR' of row 2 holds a NUL character, which a packet cannot carry "
-                       "(offset 0)"},
+                       "Field 'DSOCORR' of row 2 holds the control character 0x00, which a packet "
+                       "cannot carry (offset 0)"},
+        UnwritableCase{"ControlCharacter", textPacket({"ok", "bip\x07"}),
+                       "Field 'DSOCORR' of row 2 holds the control character 0x07, which a packet "
+                       "cannot carry (offset 0)"},
         UnwritableCase{"LongerThanWidth", textPacket({"01", "123"}, 2),
                        "Field 'DSOCORR' of row 2 holds 3 characters, more than its width 2 (offset 0)"},
         UnwritableCase{"NotANumber", Packet{{field("VR", FieldType::Float)}, {{1.5}, {std::nan("")}}},
                        "Field 'VR' of row 2 holds a value that is not a finite number (offset 0)"},
         UnwritableCase{"NameWithBlank", Packet{{field("VR PRECO", FieldType::Float)}, {}},
-                       "Field name 'VR PRECO' is not a valid XML name (offset 0)"}),
+                       "Field name 'VR PRECO' is not a valid XML name (offset 0)"},
+        UnwritableCase{"NameWithOrdinalSign", Packet{{field("N\xBA", FieldType::Float)}, {}},
+                       "Field name 'N\xBA' is not a valid XML name (offset 0)"},
+        UnwritableCase{"NameWithPrefix", Packet{{field("loja:CD", FieldType::Float)}, {}},
+                       "Field name 'loja:CD' is reserved for XML namespaces (offset 0)"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+const std::string kNotXml = "Packet is not well-formed XML: ";
 
 std::string packetWith(const std::string& fields, const std::string& rows)
 {
@@ -181,6 +197,17 @@ std::string packetWith(const std::string& fields, const std::string& rows)
 }
 
 const std::string kCode = "<FIELD attrname=\"CDOCORR\" fieldtype=\"string\" WIDTH=\"2\"/>";
+
+// `xml` with `text` put in before the first `before`.
+std::string inserted(std::string xml, const std::string& before, const std::string& text)
+{
+    return xml.insert(xml.find(before), text);
+}
+
+std::string replaced(std::string xml, const std::string& from, const std::string& to)
+{
+    return xml.replace(xml.find(from), from.size(), to);
+}
 
 std::string oneField(const char* type, const std::string& value)
 {
@@ -194,6 +221,7 @@ struct MalformedCase {
     std::string message;  // without the offset
     std::string at;       // the text the offset points at (empty: offset 0)
     int fromEnd = -1;     // when set, the offset is this many bytes before the input's end
+    kzt::PacketLimits limits = {};
 };
 
 class MalformedPackets : public testing::TestWithParam<MalformedCase> {};
@@ -204,7 +232,7 @@ TEST_P(MalformedPackets, AreRejectedSayingWhatAndWhere)
     const std::size_t expectedOffset = c.fromEnd >= 0 ? c.xml.size() - static_cast<std::size_t>(c.fromEnd) : c.at.empty() ? 0 : c.xml.find(c.at);
     ASSERT_NE(expectedOffset, std::string::npos) << "bad test: " << c.at;
     try {
-        const Packet p = kzt::parsePacket(c.xml);
+        const Packet p = kzt::parsePacket(c.xml, c.limits);
         ADD_FAILURE() << "parsed " << p.rows.size() << " rows";
     } catch (const PacketError& e) {
         EXPECT_EQ(e.offset(), static_cast<std::ptrdiff_t>(expectedOffset));
@@ -217,9 +245,9 @@ INSTANTIATE_TEST_SUITE_P(
     Table, MalformedPackets,
     testing::Values(
         MalformedCase{"Truncated", kGolden.substr(0, kGolden.find("  </ROWDATA>")),
-                      "Packet is not well-formed XML: Start-end tags mismatch", "", 1},
+                      "Packet is not well-formed XML: the packet ends before 'ROWDATA' is closed", "", 0},
         MalformedCase{"CutInAnAttribute", kGolden.substr(0, kGolden.find("QTITENS=")),
-                      "Packet is not well-formed XML: Error parsing start element tag", "", 1},
+                      "Packet is not well-formed XML: the packet ends inside the tag 'ROW'", "", 0},
         MalformedCase{"Empty", "", "Packet is not well-formed XML: No document element found", ""},
         MalformedCase{"OnlyADeclaration", "<?xml version=\"1.0\"?>",
                       "Packet is not well-formed XML: No document element found", "", 0},
@@ -258,9 +286,12 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"AccentedLongerThanWidth", packetWith(kCode, "<ROW CDOCORR=\"01\"/><ROW CDOCORR=\"çãé\"/>"),
                       "Field 'CDOCORR' of row 2: '\xE7\xE3\xE9' is longer than the field's width 2", "çãé"},
         MalformedCase{"UnknownRowAttribute", packetWith(kCode, "<ROW CDOCORR=\"01\" CDPRODUTO=\"7\"/>"),
-                      "Row 1 has a value for unknown field 'CDPRODUTO'", "7\""},
+                      "Row 1 has a value for unknown field 'CDPRODUTO'", "CDPRODUTO"},
         MalformedCase{"ValueTwice", packetWith(kCode, "<ROW CDOCORR=\"01\" CDOCORR=\"02\"/>"),
-                      "Row 1 gives field 'CDOCORR' twice", "02"},
+                      "Packet is not well-formed XML: the element 'ROW' has the attribute 'CDOCORR' twice",
+                      "CDOCORR=\"02"},
+        MalformedCase{"ValueTwiceOtherCase", packetWith(kCode, "<ROW CDOCORR=\"01\" cdocorr=\"02\"/>"),
+                      "Row 1 gives field 'cdocorr' twice", "02"},
         MalformedCase{"FloatWord", oneField("r8", "abc"), "Field 'X' of row 1: 'abc' is not a number", "abc"},
         MalformedCase{"FloatComma", oneField("r8", "1,5"), "Field 'X' of row 1: '1,5' is not a number", "1,5"},
         MalformedCase{"FloatInfinite", oneField("r8", "inf"), "Field 'X' of row 1: 'inf' is not a number", "inf"},
@@ -279,8 +310,85 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"BooleanDigit", oneField("boolean", "1"), "Field 'X' of row 1: '1' is not TRUE or FALSE",
                       "1\"/></ROWDATA>"},
         MalformedCase{"InvalidUtf8", packetWith(kCode, "<ROW CDOCORR=\"\xC3(\"/>"), "Packet is not valid UTF-8",
-                      "\xC3("}),
+                      "\xC3("},
+        // What XML 1.0 forbids, which a lenient parser would let through changed.
+        MalformedCase{"NulReferenceCutsAValue", packetWith(kCode, "<ROW CDOCORR=\"0&#0;1\"/>"),
+                      kNotXml + "character reference '&#0;' is not a character XML allows", "&#0;"},
+        MalformedCase{"ControlReference", packetWith(kCode, "<ROW CDOCORR=\"&#x1F;\"/>"),
+                      kNotXml + "character reference '&#x1F;' is not a character XML allows", "&#x1F;"},
+        MalformedCase{"HugeReference", packetWith(kCode, "<ROW CDOCORR=\"&#99999999999;\"/>"),
+                      kNotXml + "character reference '&#99999999999;' is not a character XML allows", "&#9"},
+        MalformedCase{"RawControlCharacter", packetWith(kCode, "<ROW CDOCORR=\"a\x01\"/>"),
+                      kNotXml + "the control character 0x01 is not allowed in XML", "\x01"},
+        MalformedCase{"NonCharacter", packetWith(kCode, "<ROW CDOCORR=\"\xEF\xBF\xBF\"/>"),
+                      kNotXml + "U+FFFE and U+FFFF are not characters XML allows", "\xEF\xBF\xBF"},
+        MalformedCase{"UndeclaredEntity", packetWith(kCode, "<ROW CDOCORR=\"&zz;\"/>"),
+                      kNotXml + "undeclared entity '&zz;'", "&zz;"},
+        MalformedCase{"BareAmpersand", packetWith(kCode, "<ROW CDOCORR=\"a & b\"/>"),
+                      kNotXml + "'&' must be written as &amp;", "& b"},
+        MalformedCase{"LessThanInAValue", packetWith(kCode, "<ROW CDOCORR=\"a<b\"/>"),
+                      kNotXml + "'<' inside an attribute value", "<b"},
+        MalformedCase{"AttributesRunTogether", packetWith(kCode, "<ROW CDOCORR=\"01\"X=\"1\"/>"),
+                      kNotXml + "attributes must be separated by whitespace", "X="},
+        MalformedCase{"DoubleHyphenInAComment", packetWith(kCode, "<!-- a -- b -->"),
+                      kNotXml + "'--' inside a comment", "-- b"},
+        MalformedCase{"DeclarationNotFirst", " " + kGolden, kNotXml + "the XML declaration is not at the start of the packet",
+                      "<?xml"},
+        MalformedCase{"EntityDeclared", "<!DOCTYPE DATAPACKET [<!ENTITY zz \"01\">]>" + packetWith(kCode, ""),
+                      kNotXml + "packets have no document type declaration", ""},
+        MalformedCase{"OtherEncoding", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><DATAPACKET/>",
+                      kNotXml + "the packet declares the encoding 'ISO-8859-1'; packets are UTF-8", "ISO"},
+        MalformedCase{"TextAfterTheRoot", packetWith(kCode, "") + "x", kNotXml + "text after the root element", "",
+                      1},
+        // Structures the format does not have, whose content would be lost unread.
+        MalformedCase{"SecondRowdata",
+                      inserted(packetWith(kCode, "<ROW CDOCORR=\"01\"/>"), "</DATAPACKET>",
+                               "<ROWDATA><ROW CDOCORR=\"02\"/></ROWDATA>"),
+                      "Packet has a second ROWDATA in DATAPACKET", "ROWDATA><ROW CDOCORR=\"02"},
+        MalformedCase{"SecondFields",
+                      inserted(packetWith(kCode, ""), "<PARAMS/>",
+                               "<FIELDS><FIELD attrname=\"X\" fieldtype=\"r8\"/></FIELDS>"),
+                      "Packet has a second FIELDS in METADATA", "FIELDS><FIELD attrname=\"X"},
+        MalformedCase{"ForeignElementInDatapacket", inserted(packetWith(kCode, ""), "</DATAPACKET>", "<EXTRA/>"),
+                      "Unexpected element 'EXTRA' in DATAPACKET", "EXTRA"},
+        MalformedCase{"ElementInsideARow", packetWith(kCode, "<ROW CDOCORR=\"01\"><ROW CDOCORR=\"02\"/></ROW>"),
+                      "Unexpected element 'ROW' in ROW", "ROW CDOCORR=\"02"},
+        MalformedCase{"TextInsideARow", packetWith(kCode, "<ROW CDOCORR=\"01\">02</ROW>"),
+                      "Packet has text in ROW", "02<"},
+        MalformedCase{"CdataInRowdata", packetWith(kCode, "<![CDATA[x]]>"), "Packet has text in ROWDATA", "x]]>"},
+        MalformedCase{"UnknownFieldAttribute",
+                      packetWith("<FIELD attrname=\"X\" fieldtype=\"r8\" required=\"true\"/>", ""),
+                      "Unexpected attribute 'required' in FIELD", "required"},
+        MalformedCase{"ParamsWithContent",
+                      replaced(packetWith(kCode, ""), "<PARAMS/>", "<PARAMS LCID=\"1046\"/>"),
+                      "Unexpected attribute 'LCID' in PARAMS", "LCID"},
+        MalformedCase{"NameWithoutCodePageForm", packetWith("<FIELD attrname=\"名\" fieldtype=\"r8\"/>", ""),
+                      "Field name '?' has no Windows-1252 form", "名"},
+        MalformedCase{"NameWithPrefix", packetWith("<FIELD attrname=\"a:b\" fieldtype=\"r8\"/>", ""),
+                      "Field name 'a:b' is reserved for XML namespaces", "a:b"},
+        // Limits a file that no real packet of its kind reaches.
+        MalformedCase{"LongerThanAllowed", packetWith(kCode, ""),
+                      "Packet is " + std::to_string(packetWith(kCode, "").size())
+                          + " bytes long, more than the 100 allowed",
+                      "", static_cast<int>(packetWith(kCode, "").size()) - 100, {100, SIZE_MAX, SIZE_MAX}},
+        MalformedCase{"MoreFieldsThanAllowed", packetWith(kCode + "<FIELD attrname=\"X\" fieldtype=\"r8\"/>", ""),
+                      "Packet declares more than 1 fields", "FIELD attrname=\"X", -1, {SIZE_MAX, 1, SIZE_MAX}},
+        MalformedCase{"MoreRowsThanAllowed",
+                      packetWith(kCode, "<ROW CDOCORR=\"1\"/><ROW CDOCORR=\"2\"/><ROW CDOCORR=\"3\"/>"),
+                      "Packet holds more than 2 rows", "ROW CDOCORR=\"3", -1, {SIZE_MAX, SIZE_MAX, 2}}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// A name's bytes in one encoding can spell another name in the other: "Ê" in UTF-8 is
+// the bytes of "ÃŠ" in Windows-1252.
+TEST(DataPacket, RowValuesLandInTheFieldTheirNameSpells)
+{
+    const Packet packet = kzt::parsePacket(packetWith(
+        "<FIELD attrname=\"ÃŠ\" fieldtype=\"string\" WIDTH=\"5\"/>"
+        "<FIELD attrname=\"Ê\" fieldtype=\"string\" WIDTH=\"5\"/>",
+        "<ROW Ê=\"e\"/>"));
+    ASSERT_EQ(packet.rows.size(), 1u);
+    EXPECT_EQ(packet.rows[0], (std::vector<CellValue>{{}, std::string("e")}));
+}
 
 TEST(DataPacket, LongValuesAreCutShortInMessages)
 {

@@ -108,7 +108,8 @@ const std::vector<GoodLine>& goodLines()
          }},
         {"--next starts a call of its own; host settings stay with their call",
          {"--kind", "P", "--connection", "sqlite3://db=/a", "--trace", "--next", "--kind", "C",
-          "--host-exe", "/x/kzt212.exe", "--connection-212", "sqlite3://db=/b"},
+          "--host-exe", "/x/kzt212.exe", "--connection", "sqlite3://db=/a", "--connection-212",
+          "sqlite3://db=/b"},
          [](const StationOptions& o) {
              ASSERT_EQ(o.calls.size(), 2u);
              EXPECT_EQ(o.calls[0].request()[1].asText(), "P");
@@ -116,7 +117,7 @@ const std::vector<GoodLine>& goodLines()
              EXPECT_TRUE(o.calls[0].trace);
              EXPECT_EQ(o.calls[1].request()[1].asText(), "C");
              EXPECT_FALSE(o.calls[1].trace);
-             EXPECT_FALSE(o.calls[1].connection.has_value());
+             EXPECT_EQ(o.calls[1].connection, o.calls[0].connection);
              EXPECT_EQ(o.calls[1].hostExe, std::optional<std::string>("/x/kzt212.exe"));
              EXPECT_EQ(o.calls[1].connection212, std::optional<std::string>("sqlite3://db=/b"));
          }},
@@ -129,11 +130,16 @@ const std::vector<GoodLine>& goodLines()
              EXPECT_EQ(o.calls[0].routineArgs, (std::vector<std::string>{"0001", "01", "1001"}));
              EXPECT_EQ(o.calls[1].routineArgs, (std::vector<std::string>{"1002"}));
          }},
-        {"process-wide options", {"--module", "/m/lib.so", "--init-sample", "/tmp/s"},
+        {"--call stops taking arguments at the routine's count",
+         {"--call", "getOcorCanc", "0001", "01", "--trace"},
          [](const StationOptions& o) {
-             EXPECT_EQ(o.module, std::optional<std::string>("/m/lib.so"));
-             EXPECT_EQ(o.initSample, std::optional<std::string>("/tmp/s"));
+             EXPECT_EQ(only(o).routineArgs, (std::vector<std::string>{"0001", "01"}));
+             EXPECT_TRUE(only(o).trace);
          }},
+        {"process-wide options", {"--module", "/m/lib.so", "--kind", "P"},
+         [](const StationOptions& o) { EXPECT_EQ(o.module, std::optional<std::string>("/m/lib.so")); }},
+        {"the sample store alone", {"--init-sample", "/tmp/s"},
+         [](const StationOptions& o) { EXPECT_EQ(o.initSample, std::optional<std::string>("/tmp/s")); }},
     };
     return lines;
 }
@@ -179,8 +185,34 @@ TEST(StationOptions, BadLinesAreRefusedWithTheReason)
         {{"--do", "shot:"}, "shot needs a file name"},
         {{"--do", "editor"}, "--do editor: editor needs ':' and its answer"},
         {{"--module", "a", "--module", "b"}, "--module is given twice"},
-        {{"--kind", "P", "--next", "--do", "dump", "--call", "getOcorPed"},
+        {{"--kind", "P", "--next", "--do", "dump", "--call", "getOcorPed", "1", "2", "3"},
          "call 2: --call runs a data routine and takes no --do actions"},
+        // --call takes its routine's arguments and no more; what it cannot use is refused.
+        {{"--call", "getOcorCanc", "0001", "--trace"},
+         "--call getOcorCanc takes 2 arguments (branch store), 1 given"},
+        {{"--call", "getTudo"}, "--call: unknown routine \"getTudo\""},
+        {{"--call", "getQtMaxObserv", "1001", "--kind", "P"},
+         "--kind has no effect on --call, which runs a data routine"},
+        {{"--call", "getQtMaxObserv", "1001", "--result-not-array"},
+         "--result-not-array has no effect on --call"},
+        // Options that would be ignored.
+        {{"--result-not-array", "--result-size", "3"}, "--result-size has no effect with --result-not-array"},
+        {{"--kind", "P", "--kind", "C"}, "--kind is given twice in one call"},
+        {{"--name", "X", "--entry", "3=str:Y"}, "entry 3 is given twice (--name and --entry 3=str:Y)"},
+        {{"--init-sample", "/tmp/s", "--kind", "P", "--do", "dump"},
+         "--init-sample does its work and stops, so --kind would be ignored"},
+        {{"--companion-shots", "/tmp/s", "--call", "getQtMaxObserv", "1"},
+         "--companion-shots does its work and stops, so --call would be ignored"},
+        {{"--companion-shots", "/tmp/s", "--module", "/m.so"}, "so --module would be ignored"},
+        {{"--kind", "P", "--next"}, "--next must be followed by the options of another call"},
+        {{"--next", "--kind", "P"}, "--next must follow the options of a call"},
+        // The module keeps its first connection: a later call cannot move it elsewhere.
+        {{"--connection", "sqlite3://db=/a", "--do", "dump", "--next", "--connection", "sqlite3://db=/b",
+          "--do", "dump"},
+         "call 2 would read sqlite3://db=/b, but the module keeps call 1's connection (sqlite3://db=/a)"},
+        {{"--host-exe", "/t/KRB.EXE", "--connection-212", "sqlite3://db=/k", "--do", "dump", "--next",
+          "--host-exe", "/t/pdv", "--do", "dump"},
+         "call 2 would read the store beside /t, but the module keeps call 1's connection (sqlite3://db=/k)"},
     };
     for (const auto& line : lines) {
         SCOPED_TRACE(line.args.front() + (line.args.size() > 1 ? " " + line.args[1] : ""));

@@ -120,6 +120,8 @@ TEST(StationRun, ExitStatusAndMessages)
     };
     const std::vector<Case> cases = {
         {"usage error", {QStringLiteral("--kind")}, 2, "kzt-station: --kind needs a value"},
+        {"a call for an operator with no display to show it on", {QStringLiteral("--kind"), QStringLiteral("P")},
+         2, "there is no display to show it on; give --do actions"},
         {"unknown action", {QStringLiteral("--do"), QStringLiteral("fly")}, 2,
          "unknown action 'fly'"},
         {"module that does not load",

@@ -10,13 +10,13 @@
 
 namespace kzt::test {
 
-StationOutput runStation(const QStringList& args)
+StationOutput runStation(const QStringList& args, const QString& program)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process.setProcessEnvironment(env);
-    process.start(kStation, args);
+    process.start(program, args);
     StationOutput run;
     if (!process.waitForFinished(120000)) {
         process.kill();

@@ -17,7 +17,8 @@ struct StationOutput {
     QByteArray err;
 };
 
-StationOutput runStation(const QStringList& args);
+// `program` is the station itself unless a test starts it under another name (a link).
+StationOutput runStation(const QStringList& args, const QString& program = kStation);
 
 // Compares `actual` with the golden file of that name; with KZT_UPDATE_GOLDEN set, rewrites
 // the file instead.
