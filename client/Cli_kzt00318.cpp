@@ -5,8 +5,8 @@
 #include "frmobservacao.h"
 
 #include "host/hostlib.h"
-#include "platform/application.h"
-#include "platform/screen.h"
+#include "platform/ui/application.h"
+#include "platform/ui/screen.h"
 #include "platform/text.h"
 
 #include <algorithm>

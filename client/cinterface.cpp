@@ -3,12 +3,12 @@
 #include "Cli_kzt00318.h"
 
 #include "host/hostlib.h"
-#include "platform/application.h"
+#include "host/settings.h"
+#include "platform/ui/application.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "server/Srv_kzt00318.h"
 #include "server/rdmobservacao.h"
-#include "station/hostlib/presentation.h"
 
 #include <cstdlib>
 #include <functional>

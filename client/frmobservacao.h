@@ -6,8 +6,8 @@
 
 #include "host/blended.h"
 #include "platform/clientdataset.h"
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/form.h"
 #include "platform/variant.h"
 
 #include <QByteArray>

@@ -6,7 +6,7 @@
 #include "Cli_kzt00318.h"
 #include "host/companion.h"
 #include "host/hostlib.h"
-#include "platform/keys.h"
+#include "platform/ui/keys.h"
 #include "platform/text.h"
 
 #include <string>

@@ -21,7 +21,7 @@ foreach(header
     client/Cli_kzt00318.h
     platform/kzt_global.h platform/error.h platform/text.h platform/variant.h platform/datapacket.h
     platform/clientdataset.h
-    host/host_global.h
+    host/host_global.h host/settings.h
     station/hostlib/presentation.h)
   get_filename_component(_dir ${header} DIRECTORY)
   install(FILES ${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kzt00318/${_dir})

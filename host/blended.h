@@ -5,7 +5,7 @@
 
 #include "host_global.h"
 
-#include "platform/graphics.h"
+#include "platform/ui/graphics.h"
 
 #include <QFont>
 #include <QImage>

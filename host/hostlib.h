@@ -9,7 +9,7 @@
 
 #include "platform/clientdataset.h"
 #include "platform/database.h"
-#include "platform/form.h"
+#include "platform/ui/form.h"
 #include "platform/variant.h"
 
 #include <exception>

@@ -4,7 +4,7 @@
 // checked completely before anything runs.
 
 #include "platform/error.h"
-#include "platform/keys.h"
+#include "platform/ui/keys.h"
 #include "platform/variant.h"
 
 #include <cstdint>

@@ -3,9 +3,9 @@
 #include "application.h"
 
 #include "host/blended.h"
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/keys.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/form.h"
+#include "platform/ui/keys.h"
 #include "platform/text.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 
 #include "platform/json.h"
 #include "platform/process.h"
-#include "platform/screen.h"
+#include "platform/ui/screen.h"
 #include "platform/text.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "station/hostlib/presentation.h"
 
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 #include "platform/text.h"
 
 namespace companion {

@@ -1,6 +1,6 @@
 #include "numerickeypad.h"
 
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 #include "platform/text.h"
 
 namespace companion {

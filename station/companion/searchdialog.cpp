@@ -1,6 +1,6 @@
 #include "searchdialog.h"
 
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 #include "platform/text.h"
 
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #include "texteditor.h"
 
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 #include "platform/text.h"
 #include "station/hostlib/textview.h"
 

@@ -1,6 +1,6 @@
 #include "touchstyle.h"
 
-#include "platform/form.h"
+#include "platform/ui/form.h"
 #include "platform/text.h"
 
 #include <QPainter>

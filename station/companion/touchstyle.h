@@ -5,7 +5,7 @@
 
 #include "host/blended.h"
 #include "host/host_global.h"
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 
 #include <QDialog>
 #include <QWidget>

@@ -1,4 +1,5 @@
 #include "host/hostlib.h"
+#include "host/settings.h"
 
 #include "platform/process.h"
 #include "platform/text.h"

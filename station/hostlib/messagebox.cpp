@@ -1,7 +1,7 @@
 #include "station/hostlib/messagebox.h"
 
 #include "host/blended.h"
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 #include "platform/text.h"
 #include "station/hostlib/textview.h"
 

@@ -7,7 +7,7 @@
 // or the space bar dismiss it.
 
 #include "host/host_global.h"
-#include "platform/form.h"
+#include "platform/ui/form.h"
 #include "station/hostlib/presentation.h"
 
 namespace host {

@@ -7,6 +7,7 @@
 // own, so nothing ever waits on a window nobody answers.
 
 #include "host/host_global.h"
+#include "host/settings.h"
 
 #include "platform/clientdataset.h"
 
@@ -62,10 +63,5 @@ HOST_API Presentation& widgetPresentation();
 HOST_API Presentation& presentation();
 // Installs `p` (not owned; nullptr restores the widget presentation). Returns the previous.
 HOST_API Presentation* setPresentation(Presentation* p);
-
-// Connection strings the host library hands out (code "" and "212"), in UTF-8 as the
-// command line gives them; the library hands them out in Windows-1252. Empty: the
-// default, sqlite3://db=<host executable directory>/store.db.
-HOST_API void setConnectionString(const std::string& code, const std::string& connection);
 
 } // namespace host

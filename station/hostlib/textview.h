@@ -8,7 +8,7 @@
 #include "host/blended.h"
 #include "host/host_global.h"
 
-#include "platform/graphics.h"
+#include "platform/ui/graphics.h"
 
 #include <QTextLayout>
 #include <QWidget>

@@ -5,8 +5,8 @@
 
 #include "host/blended.h"
 #include "host/hostlib.h"
-#include "platform/application.h"
-#include "platform/form.h"
+#include "platform/ui/application.h"
+#include "platform/ui/form.h"
 #include "platform/process.h"
 #include "platform/variant.h"
 #include "tests/support/fakepresentation.h"

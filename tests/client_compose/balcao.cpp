@@ -2,7 +2,7 @@
 
 #include "client/Cli_kzt00318.h"
 #include "host/blended.h"
-#include "platform/keys.h"
+#include "platform/ui/keys.h"
 #include "platform/text.h"
 
 #include <QMetaObject>

@@ -3,7 +3,7 @@
 #include "balcao.h"
 
 #include "client/Cli_kzt00318.h"
-#include "platform/keys.h"
+#include "platform/ui/keys.h"
 #include "platform/text.h"
 
 namespace compose {

@@ -4,7 +4,7 @@
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
 #include "platform/clientdataset.h"
-#include "platform/screen.h"
+#include "platform/ui/screen.h"
 #include "platform/text.h"
 #include "tests/support/fakepresentation.h"
 #include "tests/support/store.h"

@@ -1,7 +1,7 @@
 #include "host/blended.h"
 
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/form.h"
 #include "station/hostlib/messagebox.h"
 #include "station/hostlib/textview.h"
 #include "tests/support/fakepresentation.h"

@@ -1,5 +1,5 @@
-#include "platform/controls.h"
-#include "platform/graphics.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/graphics.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>

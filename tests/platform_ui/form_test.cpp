@@ -1,6 +1,6 @@
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/screen.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/form.h"
+#include "platform/ui/screen.h"
 
 #include <QApplication>
 #include <QCloseEvent>

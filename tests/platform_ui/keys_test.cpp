@@ -1,5 +1,5 @@
-#include "platform/form.h"
-#include "platform/keys.h"
+#include "platform/ui/form.h"
+#include "platform/ui/keys.h"
 
 #include <QApplication>
 #include <QKeyEvent>

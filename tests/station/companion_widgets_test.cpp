@@ -8,7 +8,7 @@
 
 #include "tests/support/fakepresentation.h"
 
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 #include "platform/text.h"
 
 #include <QHeaderView>

@@ -4,8 +4,8 @@
 // focus, so the form receives every key. Captions are Windows-1252 held by the control
 // and converted only to paint.
 
-#include "graphics.h"
-#include "kzt_global.h"
+#include "platform/ui/graphics.h"
+#include "platform/kzt_global.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 
 #include <QFontMetrics>
 #include <QPaintEvent>

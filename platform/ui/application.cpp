@@ -1,7 +1,7 @@
-#include "application.h"
+#include "platform/ui/application.h"
 
-#include "process.h"
-#include "text.h"
+#include "platform/process.h"
+#include "platform/text.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,9 +4,9 @@
 // on the screen it opens on, shown modally and closed by code. Its events are handler
 // members bound by the derived class, as a stored design binds them.
 
-#include "graphics.h"
-#include "keys.h"
-#include "kzt_global.h"
+#include "platform/ui/graphics.h"
+#include "platform/ui/keys.h"
+#include "platform/kzt_global.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
-#include "platform/form.h"
+#include "platform/ui/form.h"
 
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 
 #include <QApplication>
 #include <QCloseEvent>

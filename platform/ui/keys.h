@@ -2,7 +2,7 @@
 
 // Virtual-key codes, the modifier set, and window messages.
 
-#include "kzt_global.h"
+#include "platform/kzt_global.h"
 
 #include <qnamespace.h>
 

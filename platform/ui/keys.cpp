@@ -1,6 +1,6 @@
-#include "platform/keys.h"
+#include "platform/ui/keys.h"
 
-#include "platform/form.h"
+#include "platform/ui/form.h"
 
 #include <array>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "platform/graphics.h"
+#include "platform/ui/graphics.h"
 
 #include "platform/text.h"
 
