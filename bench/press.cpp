@@ -6,7 +6,6 @@
 #include "client/frmobservacao.h"
 #include "platform/clientdataset.h"
 #include "platform/process.h"
-#include "platform/text.h"
 #include "station/hostlib/presentation.h"
 
 #include <QApplication>
@@ -20,7 +19,6 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 // The entry point the host calls, the end-of-sale switch, and the module-level state.
 
-#include "Cli_kzt00318.h"
+#include "client/Cli_kzt00318.h"
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
 #include "host/hostlib.h"
 #include "platform/ui/application.h"

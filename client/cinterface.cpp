@@ -1,6 +1,6 @@
-#include "cinterface.h"
+#include "client/cinterface.h"
 
-#include "Cli_kzt00318.h"
+#include "client/Cli_kzt00318.h"
 
 #include "host/hostlib.h"
 #include "host/settings.h"

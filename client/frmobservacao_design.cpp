@@ -2,9 +2,9 @@
 // message table, the datasets and the event bindings; and the create, activate and close
 // handlers.
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
-#include "Cli_kzt00318.h"
+#include "client/Cli_kzt00318.h"
 
 #include "host/hostlib.h"
 #include "platform/text.h"

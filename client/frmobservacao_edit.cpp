@@ -1,7 +1,7 @@
 // Free text: the on-screen editor opened on the whole composed text. Whatever lies beyond
 // the old length when the editor returns counts as typed and is kept in stTextoLivre.
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
 #include "host/companion.h"
 #include "host/hostlib.h"

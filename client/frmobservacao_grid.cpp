@@ -1,7 +1,7 @@
 // The occurrence button grid: the first 28 rows of cdsObs on sbt01 .. sbt28, and the
 // badges that count the operator's choices on them.
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
 #include "host/hostlib.h"
 

@@ -1,9 +1,9 @@
 // TfrmObservacao::InicializaForm: prepares a new dialog from the host's request before it
 // is shown.
 
-#include "Cli_kzt00318.h"
-#include "frmobservacao.h"
-#include "parametrosqtr.h"
+#include "client/Cli_kzt00318.h"
+#include "client/frmobservacao.h"
+#include "client/parametrosqtr.h"
 
 #include "host/hostlib.h"
 #include "platform/error.h"

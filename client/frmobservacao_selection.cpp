@@ -2,9 +2,9 @@
 // (sbtPesquisaClick), both under the controlled-occurrence rules: the per-product
 // maximum, the price check for kind "A" and the control records.
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
-#include "Cli_kzt00318.h"
+#include "client/Cli_kzt00318.h"
 #include "host/companion.h"
 #include "host/hostlib.h"
 #include "server/Srv_kzt00318.h"

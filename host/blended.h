@@ -3,7 +3,7 @@
 // The host library's controls the dialog is drawn with: the rounded touch button, the
 // rounded band, and the message table.
 
-#include "host_global.h"
+#include "host/host_global.h"
 
 #include "platform/ui/graphics.h"
 
@@ -30,7 +30,7 @@ struct FittedCaption {
 // A rounded, unoutlined, filled button with an optional caption and picture. It takes no
 // keyboard focus. A press (mouse down and up inside it, enabled and visible) calls
 // OnClick with the button as sender.
-class HOST_API TBlendedBitBtn : public QWidget {
+class KZT_HOST_API TBlendedBitBtn : public QWidget {
     Q_OBJECT
 public:
     explicit TBlendedBitBtn(QWidget* parent, const QString& name = {});
@@ -107,7 +107,7 @@ private:
 };
 
 // A rounded band without outline, in its own default fill.
-class HOST_API TBlendedShape : public QWidget {
+class KZT_HOST_API TBlendedShape : public QWidget {
     Q_OBJECT
 public:
     explicit TBlendedShape(QWidget* parent, const QString& name = {});
@@ -122,7 +122,7 @@ private:
 
 // The message table: lines "key|text"; Msg gives the text after the "|" of the key's line
 // (the first such line), or an empty text for a key not in the table.
-class HOST_API TMessages : public QObject {
+class KZT_HOST_API TMessages : public QObject {
     Q_OBJECT
 public:
     explicit TMessages(QObject* parent, const QString& name = {});

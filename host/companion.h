@@ -3,7 +3,7 @@
 // The companion dialog package's five routine variables. The module reads each variable
 // at every call and calls the routine it holds; the package fills them when it loads.
 
-#include "host_global.h"
+#include "host/host_global.h"
 
 #include "platform/clientdataset.h"
 #include "platform/variant.h"
@@ -39,10 +39,10 @@ using TChamaFuncaoGetRetornaPreco = kzt::Variant (*)(const kzt::Variant* paramet
                                                       kzt::ClientDataSet& precos,
                                                       kzt::Variant& retorno);
 
-extern HOST_API TPesquisa Pesquisa;
-extern HOST_API TEditaTexto EditaTexto;
-extern HOST_API TTecladoNumerico TecladoNumerico;
-extern HOST_API TRelFiscais RelFiscais;
-extern HOST_API TChamaFuncaoGetRetornaPreco ChamaFuncaoGetRetornaPreco;
+extern KZT_HOST_API TPesquisa Pesquisa;
+extern KZT_HOST_API TEditaTexto EditaTexto;
+extern KZT_HOST_API TTecladoNumerico TecladoNumerico;
+extern KZT_HOST_API TRelFiscais RelFiscais;
+extern KZT_HOST_API TChamaFuncaoGetRetornaPreco ChamaFuncaoGetRetornaPreco;
 
 } // namespace host

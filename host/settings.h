@@ -13,6 +13,6 @@ namespace host {
 // Connection strings the host library hands out (code "" and "212"), in UTF-8 as the
 // command line gives them; the library hands them out in Windows-1252. Empty: the
 // default, sqlite3://db=<host executable directory>/store.db.
-HOST_API void setConnectionString(const std::string& code, const std::string& connection);
+KZT_HOST_API void setConnectionString(const std::string& code, const std::string& connection);
 
 } // namespace host

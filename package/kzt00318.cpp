@@ -1,10 +1,10 @@
 // The plain C interface (kzt00318.h): no exception, no C++ type and no half-written reply
 // crosses it.
 
-#include "kzt00318.h"
+#include "package/kzt00318.h"
 
 #include "client/cinterface.h"
-#include "platform/text.h"
+#include "platform/json.h"
 
 #include <cstdlib>
 #include <cstring>

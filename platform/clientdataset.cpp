@@ -1,6 +1,6 @@
-#include "clientdataset.h"
+#include "platform/clientdataset.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,8 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <numeric>
-#include <sstream>
 
 namespace kzt {
 

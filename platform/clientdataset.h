@@ -5,10 +5,10 @@
 // data packet. The module uses it as cdsObs, cdsOcorrencia, cdsControlaObs,
 // cdsRetornaPreco and cdsParametrosQtr.
 
-#include "datapacket.h"
-#include "error.h"
-#include "kzt_global.h"
-#include "variant.h"
+#include "platform/datapacket.h"
+#include "platform/error.h"
+#include "platform/platform_global.h"
+#include "platform/variant.h"
 
 #include <cstdint>
 #include <functional>

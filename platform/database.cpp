@@ -1,7 +1,7 @@
-#include "database.h"
+#include "platform/database.h"
 
-#include "process.h"
-#include "text.h"
+#include "platform/process.h"
+#include "platform/text.h"
 
 #include <soci/soci.h>
 

@@ -6,11 +6,10 @@
 // Statements are written once in the SQL Server dialect; a per-backend rewrite adapts
 // what another engine spells differently. Parameters are always bound, never spliced.
 
-#include "clientdataset.h"
-#include "datapacket.h"
-#include "error.h"
-#include "kzt_global.h"
-#include "variant.h"
+#include "platform/datapacket.h"
+#include "platform/error.h"
+#include "platform/platform_global.h"
+#include "platform/variant.h"
 
 #include <cstdint>
 #include <functional>

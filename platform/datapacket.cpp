@@ -1,17 +1,15 @@
-#include "datapacket.h"
+#include "platform/datapacket.h"
 
-#include "text.h"
-#include "xmlcheck.h"
+#include "platform/text.h"
+#include "platform/xmlcheck.h"
 
 #include <pugixml.hpp>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <climits>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <system_error>
 #include <unordered_map>
 

@@ -11,12 +11,11 @@
 // attribute in a ROW is a null. Text is UTF-8 in the XML and Windows-1252 in memory; a
 // field name must have a Windows-1252 form, a value's character without one reads "?".
 
-#include "error.h"
-#include "kzt_global.h"
+#include "platform/error.h"
+#include "platform/platform_global.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>

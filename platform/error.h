@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,7 +1,7 @@
-#include "json.h"
+#include "platform/json.h"
 
-#include "datapacket.h"
-#include "text.h"
+#include "platform/datapacket.h"
+#include "platform/text.h"
 
 namespace kzt {
 

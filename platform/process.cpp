@@ -1,6 +1,6 @@
-#include "process.h"
+#include "platform/process.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -2,8 +2,8 @@
 
 // The process and the file system, as the module sees them.
 
-#include "error.h"
-#include "kzt_global.h"
+#include "platform/error.h"
+#include "platform/platform_global.h"
 
 #include <string>
 

@@ -6,7 +6,7 @@
 // bytes: the five bytes Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D)
 // map to the C1 control characters of the same value, both ways.
 
-#include "kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <optional>
 #include <string>

@@ -1,11 +1,10 @@
-#include "variant.h"
+#include "platform/variant.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 #include <string_view>
 #include <system_error>
 

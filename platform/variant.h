@@ -5,8 +5,8 @@
 // variants, or a data packet. A data packet is a kind of its own, never confused with
 // text, holding the serialised packet (see datapacket.h).
 
-#include "error.h"
-#include "kzt_global.h"
+#include "platform/error.h"
+#include "platform/platform_global.h"
 
 #include <cstdint>
 #include <string>

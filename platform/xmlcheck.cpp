@@ -1,11 +1,10 @@
-#include "xmlcheck.h"
+#include "platform/xmlcheck.h"
 
-#include "datapacket.h"
-#include "text.h"
+#include "platform/datapacket.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>

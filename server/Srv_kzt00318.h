@@ -5,10 +5,9 @@
 // (UTF-16), except getQtMaxObserv's.
 
 #include "platform/variant.h"
+#include "server/module_global.h"
 
 #include <string>
-
-#define KZT_MODULE_API __attribute__((visibility("default")))
 
 namespace Srv_kzt00318 {
 

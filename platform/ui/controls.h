@@ -5,7 +5,7 @@
 // and converted only to paint.
 
 #include "platform/ui/graphics.h"
-#include "platform/kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <QWidget>
 

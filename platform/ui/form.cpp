@@ -1,7 +1,5 @@
 #include "platform/ui/form.h"
 
-#include "platform/ui/controls.h"
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>

@@ -6,7 +6,7 @@
 
 #include "platform/ui/graphics.h"
 #include "platform/ui/keys.h"
-#include "platform/kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <QDialog>
 

@@ -2,8 +2,6 @@
 
 #include "platform/text.h"
 
-#include <array>
-
 namespace kzt {
 
 namespace {

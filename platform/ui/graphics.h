@@ -2,7 +2,7 @@
 
 // Colours and fonts as the dialog's design gives them, and their Qt forms.
 
-#include "platform/kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <QColor>
 #include <QFont>

@@ -2,7 +2,7 @@
 
 // Virtual-key codes, the modifier set, and window messages.
 
-#include "platform/kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <qnamespace.h>
 

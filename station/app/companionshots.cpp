@@ -2,7 +2,7 @@
 // headless run to show what an operator would see. Each picture is the whole screen the
 // window opens on, the window where it stands, so a window that does not fit shows.
 
-#include "station.h"
+#include "station/app/station.h"
 
 #include "station/companion/fiscalmenu.h"
 #include "station/companion/numerickeypad.h"

@@ -1,6 +1,6 @@
-#include "options.h"
+#include "station/app/options.h"
 
-#include "routines.h"
+#include "station/app/routines.h"
 
 #include "platform/process.h"
 #include "platform/text.h"

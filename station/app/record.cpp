@@ -1,4 +1,4 @@
-#include "record.h"
+#include "station/app/record.h"
 
 namespace station {
 

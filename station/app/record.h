@@ -3,7 +3,7 @@
 // What one call of the dialog produced besides its return: the message boxes, the errors
 // that escaped event handlers, the control dumps and the trace. Texts are Windows-1252.
 
-#include "options.h"
+#include "station/app/options.h"
 
 #include "platform/json.h"
 

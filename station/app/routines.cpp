@@ -1,4 +1,4 @@
-#include "routines.h"
+#include "station/app/routines.h"
 
 #include "server/Srv_kzt00318.h"
 

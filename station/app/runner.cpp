@@ -1,6 +1,6 @@
-#include "runner.h"
+#include "station/app/runner.h"
 
-#include "application.h"
+#include "station/app/application.h"
 
 #include "host/blended.h"
 #include "platform/ui/controls.h"

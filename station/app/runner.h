@@ -3,8 +3,8 @@
 // Runs the scripted operator actions inside the modal dialog, one per event-loop pass, so
 // the handlers an action triggers (activation first of all) finish before the next one.
 
-#include "options.h"
-#include "record.h"
+#include "station/app/options.h"
+#include "station/app/record.h"
 
 #include "platform/json.h"
 

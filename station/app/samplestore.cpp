@@ -1,4 +1,4 @@
-#include "samplestore.h"
+#include "station/app/samplestore.h"
 
 #include "platform/clientdataset.h"
 #include "platform/error.h"

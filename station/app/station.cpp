@@ -1,10 +1,10 @@
-#include "station.h"
+#include "station/app/station.h"
 
-#include "application.h"
-#include "record.h"
-#include "routines.h"
-#include "runner.h"
-#include "samplestore.h"
+#include "station/app/application.h"
+#include "station/app/record.h"
+#include "station/app/routines.h"
+#include "station/app/runner.h"
+#include "station/app/samplestore.h"
 
 #include "platform/json.h"
 #include "platform/process.h"

@@ -1,4 +1,4 @@
-#include "fiscalmenu.h"
+#include "station/companion/fiscalmenu.h"
 
 #include "station/hostlib/presentation.h"
 

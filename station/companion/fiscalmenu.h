@@ -3,14 +3,14 @@
 // The fiscal reports menu: the reports a till offers, one big button each. This station
 // has no fiscal printer, so choosing one only says it was requested.
 
-#include "touchstyle.h"
+#include "station/companion/touchstyle.h"
 
 #include <string>
 #include <vector>
 
 namespace companion {
 
-class HOST_API FiscalMenuDialog : public TouchDialog {
+class KZT_HOST_API FiscalMenuDialog : public TouchDialog {
     Q_OBJECT
 public:
     explicit FiscalMenuDialog(QWidget* parent = nullptr);

@@ -1,7 +1,6 @@
-#include "numerickeypad.h"
+#include "station/companion/numerickeypad.h"
 
 #include "platform/ui/controls.h"
-#include "platform/text.h"
 
 namespace companion {
 

@@ -1,4 +1,4 @@
-#include "pricelookup.h"
+#include "station/companion/pricelookup.h"
 
 #include "platform/database.h"
 #include "platform/text.h"

@@ -1,4 +1,4 @@
-#include "searchdialog.h"
+#include "station/companion/searchdialog.h"
 
 #include "platform/ui/controls.h"
 #include "platform/text.h"

@@ -4,7 +4,7 @@
 // operator types (each word anywhere in a row, case and accents ignored, the list's order
 // kept); picking a row leaves it current in the dataset.
 
-#include "touchstyle.h"
+#include "station/companion/touchstyle.h"
 
 #include "platform/clientdataset.h"
 
@@ -15,7 +15,7 @@ class QTableWidget;
 
 namespace companion {
 
-class HOST_API SearchDialog : public TouchDialog {
+class KZT_HOST_API SearchDialog : public TouchDialog {
     Q_OBJECT
 public:
     SearchDialog(kzt::ClientDataSet& cds, const std::string& title, QWidget* parent = nullptr);

@@ -1,7 +1,6 @@
-#include "texteditor.h"
+#include "station/companion/texteditor.h"
 
 #include "platform/ui/controls.h"
-#include "platform/text.h"
 #include "station/hostlib/textview.h"
 
 namespace companion {

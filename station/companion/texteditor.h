@@ -5,7 +5,7 @@
 // after the last character stays in view as the operator types. Confirm returns the
 // text; cancel returns the text it was opened on.
 
-#include "touchstyle.h"
+#include "station/companion/touchstyle.h"
 
 #include <string>
 
@@ -15,7 +15,7 @@ class TouchTextView;
 
 namespace companion {
 
-class HOST_API TextEditorDialog : public TouchDialog {
+class KZT_HOST_API TextEditorDialog : public TouchDialog {
     Q_OBJECT
 public:
     TextEditorDialog(const std::string& prompt, const std::string& initial,

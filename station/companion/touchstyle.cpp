@@ -1,4 +1,4 @@
-#include "touchstyle.h"
+#include "station/companion/touchstyle.h"
 
 #include "platform/ui/form.h"
 #include "platform/text.h"

@@ -1,9 +1,9 @@
-#include "widgetpresentation.h"
+#include "station/companion/widgetpresentation.h"
 
-#include "fiscalmenu.h"
-#include "numerickeypad.h"
-#include "searchdialog.h"
-#include "texteditor.h"
+#include "station/companion/fiscalmenu.h"
+#include "station/companion/numerickeypad.h"
+#include "station/companion/searchdialog.h"
+#include "station/companion/texteditor.h"
 
 #include "station/hostlib/messagebox.h"
 

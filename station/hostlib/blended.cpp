@@ -1,6 +1,5 @@
 #include "host/blended.h"
 
-#include "platform/text.h"
 #include "station/hostlib/tracing.h"
 
 #include <QFontMetrics>

@@ -31,7 +31,7 @@ struct KeypadRequest {
     int maxDigits = 3;
 };
 
-class HOST_API Presentation {
+class KZT_HOST_API Presentation {
 public:
     virtual ~Presentation();
 
@@ -57,11 +57,11 @@ public:
 };
 
 // The touch widgets (station/companion): what an operator sees.
-HOST_API Presentation& widgetPresentation();
+KZT_HOST_API Presentation& widgetPresentation();
 
 // The installed presentation; the widget one when none was installed.
-HOST_API Presentation& presentation();
+KZT_HOST_API Presentation& presentation();
 // Installs `p` (not owned; nullptr restores the widget presentation). Returns the previous.
-HOST_API Presentation* setPresentation(Presentation* p);
+KZT_HOST_API Presentation* setPresentation(Presentation* p);
 
 } // namespace host

@@ -19,7 +19,7 @@
 
 namespace host {
 
-class HOST_API TouchTextView : public QWidget {
+class KZT_HOST_API TouchTextView : public QWidget {
     Q_OBJECT
 public:
     explicit TouchTextView(QWidget* parent, const QString& name = {});
@@ -77,6 +77,6 @@ private:
 
 // Makes `up` and `down` scroll `view` a page at a time, each enabled only while there is
 // more text its way.
-HOST_API void bindScrollButtons(TouchTextView* view, TBlendedBitBtn* up, TBlendedBitBtn* down);
+KZT_HOST_API void bindScrollButtons(TouchTextView* view, TBlendedBitBtn* up, TBlendedBitBtn* down);
 
 } // namespace host

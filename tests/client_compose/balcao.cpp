@@ -1,4 +1,4 @@
-#include "balcao.h"
+#include "tests/client_compose/balcao.h"
 
 #include "client/Cli_kzt00318.h"
 #include "host/blended.h"

@@ -1,7 +1,7 @@
 // Free text typed in the editor: the composed text is replaced whole, and whatever lies
 // beyond its old length is kept as typed text.
 
-#include "balcao.h"
+#include "tests/client_compose/balcao.h"
 
 #include "platform/text.h"
 

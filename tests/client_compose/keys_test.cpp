@@ -1,6 +1,6 @@
 // Ending the composition (confirm, exit, clear), the waiting time, the keys and PostText.
 
-#include "balcao.h"
+#include "tests/client_compose/balcao.h"
 
 #include "client/Cli_kzt00318.h"
 #include "platform/ui/keys.h"

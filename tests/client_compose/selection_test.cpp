@@ -1,11 +1,10 @@
 // Occurrences chosen by button and by search under the controlled-occurrence rules:
 // the per-product maximum, the price check of priced extras and the records kept.
 
-#include "balcao.h"
+#include "tests/client_compose/balcao.h"
 
 #include "client/Cli_kzt00318.h"
 #include "platform/error.h"
-#include "platform/text.h"
 
 #include <gmock/gmock.h>
 

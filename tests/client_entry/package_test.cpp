@@ -1,7 +1,6 @@
 // The module library as a host sees it: what it exports, what its load step sets, and
 // its entry point found by name.
 
-#include "platform/text.h"
 #include "platform/variant.h"
 #include "tests/support/fakepresentation.h"
 

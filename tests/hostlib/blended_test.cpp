@@ -4,7 +4,6 @@
 #include "platform/ui/form.h"
 #include "station/hostlib/messagebox.h"
 #include "station/hostlib/textview.h"
-#include "tests/support/fakepresentation.h"
 
 #include <QApplication>
 #include <QFontMetrics>

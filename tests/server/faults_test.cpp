@@ -9,8 +9,7 @@
 
 #include "platform/database.h"
 #include "platform/process.h"
-#include "platform/text.h"
-#include "station/hostlib/presentation.h"
+#include "host/settings.h"
 
 #include <fstream>
 #include <functional>

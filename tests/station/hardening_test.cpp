@@ -2,8 +2,7 @@
 // ends, a station folder with an accented name, a parameter file in another letter case,
 // a host started through a link named like the code "212" programs.
 
-#include "stationprocess.h"
-#include "tests/support/store.h"
+#include "tests/station/stationprocess.h"
 #include "tests/support/tempdir.h"
 
 #include <QJsonArray>

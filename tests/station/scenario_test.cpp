@@ -3,7 +3,7 @@
 // checked for what matters to the host and compared, normalised, with a golden file
 // (KZT_UPDATE_GOLDEN=1 rewrites them).
 
-#include "stationprocess.h"
+#include "tests/station/stationprocess.h"
 #include "tests/support/tempdir.h"
 
 #include <QByteArray>

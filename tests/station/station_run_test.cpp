@@ -3,7 +3,7 @@
 // rewrites them), its exit status and messages checked.
 
 #include "tests/support/store.h"
-#include "stationprocess.h"
+#include "tests/station/stationprocess.h"
 #include "tests/support/tempdir.h"
 
 #include <QByteArray>
@@ -16,8 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 
 namespace {

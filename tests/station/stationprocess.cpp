@@ -1,4 +1,4 @@
-#include "stationprocess.h"
+#include "tests/station/stationprocess.h"
 
 #include <QFile>
 #include <QProcess>

@@ -6,7 +6,7 @@
 #include "platform/process.h"
 #include "server/Srv_kzt00318.h"
 #include "server/rdmobservacao.h"
-#include "station/hostlib/presentation.h"
+#include "host/settings.h"
 
 namespace kzt::test {
 
