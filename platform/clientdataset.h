@@ -7,12 +7,13 @@
 
 #include "platform/datapacket.h"
 #include "platform/error.h"
+#include "platform/filterexpression.h"
 #include "platform/platform_global.h"
 #include "platform/variant.h"
 
 #include <cstdint>
 #include <functional>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,12 +35,6 @@ struct FieldDef {
     std::string displayLabel;    // Windows-1252; empty: the field name is shown
     bool i4 = false;             // integers: kept as i4 in the packets the dataset writes
 };
-
-enum FilterOption : unsigned {
-    foCaseInsensitive = 1u << 0,
-    foNoPartialCompare = 1u << 1,
-};
-using FilterOptions = unsigned;
 
 class ClientDataSet;
 
@@ -136,11 +131,8 @@ public:
     void deleteRecord();
     void emptyDataSet();
 
-    // Filter: rows the filter rejects are skipped by the cursor and not counted.
-    // Text: comparisons joined by AND / OR with parentheses, each
-    //   FIELD = 'value' | FIELD <> 'value' | FIELD LIKE 'pat%tern'   (% any run, _ one char)
-    // foCaseInsensitive compares ignoring ASCII case; without foNoPartialCompare a trailing
-    // '*' in an = value matches any rest. A filter text that does not parse raises
+    // Filter: rows the filter rejects are skipped by the cursor and not counted. The text
+    // and the options are a FilterExpression's; a text that does not parse raises
     // DataSetError when the filter is switched on or the text set while on.
     void setFiltered(bool on);
     bool filtered() const { return mFiltered; }
@@ -168,7 +160,7 @@ private:
     int mCursor = -1;               // index into mVisible, -1 before the first row
     std::vector<CellValue> mBuffer; // the row being inserted or edited
     int mInsertAt = -1;             // where an insert goes in mRows
-    std::shared_ptr<void> mCompiledFilter;
+    std::optional<FilterExpression> mCompiledFilter;  // parsed when the filter is on
     bool mEof = true;
     bool mBof = true;
     bool mHasData = false;          // rows were loaded or created once, so open() can reopen

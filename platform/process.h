@@ -5,7 +5,9 @@
 #include "platform/error.h"
 #include "platform/platform_global.h"
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace kzt {
 
@@ -28,5 +30,14 @@ KZT_PLATFORM_API std::string shortPathName(const std::string& path);
 // dir + "/" + name, without doubling a '/' already at the end of dir; an empty dir (a
 // path without a folder) gives the name alone, relative to the working directory.
 KZT_PLATFORM_API std::string joinPath(const std::string& dir, const std::string& name);
+
+// The whole file, refused without reading it whole when it holds more than `limit` bytes
+// (a file that keeps growing, or a device that never ends, too). Raises Error: "Cannot
+// open file '<path>': <reason>", "File '<path>' is larger than <limit> bytes" or "Cannot
+// read file '<path>': <reason>".
+KZT_PLATFORM_API std::string readFileUpTo(const std::string& path, std::size_t limit);
+// Writes `content` beside `path` and renames it into place (mode 0644), so a failed save
+// never leaves half a file. Raises Error "Cannot save file '<path>': [<step>: ]<reason>".
+KZT_PLATFORM_API void writeFileAtomically(const std::string& path, std::string_view content);
 
 } // namespace kzt

@@ -145,6 +145,17 @@ Variant Variant::fromPacket(std::string xml)
     return v;
 }
 
+Variant Variant::fromCell(const CellValue& cell)
+{
+    switch (cell.index()) {
+    case 1: return Variant(std::get<std::string>(cell));
+    case 2: return Variant(std::get<std::int64_t>(cell));
+    case 3: return Variant(std::get<double>(cell));
+    case 4: return Variant(std::get<bool>(cell));
+    default: return Variant();
+    }
+}
+
 Variant Variant::arrayOf(std::size_t count)
 {
     return Variant(Array(count));
@@ -298,6 +309,13 @@ const std::string& Variant::packet() const
 bool operator==(const Variant& a, const Variant& b)
 {
     return a.mValue == b.mValue;
+}
+
+std::string cellText(const CellValue& cell)
+{
+    if (const auto* text = std::get_if<std::string>(&cell))
+        return *text;
+    return Variant::fromCell(cell).asText();
 }
 
 } // namespace kzt

@@ -5,6 +5,7 @@
 // variants, or a data packet. A data packet is a kind of its own, never confused with
 // text, holding the serialised packet (see datapacket.h).
 
+#include "platform/datapacket.h"
 #include "platform/error.h"
 #include "platform/platform_global.h"
 
@@ -40,6 +41,8 @@ public:
     Variant(Array items);
 
     static Variant fromPacket(std::string xml);
+    // A packet cell: null is empty.
+    static Variant fromCell(const CellValue& cell);
     // An array of `count` empty entries, indices 0 .. count-1.
     static Variant arrayOf(std::size_t count);
 
@@ -81,5 +84,8 @@ private:
                  PacketXml>
         mValue;
 };
+
+// A packet cell "as text", as fromCell(cell).asText() reads it, without copying text twice.
+KZT_PLATFORM_API std::string cellText(const CellValue& cell);
 
 } // namespace kzt

@@ -106,11 +106,6 @@ std::string hexByte(unsigned char c)
     return std::string("0x") + digits[c >> 4] + digits[c & 0xF];
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return upperAscii(a) == upperAscii(b);
-}
-
 class Checker {
 public:
     explicit Checker(std::string_view xml) : s(xml) {}
@@ -403,7 +398,7 @@ private:
         const std::size_t start = p;
         p += 2;
         const std::string_view target = name("a processing instruction target");
-        if (equalsIgnoringCase(target, "xml"))
+        if (equalsIgnoringAsciiCase(target, "xml"))
             fail(start, "the XML declaration is not at the start of the packet");
         if (!at("?>") && !skipSpace())
             fail(p, "expected whitespace after the processing instruction target");
@@ -453,7 +448,7 @@ private:
             p += 8;
             const std::string_view encoding = quotedValue();
             const std::size_t encodingAt = p - 1 - encoding.size();
-            if (!equalsIgnoringCase(encoding, "UTF-8"))
+            if (!equalsIgnoringAsciiCase(encoding, "UTF-8"))
                 fail(encodingAt, "the packet declares the encoding " + quoted(encoding)
                                      + "; packets are UTF-8");
             spaced = skipSpace();
