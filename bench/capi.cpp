@@ -4,6 +4,7 @@
 // connection already open), measured in the same iterations:
 //   ratio = C interface / preparation, which must stay at or below 0.10.
 
+#include "bench/ausente.h"
 #include "client/Cli_kzt00318.h"
 #include "client/cinterface.h"
 #include "client/frmobservacao.h"
@@ -29,25 +30,9 @@
 namespace {
 
 using Cli_kzt00318::TfrmObservacao;
+using bench::Ausente;
 using kzt::Variant;
 namespace capi = Cli_kzt00318::capi;
-
-// Nobody at the till: any message means the dialog did not prepare.
-class Ausente : public host::Presentation {
-public:
-    void message(const host::MessageBoxRequest& request) override
-    {
-        mensagens.push_back(request.text);
-    }
-    bool search(kzt::ClientDataSet&, const std::string&) override { return false; }
-    std::string editText(const std::string&, const std::string& initial) override { return initial; }
-    std::optional<std::string> keypad(const host::KeypadRequest&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    void fiscalMenu() override {}
-    std::vector<std::string> mensagens;
-};
 
 // Product 1001 of the sample store, its order list cut to the 28 occurrences a full grid
 // shows.

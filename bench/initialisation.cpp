@@ -4,6 +4,7 @@
 //   ratio = preparation / (2 x data routine + one paint), which must stay at or below 1.
 // The grid fill alone must not grow with the list.
 
+#include "bench/ausente.h"
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
 #include "host/hostlib.h"
@@ -34,21 +35,8 @@
 namespace {
 
 using Cli_kzt00318::TfrmObservacao;
+using bench::Ausente;
 using kzt::Variant;
-
-// Nobody at the till: messages are counted, companion dialogs cancelled.
-class Ausente : public host::Presentation {
-public:
-    void message(const host::MessageBoxRequest& request) override { mensagens.push_back(request.text); }
-    bool search(kzt::ClientDataSet&, const std::string&) override { return false; }
-    std::string editText(const std::string&, const std::string& initial) override { return initial; }
-    std::optional<std::string> keypad(const host::KeypadRequest&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    void fiscalMenu() override {}
-    std::vector<std::string> mensagens;
-};
 
 void exec(sqlite3* db, const std::string& sql)
 {

@@ -2,6 +2,7 @@
 // control record and the text append) against the same two database reads done bare.
 // A press should cost no more than twice its reads.
 
+#include "bench/ausente.h"
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
 #include "platform/clientdataset.h"
@@ -19,6 +20,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,20 +28,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// Nobody answers anything: no message is expected on this path, and the price is read
-// from the store.
-class Ninguem : public host::Presentation {
-public:
-    void message(const host::MessageBoxRequest&) override {}
-    bool search(kzt::ClientDataSet&, const std::string&) override { return false; }
-    std::string editText(const std::string&, const std::string& initial) override { return initial; }
-    std::optional<std::string> keypad(const host::KeypadRequest&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    void fiscalMenu() override {}
-};
 
 std::string lerArquivo(const fs::path& path)
 {
@@ -106,7 +94,7 @@ public:
 
     fs::path pasta;
     std::string db;
-    Ninguem ninguem;
+    bench::Ausente ninguem;
     host::Presentation* anterior = nullptr;
 };
 

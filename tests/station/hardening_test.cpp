@@ -18,14 +18,7 @@ namespace {
 
 using kzt::test::runStation;
 using kzt::test::StationOutput;
-
-QStringList words(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* w : list)
-        out << QString::fromUtf8(w);
-    return out;
-}
+using kzt::test::words;
 
 QJsonObject onlyLine(const StationOutput& run)
 {

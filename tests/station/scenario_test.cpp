@@ -28,15 +28,7 @@ using kzt::test::checkGolden;
 using kzt::test::kStation;
 using kzt::test::runStation;
 using kzt::test::StationOutput;
-
-
-QStringList words(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* w : list)
-        out << QString::fromUtf8(w);
-    return out;
-}
+using kzt::test::words;
 
 // Only what the scenarios are about is kept, so that a change of layout or of the host
 // library's bookkeeping does not disturb them: the companion and message calls of the

@@ -24,9 +24,9 @@ using kzt::test::checkGolden;
 using kzt::test::kStation;
 using kzt::test::runStation;
 using kzt::test::StationOutput;
+using kzt::test::words;
 
 using kzt::test::TempDir;
-
 
 // A station directory: the sample store and parameter file, and the host executable the
 // station pretends to be, so the defaults find both.
@@ -68,14 +68,6 @@ struct GoldenCase {
     const char* file;
     std::vector<QStringList> calls;  // joined with --next, each playing the same host
 };
-
-QStringList words(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* w : list)
-        out << QString::fromUtf8(w);
-    return out;
-}
 
 TEST(StationRun, GoldenOutputs)
 {

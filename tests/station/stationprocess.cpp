@@ -30,6 +30,14 @@ StationOutput runStation(const QStringList& args, const QString& program)
     return run;
 }
 
+QStringList words(std::initializer_list<const char*> list)
+{
+    QStringList out;
+    for (const char* w : list)
+        out << QString::fromUtf8(w);
+    return out;
+}
+
 void checkGolden(const char* file, const QByteArray& actual)
 {
     QFile golden(kGoldenDir + QString::fromUtf8(file));

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+
 namespace kzt::test {
 
 inline const QString kStation = QStringLiteral(KZT_BINARY_DIR "/bin/kzt-station");
@@ -19,6 +21,9 @@ struct StationOutput {
 
 // `program` is the station itself unless a test starts it under another name (a link).
 StationOutput runStation(const QStringList& args, const QString& program = kStation);
+
+// The words of a command line, from UTF-8.
+QStringList words(std::initializer_list<const char*> list);
 
 // Compares `actual` with the golden file of that name; with KZT_UPDATE_GOLDEN set, rewrites
 // the file instead.
