@@ -20,7 +20,7 @@ install(FILES package/kzt00318.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kzt0031
 foreach(header
     client/Cli_kzt00318.h server/module_global.h
     platform/platform_global.h platform/error.h platform/text.h platform/variant.h platform/datapacket.h
-    platform/clientdataset.h
+    platform/clientdataset.h platform/filterexpression.h
     host/host_global.h host/settings.h
     station/hostlib/presentation.h)
   get_filename_component(_dir ${header} DIRECTORY)
