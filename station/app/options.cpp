@@ -277,6 +277,8 @@ StationOptions parseOptions(const std::vector<std::string>& args)
             once(options.module, option, value());
         } else if (option == "--init-sample") {
             once(options.initSample, option, value());
+        } else if (option == "--force") {
+            options.force = true;
         } else if (option == "--companion-shots") {
             once(options.companionShots, option, value());
         } else if (option == "--help" || option == "-h") {
@@ -287,6 +289,8 @@ StationOptions parseOptions(const std::vector<std::string>& args)
         }
     }
 
+    if (options.force && !options.initSample)
+        throw UsageError("--force only goes with --init-sample");
     for (std::size_t n = 0; n < options.calls.size(); ++n) {
         const CallOptions& call = options.calls[n];
         const std::string which = options.calls.size() > 1 ? "call " + std::to_string(n + 1) + ": " : "";
@@ -309,7 +313,8 @@ std::string usageText()
            "  host:    --connection STR, --connection-212 STR, --host-exe PATH, --trace\n"
            "  script:  --do press:NAME | key:VK[+alt][+ctrl][+shift] | post:TEXT[,enter][,char]\n"
            "                | editor:TEXT | keypad:TEXT | search:CODE | price:TEXT | dump | shot:FILE\n"
-           "  other:   --call ROUTINE ARG..., --module PATH, --init-sample DIR,\n"
+           "  other:   --call ROUTINE ARG..., --module PATH,\n"
+           "           --init-sample DIR [--connection STR] [--force],\n"
            "           --companion-shots DIR\n";
 }
 
