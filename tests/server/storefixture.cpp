@@ -27,6 +27,7 @@ void StoreTest::SetUp()
         kzt::Connection store("adcTeste");
         store.setConnectionString(utf8ToUtf16(connection));
         station::loadSampleStore(store, true);
+        engine = store.engine();
         store.setConnected(false);
         resetStation();
         kzt::setHostExecutablePath(dir.file("host"));
