@@ -133,6 +133,13 @@ const std::vector<GoodLine>& goodLines()
          [](const StationOptions& o) {
              EXPECT_EQ(o.module, std::optional<std::string>("/m/lib.so"));
              EXPECT_EQ(o.initSample, std::optional<std::string>("/tmp/s"));
+             EXPECT_FALSE(o.force);
+         }},
+        {"a sample store on a server, replacing one",
+         {"--init-sample", "/tmp/s", "--connection", "postgresql://dbname=loja", "--force"},
+         [](const StationOptions& o) {
+             EXPECT_TRUE(o.force);
+             EXPECT_EQ(o.calls[0].connection, std::optional<std::string>("postgresql://dbname=loja"));
          }},
     };
     return lines;
