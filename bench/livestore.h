@@ -5,11 +5,12 @@
 // station folder whose parameter file names branch 0001, store 01, till 001.
 
 #include "platform/clientdataset.h"
+#include "platform/connection.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "station/app/samplestore.h"
 #include "station/hostlib/presentation.h"
 
-#include <soci/soci.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -46,34 +47,12 @@ inline std::string serverConnection()
 inline const char* kNoServer =
     "no live server: run under scripts/live-servers.sh (KZT_LIVE_BENCH, KZT_LIVE_PG_LOG)";
 
-// Drops and reloads the sample store's tables on the server.
+// Drops and reloads the sample store's tables on the server, as --init-sample --force does.
 inline void loadSampleStore(const std::string& connection)
 {
-    soci::session session(connection);
-    for (const char* table :
-         {"GRUPOCOR", "OCORRENCIA", "PRODOCORRE", "LOJA", "VENDA", "PRODUTO", "PRECOPROD"})
-        session << (std::string("DROP TABLE IF EXISTS ") + table);
-    std::string script = std::string(station::sampleSchemaSql()) + std::string(station::sampleDataSql());
-    for (auto at = script.find("DATETIME"); at != std::string::npos; at = script.find("DATETIME"))
-        script.replace(at, 8, "TIMESTAMP");
-    std::string statement;
-    bool quoted = false;
-    for (std::size_t i = 0; i < script.size(); ++i) {
-        if (!quoted && script.compare(i, 2, "--") == 0) {
-            i = script.find('\n', i);
-            if (i == std::string::npos)
-                break;
-            continue;
-        }
-        if (script[i] == '\'')
-            quoted = !quoted;
-        if (!quoted && script[i] == ';') {
-            session << statement;
-            statement.clear();
-        } else {
-            statement += script[i];
-        }
-    }
+    kzt::Connection store("adcAmostra");
+    store.setConnectionString(kzt::utf8ToUtf16(connection));
+    station::loadSampleStore(store, true);
 }
 
 // A station folder with the sample parameter file; removed on destruction.
