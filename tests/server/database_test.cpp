@@ -149,8 +149,9 @@ TEST(QueryParams, NamesInOrderOfFirstUse)
     }
 }
 
-// A server that takes connections and never says a word; it lets them go after a while,
-// so a client without a limit of its own ends too (late), and at the end of the test.
+// A server that takes connections and never says a word. Each connection is let go after
+// a while, so that a client without a limit of its own ends too, late; the rest go when
+// the test ends.
 class SilentServer {
 public:
     SilentServer()
@@ -178,14 +179,18 @@ public:
 private:
     void serve()
     {
-        std::vector<int> taken;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(8);
-        while (!mStop && std::chrono::steady_clock::now() < until) {
+        using Clock = std::chrono::steady_clock;
+        std::vector<std::pair<int, Clock::time_point>> taken;
+        while (!mStop) {
             pollfd listening{mListener, POLLIN, 0};
             if (::poll(&listening, 1, 50) == 1)
-                taken.push_back(::accept(mListener, nullptr, nullptr));
+                taken.emplace_back(::accept(mListener, nullptr, nullptr), Clock::now());
+            while (!taken.empty() && Clock::now() - taken.front().second > std::chrono::seconds(8)) {
+                ::close(taken.front().first);
+                taken.erase(taken.begin());
+            }
         }
-        for (int fd : taken)
+        for (const auto& [fd, since] : taken)
             ::close(fd);
     }
 
