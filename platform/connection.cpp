@@ -125,7 +125,7 @@ struct Broken {
     detail::DriverFailure failure;
 };
 
-std::string seconds(int value)
+std::string secondsText(int value)
 {
     return std::to_string(value) + (value == 1 ? " second" : " seconds");
 }
@@ -158,7 +158,7 @@ void Connection::bounded(const std::function<void(Live&)>& job, int seconds, con
     mLive.reset();
     throw DatabaseError(Category::Timeout,
                         utf8ToCp1252("The database server did not answer within " +
-                                     kzt::seconds(seconds) + " (" + what + ")."));
+                                     secondsText(seconds) + " (" + what + ")."));
 }
 
 void Connection::setConnected(bool on)
@@ -269,8 +269,9 @@ void Connection::execute(const std::string& sql)
             try {
                 *live.session << sql;
             } catch (const soci::soci_error& e) {
-                throw DatabaseError(utf8ToCp1252(detail::driverText(e.get_error_message())),
-                                    utf8ToCp1252(sql), {}, Category::StatementFailed);
+                const detail::DriverFailure failure = detail::failureOf(e);
+                throw DatabaseError(utf8ToCp1252(failure.text), utf8ToCp1252(sql), {},
+                                    failure.category);
             }
         },
         queryTimeout(), "running a statement");
@@ -285,8 +286,8 @@ void Connection::transaction(const std::function<void()>& work)
                 try {
                     ((*live.session).*call)();
                 } catch (const soci::soci_error& e) {
-                    throw DatabaseError(utf8ToCp1252(detail::driverText(e.get_error_message())),
-                                        what, {}, Category::StatementFailed);
+                    const detail::DriverFailure failure = detail::failureOf(e);
+                    throw DatabaseError(utf8ToCp1252(failure.text), what, {}, failure.category);
                 }
             },
             queryTimeout(), what);

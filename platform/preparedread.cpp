@@ -15,12 +15,25 @@ namespace {
 
 using Category = DatabaseError::Category;
 
+// The handles inside SOCI's own sessions. Their backends do not export the classes' type
+// information, so the sanitizer's check of dynamic types is left out here: the backend's
+// name has already said which class it is.
+__attribute__((no_sanitize("vptr"))) sqlite_api::sqlite3* sqliteHandle(soci::session& session)
+{
+    return static_cast<soci::sqlite3_session_backend*>(session.get_backend())->conn_;
+}
+
+__attribute__((no_sanitize("vptr"))) SQLHDBC odbcHandle(soci::session& session)
+{
+    return static_cast<soci::odbc_session_backend*>(session.get_backend())->hdbc_;
+}
+
 // SQLite keeps ":NAME" parameters itself; the session's own handle is used.
 class SqliteRead final : public PreparedRead {
 public:
     SqliteRead(soci::session& session, const std::string& sql, const std::vector<std::string>& names,
                std::size_t columns)
-        : mDb(static_cast<soci::sqlite3_session_backend*>(session.get_backend())->conn_),
+        : mDb(sqliteHandle(session)),
           mColumns(columns)
     {
         const int rc = sqlite_api::sqlite3_prepare_v3(mDb, sql.c_str(), static_cast<int>(sql.size()),
@@ -107,7 +120,7 @@ public:
              std::size_t columns)
         : mColumns(columns)
     {
-        SQLHDBC connection = static_cast<soci::odbc_session_backend*>(session.get_backend())->hdbc_;
+        SQLHDBC connection = odbcHandle(session);
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection, &mStatement)))
             failOn(SQL_HANDLE_DBC, connection);
         std::string positional = withPlaceholders(sql, names);
@@ -264,7 +277,7 @@ public:
             mStatement.prepare(sql);
             mStatement.define_and_bind();
         } catch (const soci::soci_error& e) {
-            throw failure(e);
+            throw failureOf(e);
         }
     }
 
@@ -289,20 +302,8 @@ public:
                 more = mStatement.fetch();
             }
         } catch (const soci::soci_error& e) {
-            throw failure(e);
+            throw failureOf(e);
         }
-    }
-
-    static DriverFailure failure(const soci::soci_error& e)
-    {
-        Category category = Category::StatementFailed;
-        switch (e.get_error_category()) {
-        case soci::soci_error::connection_error: category = Category::ConnectionLost; break;
-        case soci::soci_error::no_privilege: category = Category::NoPrivilege; break;
-        case soci::soci_error::constraint_violation: category = Category::ConstraintViolation; break;
-        default: break;
-        }
-        return DriverFailure{driverText(e.get_error_message()), category};
     }
 
 private:
@@ -344,12 +345,27 @@ Engine engineOf(soci::session& session)
     if (backend != "odbc")
         return Engine::Other;
     // Through ODBC the driver says which database it reaches.
-    SQLHDBC connection = static_cast<soci::odbc_session_backend*>(session.get_backend())->hdbc_;
+    SQLHDBC connection = odbcHandle(session);
     SQLCHAR name[256] = {0};
     SQLSMALLINT length = 0;
     if (!SQL_SUCCEEDED(SQLGetInfo(connection, SQL_DBMS_NAME, name, sizeof name, &length)))
         return Engine::Other;
     return engineOfDbmsName(reinterpret_cast<const char*>(name));
+}
+
+DriverFailure failureOf(const std::exception& error)
+{
+    const auto* e = dynamic_cast<const soci::soci_error*>(&error);
+    if (!e)
+        return DriverFailure{error.what(), Category::StatementFailed};
+    Category category = Category::StatementFailed;
+    switch (e->get_error_category()) {
+    case soci::soci_error::connection_error: category = Category::ConnectionLost; break;
+    case soci::soci_error::no_privilege: category = Category::NoPrivilege; break;
+    case soci::soci_error::constraint_violation: category = Category::ConstraintViolation; break;
+    default: break;
+    }
+    return DriverFailure{driverText(e->get_error_message()), category};
 }
 
 std::string driverText(const std::string& sociMessage)

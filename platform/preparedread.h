@@ -49,4 +49,7 @@ Engine engineOf(soci::session& session);
 // The driver's text of a SOCI error, without the backend function SOCI names before it.
 std::string driverText(const std::string& sociMessage);
 
+// A SOCI error as the driver's text and the category SOCI gives it.
+DriverFailure failureOf(const std::exception& sociError);
+
 } // namespace kzt::detail
