@@ -270,7 +270,7 @@ TEST_P(ListsTest, ValuesThatDoNotFitNeverChangeMeaning)
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ListsTest, ::testing::ValuesIn(storeBackends()),
-                         [](const auto& info) { return info.param; });
+                         [](const ::testing::TestParamInfo<std::string>& backend) { return backend.param; });
 
 } // namespace
 } // namespace kzt::test

@@ -149,18 +149,16 @@ TEST(PriceLookup, ReadsTheStoreTheModuleChose)
         kzt::setHostExecutablePath(c.exe);
         host::setConnectionString("212", kzt::test::sqliteConnection(store212));
         kzt::test::FakePresentation fake;
-        if (c.moduleFirst)
+        if (c.moduleFirst) {
             ASSERT_EQ(Srv_kzt00318::getObrigaObsCan(u"0001", u"01"), "S");
+        }
         const kzt::Variant params[] = {kzt::Variant("0001"), kzt::Variant(""), kzt::Variant("2002"),
                                        kzt::Variant("01"), kzt::Variant(""), kzt::Variant(""),
                                        kzt::Variant("")};
         kzt::ClientDataSet precos("cdsRetornaPreco");
         kzt::Variant retorno;
         const kzt::Variant result = host::ChamaFuncaoGetRetornaPreco(params, 6, precos, retorno);
-        if (c.failure)
-            EXPECT_EQ(result, kzt::Variant(c.failure));
-        else
-            EXPECT_EQ(result, kzt::Variant(true));
+        EXPECT_EQ(result, c.failure ? kzt::Variant(c.failure) : kzt::Variant(true));
     }
     kzt::test::resetStation();
 }
