@@ -40,7 +40,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kOrdersPerTill = 150;
+constexpr int kOrdersPerTill = 400;
 constexpr int kSecondsPerTill = 20;
 constexpr int kPauseMs = 40;  // the operator between two orders
 

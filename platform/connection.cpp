@@ -14,6 +14,8 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/socket.h>
+
 namespace kzt {
 
 using Category = DatabaseError::Category;
@@ -107,6 +109,63 @@ private:
     bool mAbandoned = false;
 };
 
+// Watches the statements a session runs on the caller's thread: when one is still
+// running past its limit, the session's socket is shut, so the client library's wait
+// ends at once with an error. It looks a few times a second, so that running a
+// statement costs no more than noting its deadline.
+class Connection::Watchdog {
+public:
+    explicit Watchdog(int socket) : mSocket(socket)
+    {
+        mThread = std::thread([this] { watch(); });
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            mQuit = true;
+        }
+        mWake.notify_all();
+        mThread.join();
+    }
+
+    void arm(std::chrono::seconds limit)
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mDeadline = std::chrono::steady_clock::now() + limit;
+        mArmed = true;
+    }
+    // True when the socket was shut before the statement ended.
+    bool disarm()
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mArmed = false;
+        return mFired;
+    }
+
+private:
+    void watch()
+    {
+        std::unique_lock<std::mutex> lock(mMutex);
+        while (!mQuit) {
+            mWake.wait_for(lock, std::chrono::milliseconds(100));
+            if (mArmed && !mFired && std::chrono::steady_clock::now() >= mDeadline) {
+                ::shutdown(mSocket, SHUT_RDWR);
+                mFired = true;
+            }
+        }
+    }
+
+    int mSocket;
+    std::mutex mMutex;
+    std::condition_variable mWake;
+    std::chrono::steady_clock::time_point mDeadline;
+    bool mArmed = false;
+    bool mFired = false;
+    bool mQuit = false;
+    std::thread mThread;
+};
+
 namespace {
 
 std::string describeParams(const std::vector<std::pair<std::string, std::string>>& params)
@@ -147,6 +206,31 @@ void Connection::setConnectionString(const std::u16string& text)
 void Connection::bounded(const std::function<void(Live&)>& job, int seconds, const std::string& what)
 {
     std::shared_ptr<Live> live = mLive;
+    const auto timeout = [&] {
+        return DatabaseError(Category::Timeout,
+                             utf8ToCp1252("The database server did not answer within " +
+                                          secondsText(seconds) + " (" + what + ")."));
+    };
+    if (mWatchdog) {
+        mWatchdog->arm(std::chrono::seconds(seconds));
+        std::exception_ptr error;
+        try {
+            job(*live);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        if (mWatchdog->disarm()) {
+            // The session's socket was shut to end the wait: the session is over.
+            mLive.reset();
+            live.reset();
+            mWatchdog.reset();
+            if (error)
+                throw timeout();
+        }
+        if (error)
+            std::rethrow_exception(error);
+        return;
+    }
     if (!mWorker) {
         job(*live);
         return;
@@ -156,9 +240,7 @@ void Connection::bounded(const std::function<void(Live&)>& job, int seconds, con
         return;
     mWorker.reset();
     mLive.reset();
-    throw DatabaseError(Category::Timeout,
-                        utf8ToCp1252("The database server did not answer within " +
-                                     secondsText(seconds) + " (" + what + ")."));
+    throw timeout();
 }
 
 void Connection::setConnected(bool on)
@@ -201,6 +283,11 @@ void Connection::setConnected(bool on)
         close();
         throw;
     }
+    if (target.backend == "postgresql") {
+        // Statements run here, watched: no hand-over to another thread on every read.
+        mWorker.reset();
+        mWatchdog = std::make_unique<Watchdog>(detail::postgresqlSocket(*mLive->session));
+    }
 
     if (afterConnect) {
         // A session that could not be prepared is not left open half-way: the next
@@ -216,7 +303,7 @@ void Connection::setConnected(bool on)
 
 void Connection::close()
 {
-    if (mWorker && mLive) {
+    if ((mWorker || mWatchdog) && mLive) {
         // Closing talks to the server too (a statement is deallocated, a goodbye sent).
         try {
             bounded([](Live& live) { live.reads.clear(); live.session.reset(); },
@@ -227,6 +314,7 @@ void Connection::close()
     }
     mLive.reset();
     mWorker.reset();
+    mWatchdog.reset();
 }
 
 bool Connection::connected() const

@@ -5,11 +5,13 @@
 // (the embedded default), odbc://DSN=... or odbc://Driver=...;Server=... (SQL Server and
 // others through ODBC), postgresql://dbname=... host=...
 //
-// No wait is unbounded: a server's connection is opened and its statements run on a
-// thread of the connection's own, which the caller waits for only as long as the time
-// limits allow. A connection found broken is reopened once and the read retried before
-// any error is reported. SQLite, a file in this process, is used on the caller's thread;
-// its one wait, for another writer's lock, is bounded by its busy timeout.
+// No wait is unbounded. A server's connection is opened on a thread of the connection's
+// own, which the caller waits for only as long as the time limit allows. PostgreSQL
+// statements run on the caller's thread under a watchdog that shuts the session's socket
+// when their limit passes; other servers' statements run on the connection's thread too.
+// A connection found broken is reopened once and the read retried before any error is
+// reported. SQLite, a file in this process, is used on the caller's thread; its one wait,
+// for another writer's lock, is bounded by its busy timeout.
 
 #include "databaseerror.h"
 #include "kzt_global.h"
@@ -84,6 +86,7 @@ public:
 private:
     struct Live;
     class Worker;
+    class Watchdog;
 
     // Runs `job` against the session within `seconds`; past the limit the session is
     // given up (its thread finishes on its own) and Timeout is raised naming `what`.
@@ -98,6 +101,7 @@ private:
     bool mLoginPrompt = false;
     std::shared_ptr<Live> mLive;
     std::unique_ptr<Worker> mWorker;
+    std::unique_ptr<Watchdog> mWatchdog;
     std::shared_ptr<Connection* const> mHandle = std::make_shared<Connection* const>(this);
 };
 

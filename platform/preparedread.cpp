@@ -1,6 +1,7 @@
 #include "preparedread.h"
 
 #include <soci/odbc/soci-odbc.h>
+#include <soci/postgresql/soci-postgresql.h>
 #include <soci/soci.h>
 #include <soci/sqlite3/soci-sqlite3.h>
 
@@ -21,6 +22,11 @@ using Category = DatabaseError::Category;
 __attribute__((no_sanitize("vptr"))) sqlite_api::sqlite3* sqliteHandle(soci::session& session)
 {
     return static_cast<soci::sqlite3_session_backend*>(session.get_backend())->conn_;
+}
+
+__attribute__((no_sanitize("vptr"))) PGconn* postgresqlHandle(soci::session& session)
+{
+    return static_cast<soci::postgresql_session_backend*>(session.get_backend())->conn_;
 }
 
 __attribute__((no_sanitize("vptr"))) SQLHDBC odbcHandle(soci::session& session)
@@ -366,6 +372,11 @@ DriverFailure failureOf(const std::exception& error)
     default: break;
     }
     return DriverFailure{driverText(e->get_error_message()), category};
+}
+
+int postgresqlSocket(soci::session& session)
+{
+    return PQsocket(postgresqlHandle(session));
 }
 
 std::string driverText(const std::string& sociMessage)

@@ -46,6 +46,9 @@ std::unique_ptr<PreparedRead> prepareRead(soci::session& session, const std::str
 // The engine on the other end of a newly opened session.
 Engine engineOf(soci::session& session);
 
+// The socket of a PostgreSQL session (SOCI's "postgresql" backend).
+int postgresqlSocket(soci::session& session);
+
 // The driver's text of a SOCI error, without the backend function SOCI names before it.
 std::string driverText(const std::string& sociMessage);
 

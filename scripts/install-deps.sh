@@ -12,7 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth
-  postgresql unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
+  postgresql libpq-dev unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
 )
 
 missing=()
