@@ -9,6 +9,7 @@
 #include "host/host_global.h"
 
 #include "platform/clientdataset.h"
+#include "platform/connection.h"
 
 #include <optional>
 #include <string>
@@ -67,5 +68,9 @@ HOST_API Presentation* setPresentation(Presentation* p);
 // command line gives them; the library hands them out in Windows-1252. Empty: the
 // default, sqlite3://db=<host executable directory>/store.db.
 HOST_API void setConnectionString(const std::string& code, const std::string& connection);
+
+// The connection the module last prepared with SetADODBSession, while it exists; null
+// before that. The price lookup reads from it, so it uses the store the module chose.
+HOST_API kzt::Connection* preparedSession();
 
 } // namespace host
