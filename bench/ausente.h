@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace bench {
+namespace kzt::bench {
 
 class Ausente : public host::Presentation {
 public:
@@ -27,4 +27,4 @@ public:
     std::vector<std::string> mensagens;
 };
 
-} // namespace bench
+} // namespace kzt::bench

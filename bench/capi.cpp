@@ -30,7 +30,7 @@
 namespace {
 
 using Cli_kzt00318::TfrmObservacao;
-using bench::Ausente;
+using kzt::bench::Ausente;
 using kzt::Variant;
 namespace capi = Cli_kzt00318::capi;
 

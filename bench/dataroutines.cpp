@@ -86,6 +86,11 @@ std::string storeWith(int count)
     sqlite3_open(path.c_str(), &db);
     exec(db, "BEGIN");
     exec(db, std::string(station::sampleSchemaSql()));
+    // Codes have two characters and repeat past a hundred, so the list's rows are kept
+    // apart by their descriptions, without the sample's key on the code.
+    exec(db, "DROP TABLE OCORRENCIA;"
+             "CREATE TABLE OCORRENCIA (CDGRPOCOR CHAR(2), CDOCORR CHAR(2), CDTIPRISCO CHAR(2),"
+             " DSOCORR VARCHAR(40), CDPRODUTO VARCHAR(10), IDCONTROLAOBS CHAR(1))");
     exec(db, "INSERT INTO GRUPOCOR VALUES ('01', 'OBSERVAÇÕES DE PEDIDO');"
              "INSERT INTO LOJA VALUES ('0001', '01', 'SALÃO', '03', '02', '01', '04', 'S');"
              "INSERT INTO PRODUTO VALUES ('1001', 'HAMBÚRGUER ARTESANAL', 2)");
@@ -96,9 +101,11 @@ std::string storeWith(int count)
     sqlite3_prepare_v2(db, "INSERT INTO PRODOCORRE VALUES ('01', ?, '1001')", -1, &link, nullptr);
     const char* const notes[] = {"SEM CEBOLA", "BEM PASSADO", "MOLHO À PARTE", "PÃO SEM GLÚTEN"};
     for (int i = 0; i < count; ++i) {
-        char code[16];
-        std::snprintf(code, sizeof code, "%06d", i);
-        const std::string text = std::string(notes[i % 4]) + " " + code;
+        char code[8];
+        char number[16];
+        std::snprintf(code, sizeof code, "%02d", i % 100);
+        std::snprintf(number, sizeof number, "%06d", i);
+        const std::string text = std::string(notes[i % 4]) + " " + number;
         sqlite3_bind_text(occurrence, 1, code, -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(occurrence, 2, text.c_str(), -1, SQLITE_TRANSIENT);
         if (i % 3 == 0) {
@@ -110,9 +117,11 @@ std::string storeWith(int count)
         }
         sqlite3_step(occurrence);
         sqlite3_reset(occurrence);
-        sqlite3_bind_text(link, 1, code, -1, SQLITE_TRANSIENT);
-        sqlite3_step(link);
-        sqlite3_reset(link);
+        if (i < 100) {  // one link a code: each occurrence joins its product once
+            sqlite3_bind_text(link, 1, code, -1, SQLITE_TRANSIENT);
+            sqlite3_step(link);
+            sqlite3_reset(link);
+        }
     }
     sqlite3_finalize(occurrence);
     sqlite3_finalize(link);

@@ -35,7 +35,7 @@
 namespace {
 
 using Cli_kzt00318::TfrmObservacao;
-using bench::Ausente;
+using kzt::bench::Ausente;
 using kzt::Variant;
 
 void exec(sqlite3* db, const std::string& sql)
@@ -62,27 +62,29 @@ public:
         sqlite3_open(banco.c_str(), &db);
         exec(db, "CREATE TABLE GRUPOCOR (CDGRPOCOR CHAR(2) PRIMARY KEY, DSGRPOCOR VARCHAR(40));"
                  "CREATE TABLE OCORRENCIA (CDGRPOCOR CHAR(2), CDOCORR CHAR(2), CDTIPRISCO CHAR(2),"
-                 " DSOCORR VARCHAR(40), CDPRODUTO VARCHAR(10), IDCONTROLAOBS CHAR(1),"
-                 " PRIMARY KEY (CDGRPOCOR, CDOCORR));"
+                 " DSOCORR VARCHAR(40), CDPRODUTO VARCHAR(10), IDCONTROLAOBS CHAR(1));"
                  "CREATE TABLE LOJA (CDFILIAL VARCHAR(4), CDLOJA VARCHAR(4), CDGRPOCORCAN CHAR(2),"
                  " CDGRPOCORCANCUP CHAR(2), CDGRPOCORPED CHAR(2), CDGRPOCORDESC CHAR(2),"
                  " IDOBRIGAOBSCAN CHAR(1));"
                  "CREATE TABLE VENDA (CDFILIAL VARCHAR(4), CDCAIXA VARCHAR(3), NRSEQVENDA CHAR(10));"
                  "BEGIN");
         const char* controles[] = {"'A'", "'R'", "NULL"};
-        for (int tamanho : {28, 1000, 100000}) {
-            const std::string grupo = std::to_string(tamanho);
-            exec(db, "INSERT INTO GRUPOCOR VALUES ('" + grupo + "','Descontos');"
-                     "INSERT INTO LOJA VALUES ('1','" + grupo + "',NULL,NULL,NULL,'" + grupo
+        const std::pair<int, const char*> grupos[] = {{28, "01"}, {1000, "02"}, {100000, "03"}};
+        for (const auto& [tamanho, grupo] : grupos) {
+            const std::string loja = std::to_string(tamanho);
+            exec(db, std::string("INSERT INTO GRUPOCOR VALUES ('") + grupo + "','Descontos');"
+                     "INSERT INTO LOJA VALUES ('1','" + loja + "',NULL,NULL,NULL,'" + grupo
                          + "','N')");
             for (int i = 1; i <= tamanho; ++i) {
-                // Codes wider than the list's two characters keep the rows apart here;
-                // the packet cuts them, as a store with long codes would.
-                char codigo[16];
-                std::snprintf(codigo, sizeof codigo, "%06d", i);
-                exec(db, "INSERT INTO OCORRENCIA VALUES ('" + grupo + "','" + codigo + "','01',"
-                         "'Ocorrencia de desconto " + codigo + "','" + codigo + "',"
-                         + controles[i % 3] + ")");
+                // Codes have two characters and repeat past a hundred; the descriptions
+                // keep the rows apart.
+                char codigo[8];
+                char numero[16];
+                std::snprintf(codigo, sizeof codigo, "%02d", i % 100);
+                std::snprintf(numero, sizeof numero, "%06d", i);
+                exec(db, std::string("INSERT INTO OCORRENCIA VALUES ('") + grupo + "','" + codigo +
+                         "','01','Ocorrencia de desconto " + numero + "','" + numero + "'," +
+                         controles[i % 3] + ")");
             }
         }
         exec(db, "INSERT INTO VENDA VALUES ('1','001','0000012345'); COMMIT");

@@ -94,7 +94,7 @@ public:
 
     fs::path pasta;
     std::string db;
-    bench::Ausente ninguem;
+    kzt::bench::Ausente ninguem;
     host::Presentation* anterior = nullptr;
 };
 

@@ -66,7 +66,8 @@ KZT_HOST_API bool EmptyString(const std::string& texto);
 KZT_HOST_API void Trad(kzt::Form* form);
 
 // Prepares the database session after the connection opened (SQLite: foreign keys on
-// and a busy timeout; other backends: nothing).
+// and a busy timeout; other backends: nothing). The host's own reads (the price lookup)
+// use this session from then on, so they read the store the module chose.
 KZT_HOST_API void SetADODBSession(kzt::Connection* connection);
 
 // The connection string for the code: "212" gives the one set for that code, any other

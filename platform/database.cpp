@@ -1,14 +1,10 @@
 #include "platform/database.h"
 
-#include "platform/process.h"
 #include "platform/text.h"
 
-#include <soci/soci.h>
-
-#include <cctype>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <utility>
 
@@ -16,41 +12,13 @@ namespace kzt {
 
 namespace {
 
-bool isIdentifierChar(char c)
-{
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-}
+using Category = DatabaseError::Category;
 
-bool equalsNoCase(const std::string& text, std::size_t at, std::string_view word)
+std::string floatText(double value)
 {
-    if (text.size() - at < word.size())
-        return false;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[at + i])) != word[i])
-            return false;
-    }
-    return true;
-}
-
-// Calls `visit` for every position outside quoted literals, so that text inside
-// 'a:b' or "ISNULL(" is never taken for a parameter or a function.
-template <typename Visit>
-void forEachCodeChar(const std::string& sql, Visit visit)
-{
-    char quote = 0;
-    for (std::size_t i = 0; i < sql.size(); ++i) {
-        const char c = sql[i];
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-            continue;
-        }
-        if (c == '\'' || c == '"') {
-            quote = c;
-            continue;
-        }
-        i = visit(i);
-    }
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
 }
 
 std::string describeParams(const std::vector<std::pair<std::string, std::string>>& params)
@@ -64,243 +32,120 @@ std::string describeParams(const std::vector<std::pair<std::string, std::string>
     return text;
 }
 
-// "backend://parameters" split in two; raises for anything else.
-std::pair<std::string, std::string> splitConnectionString(const std::string& text)
+std::string shown(const std::string& cp1252)
 {
-    const auto separator = text.find("://");
-    if (text.empty())
-        throw DatabaseError("No connection string was given.");
-    if (separator == std::string::npos || separator == 0)
-        throw DatabaseError("Invalid connection string \"" + utf8ToCp1252(text) +
-                            "\": expected backend://parameters.");
-    return {text.substr(0, separator), text.substr(separator + 3)};
+    return cp1252.size() <= 40 ? cp1252 : cp1252.substr(0, 40) + "...";
 }
 
-// The file a sqlite3 connection names: "db=" or "dbname=", or the whole text when it
-// holds no key at all.
-std::string sqliteDatabaseFile(const std::string& parameters)
+std::string trimmed(const std::string& text)
 {
-    if (parameters.find('=') == std::string::npos)
-        return parameters;
-    std::size_t i = 0;
-    while (i < parameters.size()) {
-        while (i < parameters.size() && parameters[i] == ' ')
-            ++i;
-        const auto equals = parameters.find('=', i);
-        if (equals == std::string::npos)
-            break;
-        const std::string key = parameters.substr(i, equals - i);
-        std::string value;
-        i = equals + 1;
-        if (i < parameters.size() && (parameters[i] == '"' || parameters[i] == '\'')) {
-            const char quote = parameters[i];
-            const auto end = parameters.find(quote, i + 1);
-            value = parameters.substr(i + 1, end == std::string::npos ? end : end - i - 1);
-            i = end == std::string::npos ? parameters.size() : end + 1;
-        } else {
-            const auto end = parameters.find(' ', i);
-            value = parameters.substr(i, end == std::string::npos ? end : end - i);
-            i = end == std::string::npos ? parameters.size() : end;
-        }
-        if (key == "db" || key == "dbname")
-            return value;
-    }
-    return {};
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-// The driver's own text, without the name of the backend function SOCI puts before it
-// ("sqlite3_statement_backend::prepare: no such table: X").
-std::string driverText(const soci::soci_error& e)
+bool isControl(char c)
 {
-    std::string text = e.get_error_message();
-    const auto scope = text.find("::");
-    const auto colon = text.find(": ");
-    if (scope != std::string::npos && colon != std::string::npos && scope < colon) {
-        bool symbol = true;
-        for (std::size_t i = 0; i < colon; ++i)
-            symbol = symbol && (isIdentifierChar(text[i]) || text[i] == ':');
-        if (symbol)
-            text.erase(0, colon + 2);
-    }
-    return utf8ToCp1252(text);
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7f;
 }
 
-std::string floatText(double value)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
+// A driver's text turned into the value its column declares; raises BadData naming the
+// query and the column when it does not fit.
+class CellReader {
+public:
+    CellReader(const std::string& query, const ColumnDef& column) : mQuery(query), mColumn(column) {}
 
-} // namespace
-
-// ---------------------------------------------------------------------------------------
-
-DatabaseError::DatabaseError(const std::string& message, std::string statement,
-                             std::string parameters)
-    : Error(message),
-      mDriverMessage(message),
-      mStatement(std::move(statement)),
-      mParameters(std::move(parameters))
-{
-}
-
-std::string rewriteForBackend(const std::string& backend, const std::string& sql)
-{
-    std::string replacement;
-    if (backend == "sqlite3")
-        replacement = "IFNULL";
-    else if (backend == "postgresql")
-        replacement = "COALESCE";
-    else
-        return sql;
-
-    std::string out;
-    std::size_t copied = 0;
-    forEachCodeChar(sql, [&](std::size_t i) {
-        if (!equalsNoCase(sql, i, "ISNULL") || (i > 0 && isIdentifierChar(sql[i - 1])))
-            return i;
-        std::size_t next = i + 6;
-        while (next < sql.size() && std::isspace(static_cast<unsigned char>(sql[next])))
-            ++next;
-        if (next >= sql.size() || sql[next] != '(')
-            return i;
-        out.append(sql, copied, i - copied);
-        out += replacement;
-        copied = i + 6;
-        return i + 5;
-    });
-    out.append(sql, copied, std::string::npos);
-    return out;
-}
-
-// ---------------------------------------------------------------------------------------
-
-Connection::Connection(std::string name) : mName(std::move(name)) {}
-
-Connection::~Connection() = default;
-
-void Connection::setConnectionString(const std::u16string& text)
-{
-    mConnectionString = text;
-}
-
-void Connection::setConnected(bool on)
-{
-    if (!on) {
-        mSession.reset();
-        return;
-    }
-    if (mSession)
-        return;
-    if (beforeConnect)
-        beforeConnect(*this);
-
-    const auto [backend, parameters] = splitConnectionString(utf16ToUtf8(mConnectionString));
-    // SQLite would quietly create an empty store in place of a missing one, and every
-    // query would then fail on a missing table far from the real cause.
-    if (backend == "sqlite3") {
-        const std::string file = sqliteDatabaseFile(parameters);
-        if (file != ":memory:" && file.rfind("file:", 0) != 0 && !fileExists(file))
-            throw DatabaseError("Database file not found: " + utf8ToCp1252(file));
-    }
-    auto session = std::make_unique<soci::session>();
-    try {
-        session->open(backend, parameters);
-    } catch (const soci::soci_error& e) {
-        throw DatabaseError(driverText(e));
-    }
-    session->set_query_transformation(
-        [name = backend](const std::string& sql) { return rewriteForBackend(name, sql); });
-    mSession = std::move(session);
-
-    if (afterConnect) {
-        // A session that could not be prepared is not left open half-way: the next
-        // open tries again from the start.
-        try {
-            afterConnect(*this);
-        } catch (...) {
-            mSession.reset();
-            throw;
-        }
-    }
-}
-
-bool Connection::connected() const
-{
-    return mSession != nullptr;
-}
-
-std::string Connection::backendName() const
-{
-    return mSession ? mSession->get_backend_name() : std::string();
-}
-
-soci::session& Connection::session()
-{
-    if (!mSession)
-        throw DatabaseError(mName + ": the connection is not open.");
-    return *mSession;
-}
-
-// ---------------------------------------------------------------------------------------
-
-namespace {
-
-// Receives one column of a batch of rows in the type the column was declared with.
-struct ColumnBuffer {
-    FieldType type;
-    int width;
-    std::vector<std::string> texts;
-    std::vector<double> floats;
-    std::vector<long long> integers;
-    std::vector<soci::indicator> indicators;
-
-    void resize(std::size_t size)
+    CellValue operator()(const Connection::Cell& cell) const
     {
-        indicators.resize(size);
-        switch (type) {
-        case FieldType::String: texts.resize(size); break;
-        case FieldType::Float: floats.resize(size); break;
-        case FieldType::Integer:
-        case FieldType::Boolean: integers.resize(size); break;
-        }
-    }
-
-    void exchangeInto(soci::statement& statement)
-    {
-        switch (type) {
-        case FieldType::String: statement.exchange(soci::into(texts, indicators)); break;
-        case FieldType::Float: statement.exchange(soci::into(floats, indicators)); break;
-        case FieldType::Integer:
-        case FieldType::Boolean: statement.exchange(soci::into(integers, indicators)); break;
-        }
-    }
-
-    CellValue cell(std::size_t row) const
-    {
-        if (indicators[row] == soci::i_null)
+        if (!cell)
             return std::monostate{};
-        switch (type) {
-        case FieldType::String: {
-            std::string text = utf8ToCp1252(texts[row]);
-            if (width > 0 && text.size() > static_cast<std::size_t>(width))
-                text.resize(static_cast<std::size_t>(width));
-            return text;
-        }
-        case FieldType::Float: return floats[row];
-        case FieldType::Integer: return static_cast<std::int64_t>(integers[row]);
-        case FieldType::Boolean: return integers[row] != 0;
+        switch (mColumn.type) {
+        case FieldType::String: return text(*cell);
+        case FieldType::Float: return number(*cell);
+        case FieldType::Integer: return integer(*cell);
+        case FieldType::Boolean: return boolean(*cell);
         }
         return std::monostate{};
     }
+
+private:
+    [[noreturn]] void refuse(const std::string& cp1252, const std::string& why) const
+    {
+        throw DatabaseError(Category::BadData, mQuery + ": '" + shown(cp1252) + "' in field '" +
+                                                   mColumn.name + "' " + why);
+    }
+
+    std::string text(const std::string& utf8) const
+    {
+        std::string text = utf8ToCp1252(utf8);
+        const auto width = static_cast<std::size_t>(std::max(mColumn.width, 0));
+        if (mColumn.code) {
+            if (width > 0 && text.size() > width &&
+                text.find_first_not_of(' ', width) == std::string::npos)
+                text.resize(width);  // blanks past the width are no part of a code
+            for (char c : text) {
+                if (isControl(c))
+                    refuse(text, "holds a control character.");
+            }
+            if (width > 0 && text.size() > width)
+                refuse(text, "is longer than its " + std::to_string(width) + " characters.");
+            return text;
+        }
+        for (char& c : text) {
+            if (isControl(c))
+                c = ' ';
+        }
+        if (width > 0 && text.size() > width)
+            text.resize(width);
+        return text;
+    }
+
+    double number(const std::string& utf8) const
+    {
+        const std::string text = trimmed(utf8);
+        double value = 0;
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() ||
+            !std::isfinite(value))
+            refuse(utf8ToCp1252(utf8), "is not a valid number.");
+        return value;
+    }
+
+    std::int64_t integer(const std::string& utf8) const
+    {
+        const std::string text = trimmed(utf8);
+        std::int64_t value = 0;
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (!text.empty() && result.ec == std::errc() && result.ptr == text.data() + text.size())
+            return value;
+        // A whole number some engine writes as "3.0".
+        double real = 0;
+        const auto asReal = std::from_chars(text.data(), text.data() + text.size(), real);
+        if (text.empty() || asReal.ec != std::errc() || asReal.ptr != text.data() + text.size() ||
+            !std::isfinite(real) || std::trunc(real) != real || std::fabs(real) > 9.2e18)
+            refuse(utf8ToCp1252(utf8), "is not a valid integer.");
+        return static_cast<std::int64_t>(real);
+    }
+
+    bool boolean(const std::string& utf8) const
+    {
+        const std::string text = upperAscii(trimmed(utf8));
+        if (text == "1" || text == "T" || text == "TRUE")
+            return true;
+        if (text == "0" || text == "F" || text == "FALSE")
+            return false;
+        refuse(utf8ToCp1252(utf8), "is not a valid boolean.");
+    }
+
+    const std::string& mQuery;
+    const ColumnDef& mColumn;
 };
 
-// SOCI's sqlite3 backend allocates its row cache for the whole batch on every fetch:
-// small batches keep single-row queries cheap and cost long lists little.
-constexpr std::size_t kBatchRows = 16;
-
 } // namespace
+
+// ---------------------------------------------------------------------------------------
 
 Query::Query(std::string name, Connection& connection)
     : mName(std::move(name)), mConnection(&connection)
@@ -352,14 +197,14 @@ std::vector<std::string> Query::paramNames() const
 {
     const std::string sql = statement();
     std::vector<std::string> names;
-    forEachCodeChar(sql, [&](std::size_t i) {
+    sqlsyntax::forEachCodeChar(sql, [&](std::size_t i) {
         if (sql[i] != ':')
             return i;
         // "::" is a type cast on some engines, never a parameter.
         if (i + 1 < sql.size() && sql[i + 1] == ':')
             return i + 1;
         std::size_t end = i + 1;
-        while (end < sql.size() && isIdentifierChar(sql[end]))
+        while (end < sql.size() && sqlsyntax::isIdentifierChar(sql[end]))
             ++end;
         if (end == i + 1)
             return i;
@@ -389,52 +234,30 @@ void Query::open()
         }
         if (!value)
             throw DatabaseError(mName + ": parameter " + name + " has no value.", sql,
-                                describeParams(mParams));
+                                describeParams(mParams), Category::StatementFailed);
         bound.emplace_back(name, *value);
     }
 
     try {
-        mConnection->setConnected(true);
-        soci::session& session = mConnection->session();
-        soci::statement st(session);
-        for (auto& [name, value] : bound)
-            st.exchange(soci::use(value, name));
-        std::vector<ColumnBuffer> buffers;
-        buffers.reserve(mColumns.size());
-        for (const auto& column : mColumns) {
-            buffers.push_back(ColumnBuffer{column.type, column.width, {}, {}, {}, {}});
-            buffers.back().resize(kBatchRows);
-            buffers.back().exchangeInto(st);
-        }
-        st.alloc();
-        st.prepare(rewriteForBackend(mConnection->backendName(), sql));
-        st.define_and_bind();
-
+        const std::vector<Connection::Cell> cells = mConnection->read(sql, bound, mColumns.size());
+        std::vector<CellReader> readers;
+        readers.reserve(mColumns.size());
+        for (const auto& column : mColumns)
+            readers.emplace_back(mName, column);
         std::vector<std::vector<CellValue>> rows;
-        bool more = st.execute(true);
-        while (more) {
-            const std::size_t fetched = buffers.empty() ? 0 : buffers.front().indicators.size();
-            for (std::size_t r = 0; r < fetched; ++r) {
-                std::vector<CellValue> row;
-                row.reserve(buffers.size());
-                for (const auto& buffer : buffers)
-                    row.push_back(buffer.cell(r));
-                rows.push_back(std::move(row));
-            }
-            if (buffers.empty())
-                break;
-            for (auto& buffer : buffers)
-                buffer.resize(kBatchRows);
-            more = st.fetch();
+        const std::size_t width = mColumns.size();
+        rows.reserve(width ? cells.size() / width : 0);
+        for (std::size_t at = 0; width && at < cells.size(); at += width) {
+            std::vector<CellValue> row;
+            row.reserve(width);
+            for (std::size_t c = 0; c < width; ++c)
+                row.push_back(readers[c](cells[at + c]));
+            rows.push_back(std::move(row));
         }
         mRows = std::move(rows);
     } catch (DatabaseError& e) {
         e.addContext("opening " + mName);
         throw;
-    } catch (const soci::soci_error& e) {
-        DatabaseError error(driverText(e), sql, describeParams(bound));
-        error.addContext("opening " + mName);
-        throw error;
     }
     mCursor = 0;
     mActive = true;

@@ -1,86 +1,34 @@
 #pragma once
 
-// The database layer standing in for the ADO connection, queries and providers, over SOCI.
-// Connection strings are SOCI's "backend://parameters": sqlite3://db=/path/store.db (the
-// embedded default), odbc://DSN=... (SQL Server through ODBC), postgresql://dbname=...
-// Statements are written once in the SQL Server dialect; a per-backend rewrite adapts
-// what another engine spells differently. Parameters are always bound, never spliced.
+// The database layer standing in for the ADO connection, queries and providers, over SOCI:
+// the connection (connection.h), its errors (databaseerror.h) and dialects (sqldialect.h),
+// and here the read-only queries and the providers that turn them into data packets.
+// Parameters are always bound, never spliced.
 
+#include "platform/connection.h"
+#include "platform/databaseerror.h"
 #include "platform/datapacket.h"
-#include "platform/error.h"
 #include "platform/platform_global.h"
+#include "platform/sqldialect.h"
 #include "platform/variant.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-namespace soci {
-class session;
-}
-
 namespace kzt {
 
-// A database failure: the driver's text, with the statement and the bound values it
-// failed on when there was one.
-class KZT_PLATFORM_API DatabaseError : public Error {
-public:
-    explicit DatabaseError(const std::string& message, std::string statement = {},
-                           std::string parameters = {});
-    const std::string& driverMessage() const { return mDriverMessage; }
-    const std::string& statement() const { return mStatement; }
-    const std::string& parameters() const { return mParameters; }
-
-private:
-    std::string mDriverMessage;
-    std::string mStatement;
-    std::string mParameters;
-};
-
-// Rewrites a statement in the SQL Server dialect for the named SOCI backend
-// ("sqlite3": ISNULL( -> IFNULL(; "postgresql": ISNULL( -> COALESCE(; others unchanged).
-KZT_PLATFORM_API std::string rewriteForBackend(const std::string& backend, const std::string& sql);
-
-class KZT_PLATFORM_API Connection {
-public:
-    explicit Connection(std::string name = {});
-    ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    const std::string& name() const { return mName; }
-    void setConnectionString(const std::u16string& text);
-    std::u16string connectionString() const { return mConnectionString; }
-    void setLoginPrompt(bool on) { mLoginPrompt = on; }  // kept off: no credential dialog
-    bool loginPrompt() const { return mLoginPrompt; }
-
-    // true opens (running beforeConnect, opening, then afterConnect) unless already open,
-    // when nothing happens; false closes. A failure to open raises DatabaseError carrying
-    // the driver's text and leaves the connection closed.
-    void setConnected(bool on);
-    bool connected() const;
-
-    std::function<void(Connection&)> beforeConnect;
-    std::function<void(Connection&)> afterConnect;
-
-    // The backend's name ("sqlite3", "odbc", "postgresql"); empty while closed.
-    std::string backendName() const;
-    soci::session& session();  // raises DatabaseError when closed
-
-private:
-    std::string mName;
-    std::u16string mConnectionString;
-    bool mLoginPrompt = false;
-    std::unique_ptr<soci::session> mSession;
-};
-
 // A declared result column: packets and typed reads use these, not what a driver guesses.
+// What a value read does when it does not fit its declaration is decided here: a number
+// column holding no number is an error naming the column; a code (or flag) longer than
+// its width is an error, never cut into another valid code (blanks past the width do not
+// count); any other text is cut to its width, with control characters shown as blanks.
 struct ColumnDef {
     std::string name;
     FieldType type = FieldType::String;
-    int width = 0;  // strings: text is cut to this many characters
+    int width = 0;      // strings: the most characters the column holds
+    bool code = false;  // strings: a code or flag, whole or not at all
 };
 
 // A read-only query. open() runs the statement with its bound parameters and keeps

@@ -17,6 +17,8 @@ packages=(
   nlohmann-json3-dev xdotool python3 dpkg-dev file
   # Fuzz targets (libFuzzer) and the station run under valgrind.
   clang libclang-rt-14-dev valgrind
+  # A live store server for the tests: PostgreSQL, directly and through ODBC.
+  postgresql libpq-dev unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
 )
 
 missing=()

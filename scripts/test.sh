@@ -10,6 +10,9 @@ scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=${KZT_JOBS:-2}
 
+# A throwaway PostgreSQL server and ODBC setup for the live entries, stopped on exit.
+source scripts/live-servers.sh
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"

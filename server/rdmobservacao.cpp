@@ -11,15 +11,16 @@ namespace {
 using kzt::ColumnDef;
 using kzt::FieldType;
 
-// The six columns every occurrence list returns, in this order.
+// The six columns every occurrence list returns, in this order. Codes and flags are read
+// whole or refused: cut, "AB" would read as the priced control kind "A".
 void addOccurrenceColumns(kzt::Query& query)
 {
-    query.addColumn(ColumnDef{"CDGRPOCOR", FieldType::String, 2});
-    query.addColumn(ColumnDef{"CDOCORR", FieldType::String, 2});
-    query.addColumn(ColumnDef{"CDTIPRISCO", FieldType::String, 2});
-    query.addColumn(ColumnDef{"DSOCORR", FieldType::String, 40});
-    query.addColumn(ColumnDef{"CDPRODUTO", FieldType::String, 10});
-    query.addColumn(ColumnDef{"IDCONTROLAOBS", FieldType::String, 1});
+    query.addColumn(ColumnDef{"CDGRPOCOR", FieldType::String, 2, true});
+    query.addColumn(ColumnDef{"CDOCORR", FieldType::String, 2, true});
+    query.addColumn(ColumnDef{"CDTIPRISCO", FieldType::String, 2, true});
+    query.addColumn(ColumnDef{"DSOCORR", FieldType::String, 40, false});
+    query.addColumn(ColumnDef{"CDPRODUTO", FieldType::String, 10, true});
+    query.addColumn(ColumnDef{"IDCONTROLAOBS", FieldType::String, 1, true});
 }
 
 const char* const kSelectOccurrence = "SELECT DISTINCT";
@@ -87,13 +88,13 @@ TrdmObservacao::TrdmObservacao()
                           "FROM   VENDA",
                           "WHERE  CDFILIAL = :P_CDFILIAL AND",
                           "CDCAIXA  = :P_CDCAIXA"});
-    adqNrSeqVenda.addColumn(ColumnDef{"NRSEQVENDA", FieldType::String, 10});
+    adqNrSeqVenda.addColumn(ColumnDef{"NRSEQVENDA", FieldType::String, 10, true});
 
     adqObrigaObsCan.setSql({"SELECT  IDOBRIGAOBSCAN",
                             "FROM  LOJA",
                             "WHERE  CDFILIAL = :P_CDFILIAL",
                             "AND  CDLOJA  = :P_CDLOJA"});
-    adqObrigaObsCan.addColumn(ColumnDef{"IDOBRIGAOBSCAN", FieldType::String, 1});
+    adqObrigaObsCan.addColumn(ColumnDef{"IDOBRIGAOBSCAN", FieldType::String, 1, true});
 
     adqQtMaxObserv.setSql({"SELECT QTMAXOBSERV",
                            "FROM PRODUTO",

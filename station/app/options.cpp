@@ -238,8 +238,14 @@ void checkStandAloneMode(const StationOptions& options,
     }
     if (ignored.empty() && options.calls.size() > 1)
         ignored = "--next";
-    if (ignored.empty() && !given.front().empty())
-        ignored = given.front().front();
+    // The sample store goes into the database --connection names, replacing one only
+    // with --force.
+    for (const std::string& option : given.front()) {
+        const bool forTheStore =
+            options.initSample && (option == "--connection" || option == "--force");
+        if (ignored.empty() && !forTheStore)
+            ignored = option;
+    }
     if (!ignored.empty())
         throw UsageError(std::string(mode) + " does its work and stops, so " + ignored
                          + " would be ignored");
@@ -399,6 +405,8 @@ StationOptions parseOptions(const std::vector<std::string>& args)
             once(options.module, option, value());
         } else if (option == "--init-sample") {
             once(options.initSample, option, value());
+        } else if (option == "--force") {
+            options.force = true;
         } else if (option == "--companion-shots") {
             once(options.companionShots, option, value());
         } else if (option == "--help" || option == "-h") {
@@ -413,6 +421,8 @@ StationOptions parseOptions(const std::vector<std::string>& args)
     if (options.calls.size() > 1 && given.back().empty())
         throw UsageError("--next must be followed by the options of another call");
 
+    if (options.force && !options.initSample)
+        throw UsageError("--force only goes with --init-sample");
     checkStandAloneMode(options, given, processWide);
     for (std::size_t n = 0; n < options.calls.size(); ++n) {
         const CallOptions& call = options.calls[n];
@@ -445,7 +455,8 @@ std::string usageText()
            "  script:  --do press:NAME | key:VK[+alt][+ctrl][+shift] | post:TEXT[,enter][,char]\n"
            "                | editor:TEXT | keypad:TEXT | search:CODE | price:TEXT | dump | shot:FILE\n"
            "  other:   --call ROUTINE ARG... (exactly the routine's arguments), --module PATH,\n"
-           "           --init-sample DIR, --companion-shots DIR (each alone)\n"
+           "           --init-sample DIR [--connection STR] [--force], --companion-shots DIR\n"
+           "           (each alone)\n"
            "  Every call of one run reads the database the first call opened.\n";
 }
 

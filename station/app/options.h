@@ -66,6 +66,7 @@ struct StationOptions {
     std::vector<CallOptions> calls;
     std::optional<std::string> module;
     std::optional<std::string> initSample;     // write the sample store here and stop
+    bool force = false;                        // --init-sample replaces a store already there
     std::optional<std::string> companionShots; // draw the companion dialogs here and stop
     bool help = false;
 };

@@ -205,13 +205,17 @@ int runStation(int argc, char** argv)
     }
     if (options.initSample) {
         try {
-            writeSampleStore(*options.initSample);
+            writeSampleStore(*options.initSample, options.calls.front().connection.value_or(""),
+                             options.force);
         } catch (const std::exception& e) {
             std::cerr << "kzt-station: cannot write the sample store into " << *options.initSample
                       << ": " << kzt::cp1252ToUtf8(e.what()) << '\n';
             return kExitModule;
         }
-        std::cerr << "kzt-station: sample store written into " << *options.initSample << '\n';
+        const auto& connection = options.calls.front().connection;
+        std::cerr << "kzt-station: sample store written into "
+                  << (connection ? *connection + ", parameter file into " : std::string())
+                  << *options.initSample << '\n';
         return kExitOk;
     }
 

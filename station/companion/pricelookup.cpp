@@ -26,21 +26,24 @@ struct PriceRow {
     std::string blocked;
 };
 
-PriceRow readPrice(const std::string& connection, const std::string& cdFilial,
+// Codes are compared without their trailing blanks, as the store's original engine does.
+std::string code(const std::string& text)
+{
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+PriceRow readPrice(kzt::Connection& session, const std::string& cdFilial,
                    const std::string& cdLoja, const std::string& cdProduto)
 {
-    kzt::Connection session("adcPreco");
-    session.setConnectionString(kzt::cp1252ToUtf16(connection));
-    session.setConnected(true);
     kzt::Query query("adqPreco", session);
     query.setSql({"SELECT VRPRECO, IDPRODBLOQ", "FROM PRECOPROD",
                   "WHERE CDFILIAL = :P_CDFILIAL", "AND CDLOJA = :P_CDLOJA",
                   "AND CDPRODUTO = :P_CDPRODUTO"});
     query.addColumn({"VRPRECO", kzt::FieldType::Float, 0});
-    query.addColumn({"IDPRODBLOQ", kzt::FieldType::String, 1});
-    query.setParam("P_CDFILIAL", cdFilial);
-    query.setParam("P_CDLOJA", cdLoja);
-    query.setParam("P_CDPRODUTO", cdProduto);
+    query.addColumn({"IDPRODBLOQ", kzt::FieldType::String, 1, true});
+    query.setParam("P_CDFILIAL", code(cdFilial));
+    query.setParam("P_CDLOJA", code(cdLoja));
+    query.setParam("P_CDPRODUTO", code(cdProduto));
     query.open();
     PriceRow row;
     if (!query.isEmpty()) {
@@ -48,8 +51,6 @@ PriceRow readPrice(const std::string& connection, const std::string& cdFilial,
         row.price = query.fieldIsNull("VRPRECO") ? 0.0 : query.fieldAsFloat("VRPRECO");
         row.blocked = query.fieldAsText("IDPRODBLOQ");
     }
-    query.close();
-    session.setConnected(false);
     return row;
 }
 
@@ -73,13 +74,13 @@ void fillPrice(kzt::ClientDataSet& precos, double price)
 
 } // namespace
 
-kzt::Variant lookUpPrice(const std::string& connection, const std::string& cdFilial,
+kzt::Variant lookUpPrice(kzt::Connection& session, const std::string& cdFilial,
                          const std::string& cdLoja, const std::string& cdProduto,
                          kzt::ClientDataSet& precos)
 {
     PriceRow row;
     try {
-        row = readPrice(connection, cdFilial, cdLoja, cdProduto);
+        row = readPrice(session, cdFilial, cdLoja, cdProduto);
     } catch (const kzt::DatabaseError& e) {
         return kzt::Variant(e.driverMessage().empty() ? e.message() : e.driverMessage());
     }
@@ -91,6 +92,15 @@ kzt::Variant lookUpPrice(const std::string& connection, const std::string& cdFil
         return kzt::Variant("PRECZERO");
     fillPrice(precos, row.price);
     return kzt::Variant(true);
+}
+
+kzt::Variant lookUpPrice(const std::string& connection, const std::string& cdFilial,
+                         const std::string& cdLoja, const std::string& cdProduto,
+                         kzt::ClientDataSet& precos)
+{
+    kzt::Connection session("adcPreco");
+    session.setConnectionString(kzt::cp1252ToUtf16(connection));
+    return lookUpPrice(session, cdFilial, cdLoja, cdProduto, precos);
 }
 
 } // namespace companion

@@ -4,6 +4,8 @@
 
 #include "host/companion.h"
 #include "host/hostlib.h"
+#include "platform/process.h"
+#include "platform/text.h"
 #include "station/companion/pricelookup.h"
 #include "station/hostlib/presentation.h"
 #include "station/hostlib/tracing.h"
@@ -71,7 +73,13 @@ kzt::Variant chamaFuncaoGetRetornaPreco(const kzt::Variant* parametros, int high
     if (std::optional<std::string> answer = presentation().priceAnswer())
         return kzt::Variant(*answer);
     auto at = [&values](std::size_t i) { return i < values.size() ? values[i] : std::string(); };
-    return companion::lookUpPrice(_GetStringConexQtr(""), at(0), at(3), at(2), precos);
+    if (kzt::Connection* session = preparedSession())
+        return companion::lookUpPrice(*session, at(0), at(3), at(2), precos);
+    // No module session yet: the store the module would choose for this host.
+    const std::string exeName = kzt::upperAscii(kzt::extractFileName(kzt::hostExecutablePath()));
+    const bool code212 = exeName == "KRB.EXE" || exeName == "LXN.EXE";
+    return companion::lookUpPrice(_GetStringConexQtr(code212 ? "212" : ""), at(0), at(3), at(2),
+                                  precos);
 }
 
 } // namespace

@@ -6,10 +6,9 @@
 #include "station/hostlib/presentation.h"
 #include "station/hostlib/tracing.h"
 
-#include <soci/soci.h>
-
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace host {
@@ -18,6 +17,7 @@ namespace {
 
 std::string gConnection;     // code ""
 std::string gConnection212;  // code "212"
+std::weak_ptr<kzt::Connection* const> gPreparedSession;
 
 std::string variantText(const kzt::Variant& value)
 {
@@ -149,18 +149,20 @@ void Trad(kzt::Form* form)
 void SetADODBSession(kzt::Connection* connection)
 {
     trace("SetADODBSession", {connection ? connection->name() : "nil"});
+    // The host's own reads (the price lookup) go through the session the module chose.
+    gPreparedSession = connection ? connection->handle() : std::weak_ptr<kzt::Connection* const>();
     if (!connection || !connection->connected() || connection->backendName() != "sqlite3")
         return;
     // Foreign keys are off by default in SQLite; the store's other engines enforce them.
     // The timeout lets a read wait out the till's own short writes instead of failing.
-    const char* const pragmas[] = {"PRAGMA foreign_keys = ON", "PRAGMA busy_timeout = 5000"};
-    for (const char* pragma : pragmas) {
-        try {
-            connection->session() << pragma;
-        } catch (const soci::soci_error& e) {
-            throw kzt::DatabaseError(kzt::utf8ToCp1252(e.get_error_message()), pragma);
-        }
-    }
+    for (const char* pragma : {"PRAGMA foreign_keys = ON", "PRAGMA busy_timeout = 5000"})
+        connection->execute(pragma);
+}
+
+kzt::Connection* preparedSession()
+{
+    const auto handle = gPreparedSession.lock();
+    return handle ? *handle : nullptr;
 }
 
 std::string _GetStringConexQtr(const std::string& codigo)

@@ -10,6 +10,7 @@
 #include "host/settings.h"
 
 #include "platform/clientdataset.h"
+#include "platform/connection.h"
 
 #include <optional>
 #include <string>
@@ -63,5 +64,9 @@ KZT_HOST_API Presentation& widgetPresentation();
 KZT_HOST_API Presentation& presentation();
 // Installs `p` (not owned; nullptr restores the widget presentation). Returns the previous.
 KZT_HOST_API Presentation* setPresentation(Presentation* p);
+
+// The connection the module last prepared with SetADODBSession, while it exists; null
+// before that. The price lookup reads from it, so it uses the store the module chose.
+KZT_HOST_API kzt::Connection* preparedSession();
 
 } // namespace host

@@ -4,11 +4,25 @@
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
 
+#include "platform/connectionstring.h"
 #include "platform/database.h"
 #include "platform/process.h"
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+#include <tuple>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace kzt::test {
 namespace {
@@ -34,6 +48,90 @@ TEST(RewriteForBackend, AdaptsOnlyTheNullFunction)
         EXPECT_EQ(rewriteForBackend(c.backend, c.sql), c.expected) << c.backend << ": " << c.sql;
 }
 
+TEST(SqlDialect, TheEngineDecidesTheSpelling)
+{
+    const std::vector<std::tuple<const char*, std::function<std::string()>, std::string>> cases = {
+        {"ODBC to SQL Server keeps ISNULL(",
+         [] { return rewriteForEngine(engineOfDbmsName("Microsoft SQL Server"), "ISNULL(A,'0')"); },
+         "ISNULL(A,'0')"},
+        {"ODBC to PostgreSQL", [] { return rewriteForEngine(engineOfDbmsName("PostgreSQL"), "ISNULL(A,'0')"); },
+         "COALESCE(A,'0')"},
+        {"ODBC to SQLite", [] { return rewriteForEngine(engineOfDbmsName("SQLite"), "ISNULL(A,'0')"); },
+         "IFNULL(A,'0')"},
+        {"any other engine: standard SQL",
+         [] { return rewriteForEngine(engineOfDbmsName("MySQL"), "ISNULL(A,'0')"); }, "COALESCE(A,'0')"},
+        {"column types for PostgreSQL",
+         [] { return translateColumnTypes(Engine::PostgreSql, "D DATETIME, E DATETIME2, 'DATETIME'"); },
+         "D TIMESTAMP, E DATETIME2, 'DATETIME'"},
+        {"column types kept for SQL Server",
+         [] { return translateColumnTypes(Engine::SqlServer, "D DATETIME"); }, "D DATETIME"},
+        {"a script in statements",
+         [] {
+             std::string out;
+             for (const auto& st : splitStatements("A 'x;y'; -- note; z\n B;\n ; "))
+                 out += "[" + st + "]";
+             return out;
+         },
+         "[A 'x;y'][ \n B]"},
+    };
+    for (const auto& [what, rewrite, expected] : cases)
+        EXPECT_EQ(rewrite(), expected) << what;
+}
+
+// How a connection string is taken apart: the limits, the one SQLite file, what the
+// backend is handed.
+TEST(ConnectionString, TakenApartOnce)
+{
+    struct Case {
+        std::string text;
+        std::string parameters;  // what the backend gets ("" when only the file matters)
+        std::string file;        // sqlite3: the file checked and opened
+        int connectTimeout;
+        int queryTimeout;
+    };
+    const std::vector<Case> cases = {
+        {"sqlite3://db=/a/one.db db=/b/two.db", "db=file:///b/two.db?mode=rw", "/b/two.db", 10, 15},
+        {"sqlite3://db=file:/a/b%20c.db?cache=shared&mode=rwc", "db=file:///a/b%20c.db?mode=rw&cache=shared",
+         "/a/b c.db", 10, 15},
+        {"sqlite3://db=file://localhost/a/x.db readonly=1", "readonly=1 db=file:///a/x.db?mode=ro",
+         "/a/x.db", 10, 15},
+        {"sqlite3:///a/plain.db", "db=file:///a/plain.db?mode=rw", "/a/plain.db", 10, 15},
+        {"sqlite3://db=/a/x.db timeout=2 connect_timeout=3 query_timeout=4",
+         "timeout=2 db=file:///a/x.db?mode=rw", "/a/x.db", 3, 4},
+        {"postgresql://dbname=k host=/tmp", "dbname=k host=/tmp connect_timeout=11 client_encoding=UTF8",
+         "", 10, 15},
+        {"postgresql://dbname=k client_encoding=LATIN1 connect_timeout = 2",
+         "dbname=k client_encoding=LATIN1 connect_timeout=3 client_encoding=UTF8", "", 2, 15},
+        {"postgresql://postgresql://u@h/db?query_timeout=5&sslmode=off",
+         "postgresql://u@h/db?sslmode=off&connect_timeout=11&client_encoding=UTF8", "", 10, 5},
+        {"odbc://DSN=x;Query_Timeout=7;PWD={a;b}", "DSN=x;PWD={a;b}", "", 10, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const ConnectionTarget target = parseConnectionString(c.text);
+        EXPECT_EQ(target.parameters, c.parameters);
+        EXPECT_EQ(target.sqliteFile, c.file);
+        EXPECT_EQ(target.connectTimeout, c.connectTimeout);
+        EXPECT_EQ(target.queryTimeout, c.queryTimeout);
+    }
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"postgresql://dbname=k connect_timeout=0", "connect_timeout needs a whole number of seconds "
+                                                    "from 1 to 3600, not '0'"},
+        {"odbc://DSN=x;query_timeout=soon", "query_timeout needs a whole number of seconds from 1 "
+                                            "to 3600, not 'soon'"},
+        {"sqlite3://db=file://server/x.db", "a file: URI names the host \"server\""},
+    };
+    for (const auto& [text, why] : refused) {
+        try {
+            parseConnectionString(text);
+            ADD_FAILURE() << "took " << text;
+        } catch (const DatabaseError& e) {
+            EXPECT_EQ(e.message(), "Invalid connection string \"" + text + "\": " + why);
+            EXPECT_EQ(e.category(), DatabaseError::Category::ConnectionFailed);
+        }
+    }
+}
+
 TEST(QueryParams, NamesInOrderOfFirstUse)
 {
     Connection connection;
@@ -48,6 +146,84 @@ TEST(QueryParams, NamesInOrderOfFirstUse)
     for (const auto& [lines, names] : cases) {
         query.setSql(lines);
         EXPECT_EQ(query.paramNames(), names) << lines.front();
+    }
+}
+
+// A server that takes connections and never says a word. Each connection is let go after
+// a while, so that a client without a limit of its own ends too, late; the rest go when
+// the test ends.
+class SilentServer {
+public:
+    SilentServer()
+    {
+        mListener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(mListener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(mListener, 8) != 0 ||
+            ::getsockname(mListener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            ADD_FAILURE() << "cannot listen on the loopback";
+        mPort = ntohs(address.sin_port);
+        mThread = std::thread([this] { serve(); });
+    }
+    ~SilentServer()
+    {
+        mStop = true;
+        mThread.join();
+        ::close(mListener);
+    }
+    int port() const { return mPort; }
+
+private:
+    void serve()
+    {
+        using Clock = std::chrono::steady_clock;
+        std::vector<std::pair<int, Clock::time_point>> taken;
+        while (!mStop) {
+            pollfd listening{mListener, POLLIN, 0};
+            if (::poll(&listening, 1, 50) == 1)
+                taken.emplace_back(::accept(mListener, nullptr, nullptr), Clock::now());
+            while (!taken.empty() && Clock::now() - taken.front().second > std::chrono::seconds(8)) {
+                ::close(taken.front().first);
+                taken.erase(taken.begin());
+            }
+        }
+        for (const auto& [fd, since] : taken)
+            ::close(fd);
+    }
+
+    int mListener = -1;
+    int mPort = 0;
+    std::atomic<bool> mStop{false};
+    std::thread mThread;
+};
+
+TEST(ConnectionLimits, ASilentServerGivesAClearMessageWithinTheLimit)
+{
+    SilentServer server;
+    const std::string port = std::to_string(server.port());
+    const std::vector<std::string> cases = {
+        "postgresql://host=127.0.0.1 port=" + port + " dbname=kzt user=kzt connect_timeout=1",
+        // The driver's own client waits without end: the limit is ours alone here.
+        "odbc://Driver=PostgreSQL Unicode;Servername=127.0.0.1;Port=" + port +
+            ";Database=kzt;Username=kzt;connect_timeout=1",
+    };
+    for (const auto& text : cases) {
+        SCOPED_TRACE(text);
+        Connection connection("adcTeste");
+        connection.setConnectionString(utf8ToUtf16(text));
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            connection.setConnected(true);
+            ADD_FAILURE() << "connected to a server that never answers";
+        } catch (const DatabaseError& e) {
+            EXPECT_EQ(e.category(), DatabaseError::Category::Timeout) << e.what();
+            EXPECT_STREQ(e.what(), "The database server did not answer within 1 second (connecting).");
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_FALSE(connection.connected());
     }
 }
 
@@ -93,6 +269,9 @@ TEST_F(DatabaseTest, FailedOpenLeavesTheConnectionClosed)
         {"", "No connection string was given."},
         {"db=x.db", "Invalid connection string \"db=x.db\": expected backend://parameters."},
         {"sqlite3://db=" + dir.file("none.db"), "Database file not found: " + dir.file("none.db")},
+        {"sqlite3://db=file:" + dir.file("none.db"), "Database file not found: " + dir.file("none.db")},
+        {"sqlite3://db=" + db + " db=" + dir.file("second.db"),
+         "Database file not found: " + dir.file("second.db")},
         {"nosuch://db=x", "Failed to find shared library for backend nosuch"},
     };
     for (const auto& c : cases) {
@@ -111,7 +290,10 @@ TEST_F(DatabaseTest, FailedOpenLeavesTheConnectionClosed)
         EXPECT_FALSE(afterRan);
         EXPECT_THROW(connection.session(), DatabaseError);
     }
-    EXPECT_FALSE(fileExists(dir.file("none.db")));
+    // The module never creates a store: the folder holds only the one the test made.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST_F(DatabaseTest, FailedSessionPreparationClosesAgain)
@@ -207,6 +389,8 @@ TEST_F(DatabaseTest, ErrorsNameTheQueryStatementAndValues)
         EXPECT_EQ(e.statement(), "SELECT A\nFROM NENHUMA\nWHERE B = :P_B");
         EXPECT_EQ(e.parameters(), "P_B='O'BRIEN'");
         EXPECT_STREQ(e.what(), "no such table: NENHUMA (while opening adqX)");
+        EXPECT_EQ(e.contexts(), std::vector<std::string>{"opening adqX"});
+        EXPECT_EQ(e.category(), DatabaseError::Category::StatementFailed);
     }
     EXPECT_FALSE(query.active());
     Provider provider("dspX", query);

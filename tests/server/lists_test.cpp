@@ -4,9 +4,12 @@
 
 #include "server/Srv_kzt00318.h"
 
+#include "platform/database.h"
 #include "platform/text.h"
 
 #include <climits>
+#include <functional>
+#include <tuple>
 
 namespace kzt::test {
 namespace {
@@ -172,7 +175,102 @@ TEST_P(ListsTest, CodesAreBoundAsValuesNeverAsSql)
     EXPECT_EQ(getObrigaObsCan(w("0001"), w("01")), "S");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ListsTest, ::testing::ValuesIn(storeBackends()));
+std::string joined(const std::vector<std::string>& codes)
+{
+    std::string text;
+    for (const auto& code : codes)
+        text += (text.empty() ? "" : " ") + code;
+    return text;
+}
+
+// Trailing blanks are no part of a code, as in the original engine's comparisons.
+TEST_P(ListsTest, TrailingBlanksInCodesDoNotCount)
+{
+    const std::vector<std::tuple<const char*, std::function<std::string()>, std::string>> cases = {
+        {"order list", [] { return joined(codesOf(getOcorPed(w("0001 "), w("01  "), w("1002 ")))); },
+         "01 08 11 17"},
+        {"item cancellation of the product",
+         [] { return joined(codesOf(getOcorCancProd(w("0001 "), w("01 "), w("1001 ")))); }, "01 03"},
+        {"sale cancellation", [] { return joined(codesOf(getOcorCanc(w("0001 "), w("01 ")))); },
+         "01 02 03 04 05"},
+        {"discounts", [] { return joined(codesOf(getOcorDesc(w("0001 "), w("01 ")))); },
+         "01 02 03 04 05 06"},
+        {"sale number", [] { return getNrSeqVenda(w("0001 "), w("001 ")); }, "0000000123"},
+        {"cancellation flag", [] { return getObrigaObsCan(w("0001 "), w("01 ")); }, "S"},
+        {"maximum", [] { return std::to_string(getQtMaxObserv("1001 ")); }, "2"},
+        {"a leading blank still counts",
+         [] { return joined(codesOf(getOcorPed(w("0001"), w("01"), w(" 1002")))); }, ""},
+    };
+    for (const auto& [what, call, expected] : cases)
+        EXPECT_EQ(call(), expected) << what;
+}
+
+// A value that does not fit its declared column is refused or shown safely, never read
+// as another valid value. Servers enforce their column types, so there the column is
+// widened to let the value in, as a store set up by hand may have it.
+TEST_P(ListsTest, ValuesThatDoNotFitNeverChangeMeaning)
+{
+    struct Case {
+        const char* what;
+        std::string onSqlite;
+        std::string onServer;
+        std::function<std::string()> read;
+        std::string expected;
+    };
+    // A NUL on the direct SQLite path; the SQLite ODBC driver itself ends a text there.
+    const std::string control = external() ? "char(1)" : "char(0)";
+    const std::vector<Case> cases = {
+        {"text where a number is declared",
+         "UPDATE PRODUTO SET QTMAXOBSERV = 'muitos' WHERE CDPRODUTO = '1001'",
+         "ALTER TABLE PRODUTO ALTER COLUMN QTMAXOBSERV TYPE VARCHAR(20);"
+         "UPDATE PRODUTO SET QTMAXOBSERV = 'muitos' WHERE CDPRODUTO = '1001'",
+         [] {
+             try {
+                 return "maximum " + std::to_string(getQtMaxObserv("1001"));
+             } catch (const DatabaseError& e) {
+                 return std::string(categoryName(e.category())) + ": " + e.driverMessage();
+             }
+         },
+         "bad data: adqQtMaxObserv: 'muitos' in field 'QTMAXOBSERV' is not a valid number."},
+        {"a flag wider than declared",
+         "UPDATE LOJA SET IDOBRIGAOBSCAN = 'SIM' WHERE CDFILIAL = '0001' AND CDLOJA = '01'",
+         "ALTER TABLE LOJA ALTER COLUMN IDOBRIGAOBSCAN TYPE VARCHAR(3);"
+         "UPDATE LOJA SET IDOBRIGAOBSCAN = 'SIM' WHERE CDFILIAL = '0001' AND CDLOJA = '01'",
+         [] { return getObrigaObsCan(w("0001"), w("01")); },
+         "Erro no banco de dados: adqObrigaObsCan: 'SIM' in field 'IDOBRIGAOBSCAN' is longer "
+         "than its 1 characters."},
+        {"blanks past the width are no part of a flag",
+         "UPDATE LOJA SET IDOBRIGAOBSCAN = 'S  ' WHERE CDFILIAL = '0001' AND CDLOJA = '01'",
+         "UPDATE LOJA SET IDOBRIGAOBSCAN = 'S  ' WHERE CDFILIAL = '0001' AND CDLOJA = '01'",
+         [] { return getObrigaObsCan(w("0001"), w("01")); }, "S"},
+        {"a control kind that would read as another",
+         "UPDATE OCORRENCIA SET IDCONTROLAOBS = 'AB' WHERE CDGRPOCOR = '01' AND CDOCORR = '33'",
+         "ALTER TABLE OCORRENCIA ALTER COLUMN IDCONTROLAOBS TYPE VARCHAR(2);"
+         "UPDATE OCORRENCIA SET IDCONTROLAOBS = 'AB' WHERE CDGRPOCOR = '01' AND CDOCORR = '33'",
+         [] { return getOcorPed(w("0001"), w("01"), w("1004")).asText(); },
+         "Erro no banco de dados: adqOcorPed: 'AB' in field 'IDCONTROLAOBS' is longer than its "
+         "1 characters."},
+        {"a control character in a description",
+         "UPDATE OCORRENCIA SET DSOCORR = 'SEM' || " + control +
+             " || 'CEBOLA' WHERE CDGRPOCOR = '01' AND CDOCORR = '01'",
+         "UPDATE OCORRENCIA SET DSOCORR = 'SEM' || chr(1) || 'CEBOLA' "
+         "WHERE CDGRPOCOR = '01' AND CDOCORR = '01'",
+         [] {
+             const Packet list = packetOf(getOcorPed(w("0001"), w("01"), w("1001")));
+             return std::to_string(list.rows.size()) + " rows, " +
+                    (list.rows.empty() ? "" : std::get<std::string>(list.rows[0][3]));
+         },
+         "32 rows, SEM CEBOLA"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        run(engine == Engine::Sqlite ? c.onSqlite : c.onServer);
+        EXPECT_EQ(c.read(), c.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ListsTest, ::testing::ValuesIn(storeBackends()),
+                         [](const ::testing::TestParamInfo<std::string>& backend) { return backend.param; });
 
 } // namespace
 } // namespace kzt::test

@@ -1,63 +1,15 @@
 #include "tests/server/storefixture.h"
 
+#include "platform/database.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "station/app/samplestore.h"
 #include "station/hostlib/presentation.h"
-
-#include <soci/soci.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace kzt::test {
-
-namespace {
-
-std::string sampleFile(const std::string& name)
-{
-    std::ifstream in(std::string(KZT_SOURCE_DIR) + "/station/sample/" + name);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Splits a script on ';' outside quoted text, dropping "--" comments.
-std::vector<std::string> statementsOf(const std::string& script)
-{
-    std::vector<std::string> statements;
-    std::string current;
-    bool quoted = false;
-    for (std::size_t i = 0; i < script.size(); ++i) {
-        const char c = script[i];
-        if (!quoted && c == '-' && i + 1 < script.size() && script[i + 1] == '-') {
-            while (i < script.size() && script[i] != '\n')
-                ++i;
-            continue;
-        }
-        if (c == '\'')
-            quoted = !quoted;
-        if (!quoted && c == ';') {
-            statements.push_back(current);
-            current.clear();
-            continue;
-        }
-        current += c;
-    }
-    if (current.find_first_not_of(" \t\r\n") != std::string::npos)
-        statements.push_back(current);
-    return statements;
-}
-
-std::string replaceAll(std::string text, const std::string& from, const std::string& to)
-{
-    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
-} // namespace
 
 std::vector<std::string> storeBackends()
 {
@@ -71,14 +23,12 @@ void StoreTest::SetUp()
         if (!env || !*env)
             GTEST_SKIP() << "KZT_TEST_CONNECTION is not set";
         connection = env;
-        std::string schema = sampleFile("schema.sql");
-        if (connection.rfind("postgresql://", 0) == 0)
-            schema = replaceAll(schema, "DATETIME", "TIMESTAMP");
-        for (const char* table :
-             {"GRUPOCOR", "OCORRENCIA", "PRODOCORRE", "LOJA", "VENDA", "PRODUTO", "PRECOPROD"})
-            run(std::string("DROP TABLE IF EXISTS ") + table);
-        run(schema);
-        run(sampleFile("data.sql"));
+        // Loaded the way --init-sample loads a server: column types for its engine.
+        kzt::Connection store("adcTeste");
+        store.setConnectionString(utf8ToUtf16(connection));
+        station::loadSampleStore(store, true);
+        engine = store.engine();
+        store.setConnected(false);
         resetStation();
         kzt::setHostExecutablePath(dir.file("host"));
         host::setConnectionString("", connection);
@@ -97,9 +47,10 @@ void StoreTest::TearDown()
 
 void StoreTest::run(const std::string& sql)
 {
-    soci::session session(connection);
-    for (const auto& statement : statementsOf(sql))
-        session << statement;
+    kzt::Connection store("adcTeste");
+    store.setConnectionString(utf8ToUtf16(connection));
+    for (const auto& statement : splitStatements(sql))
+        store.execute(statement);
 }
 
 std::vector<std::string> codesOf(const Variant& result)

@@ -8,6 +8,7 @@
 #include "tests/support/tempdir.h"
 
 #include "platform/datapacket.h"
+#include "platform/sqldialect.h"
 #include "platform/variant.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,7 @@ protected:
 
     TempDir dir;
     std::string connection;
+    Engine engine = Engine::Sqlite;  // the engine on the other end of `connection`
 };
 
 // The backends every StoreTest case runs on; "external" skips without KZT_TEST_CONNECTION.

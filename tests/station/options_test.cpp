@@ -136,10 +136,19 @@ const std::vector<GoodLine>& goodLines()
              EXPECT_EQ(only(o).routineArgs, (std::vector<std::string>{"0001", "01"}));
              EXPECT_TRUE(only(o).trace);
          }},
+        {"a sample store on a server, replacing one",
+         {"--init-sample", "/tmp/s", "--connection", "postgresql://dbname=loja", "--force"},
+         [](const StationOptions& o) {
+             EXPECT_TRUE(o.force);
+             EXPECT_EQ(o.calls[0].connection, std::optional<std::string>("postgresql://dbname=loja"));
+         }},
         {"process-wide options", {"--module", "/m/lib.so", "--kind", "P"},
          [](const StationOptions& o) { EXPECT_EQ(o.module, std::optional<std::string>("/m/lib.so")); }},
         {"the sample store alone", {"--init-sample", "/tmp/s"},
-         [](const StationOptions& o) { EXPECT_EQ(o.initSample, std::optional<std::string>("/tmp/s")); }},
+         [](const StationOptions& o) {
+             EXPECT_EQ(o.initSample, std::optional<std::string>("/tmp/s"));
+             EXPECT_FALSE(o.force);
+         }},
     };
     return lines;
 }

@@ -5,6 +5,9 @@
 
 #include "host/companion.h"
 #include "host/hostlib.h"
+#include "platform/process.h"
+#include "server/Srv_kzt00318.h"
+#include "station/hostlib/presentation.h"
 #include "tests/support/fakepresentation.h"
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
@@ -40,6 +43,7 @@ TEST(PriceLookup, FailureCodesAndSuccessAgainstTheStore)
         {"negative price", "0001", "01", "3001", kzt::Variant("PRECZERO")},
         {"null price", "0001", "01", "3002", kzt::Variant("PRECZERO")},
         {"only an upper-case S blocks", "0001", "01", "3003", kzt::Variant(true)},
+        {"trailing blanks are no part of a code", "0001 ", "01  ", "2001 ", kzt::Variant(true)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -118,6 +122,43 @@ TEST(PriceLookup, TheRoutineReadsTheHostsStoreAndPassesTheCheck)
             ASSERT_NE(c.failure, nullptr) << e.message();
             EXPECT_EQ(e.message(), c.failure);
         }
+    }
+    kzt::test::resetStation();
+}
+
+// A host whose name asks for the code "212" store: the price comes from that store,
+// whether the module connected before the lookup or not.
+TEST(PriceLookup, ReadsTheStoreTheModuleChose)
+{
+    TempDir dir;
+    TempDir other;
+    const std::string store = kzt::test::createStore(dir.path(), true);
+    const std::string store212 = kzt::test::createStore(other.path(), true);
+    kzt::test::execSql(store212, "UPDATE PRECOPROD SET VRPRECO = 0 WHERE CDPRODUTO = '2002'");
+    struct Case {
+        const char* exe;
+        bool moduleFirst;
+        const char* failure;  // nullptr: priced
+    };
+    const Case cases[] = {{"/pdv/KRB.EXE", true, "PRECZERO"},
+                          {"/pdv/KRB.EXE", false, "PRECZERO"},
+                          {"/pdv/caixa", true, nullptr}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.exe) + (c.moduleFirst ? ", module connected" : ""));
+        kzt::test::useStation(dir.path(), store);
+        kzt::setHostExecutablePath(c.exe);
+        host::setConnectionString("212", kzt::test::sqliteConnection(store212));
+        kzt::test::FakePresentation fake;
+        if (c.moduleFirst) {
+            ASSERT_EQ(Srv_kzt00318::getObrigaObsCan(u"0001", u"01"), "S");
+        }
+        const kzt::Variant params[] = {kzt::Variant("0001"), kzt::Variant(""), kzt::Variant("2002"),
+                                       kzt::Variant("01"), kzt::Variant(""), kzt::Variant(""),
+                                       kzt::Variant("")};
+        kzt::ClientDataSet precos("cdsRetornaPreco");
+        kzt::Variant retorno;
+        const kzt::Variant result = host::ChamaFuncaoGetRetornaPreco(params, 6, precos, retorno);
+        EXPECT_EQ(result, c.failure ? kzt::Variant(c.failure) : kzt::Variant(true));
     }
     kzt::test::resetStation();
 }

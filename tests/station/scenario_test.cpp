@@ -174,15 +174,23 @@ TEST(Scenario, ObservationsComposedAtTheStation)
          }},
     };
     ASSERT_TRUE(QFile::exists(kStation)) << "build kzt-station and kzt00318 first";
+    // With KZT_TEST_CONNECTION (the live-server entries) the same scenarios run against
+    // that server, loaded by --init-sample, and must give the same answers.
+    QStringList store;
+    if (const char* server = std::getenv("KZT_TEST_CONNECTION"); server && *server)
+        store << QStringLiteral("--connection") << QString::fromUtf8(server);
     for (const Scenario& s : scenarios) {
         SCOPED_TRACE(s.golden);
         kzt::test::TempDir dir;
         const QString path = QString::fromStdString(dir.path());
-        ASSERT_EQ(runStation({QStringLiteral("--init-sample"), path}).exitCode, 0);
+        const StationOutput init =
+            runStation(QStringList{QStringLiteral("--init-sample"), path, QStringLiteral("--force")} +
+                       store);
+        ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
         const StationOutput run = runStation(QStringList{QStringLiteral("--host-exe"),
                                             path + QStringLiteral("/kzt-station"),
                                             QStringLiteral("--trace")}
-                                + s.args);
+                                + store + s.args);
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
         QJsonParseError error;
         const QJsonDocument doc = QJsonDocument::fromJson(run.out.trimmed(), &error);

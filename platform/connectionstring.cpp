@@ -1,0 +1,369 @@
+#include "platform/connectionstring.h"
+
+#include "platform/databaseerror.h"
+#include "platform/text.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+#include <vector>
+
+namespace kzt {
+
+namespace {
+
+const char* const kConnectTimeout = "connect_timeout";
+const char* const kQueryTimeout = "query_timeout";
+constexpr int kMaxTimeout = 3600;
+
+[[noreturn]] void invalid(const std::string& utf8, const std::string& why)
+{
+    throw DatabaseError(DatabaseError::Category::ConnectionFailed,
+                        utf8ToCp1252("Invalid connection string \"" + utf8 + "\": " + why));
+}
+
+bool sameKey(const std::string& a, const char* b)
+{
+    std::size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != b[i])
+            return false;
+    }
+    return i == a.size() && !b[i];
+}
+
+// One "key=value" of a parameter list, with the text it was written as.
+struct Setting {
+    std::string key;
+    std::string value;
+    std::string text;
+    bool hasValue = false;
+};
+
+// "key=value key='a value' key = value": blank-separated, as the sqlite3 and postgresql
+// backends read them. Quotes (' or ") hold blanks; a backslash escapes the next character.
+std::vector<Setting> blankSeparated(const std::string& params)
+{
+    std::vector<Setting> settings;
+    std::size_t i = 0;
+    const std::size_t n = params.size();
+    auto blanks = [&] {
+        while (i < n && std::isspace(static_cast<unsigned char>(params[i])))
+            ++i;
+    };
+    while (true) {
+        blanks();
+        if (i >= n)
+            break;
+        Setting s;
+        const std::size_t start = i;
+        while (i < n && params[i] != '=' && !std::isspace(static_cast<unsigned char>(params[i])))
+            s.key += params[i++];
+        const std::size_t afterKey = i;
+        blanks();
+        if (i < n && params[i] == '=') {
+            s.hasValue = true;
+            ++i;
+            blanks();
+            if (i < n && (params[i] == '\'' || params[i] == '"')) {
+                const char quote = params[i++];
+                while (i < n && params[i] != quote) {
+                    if (params[i] == '\\' && i + 1 < n)
+                        ++i;
+                    s.value += params[i++];
+                }
+                if (i < n)
+                    ++i;
+            } else {
+                while (i < n && !std::isspace(static_cast<unsigned char>(params[i])))
+                    s.value += params[i++];
+            }
+        } else {
+            i = afterKey;
+        }
+        s.text = params.substr(start, i - start);
+        settings.push_back(std::move(s));
+    }
+    return settings;
+}
+
+// "Key=Value;Key={va;lue}": ODBC attributes; braces hold ';' ("}}" is a brace).
+std::vector<Setting> semicolonSeparated(const std::string& params)
+{
+    std::vector<Setting> settings;
+    std::size_t i = 0;
+    const std::size_t n = params.size();
+    while (i < n) {
+        const std::size_t start = i;
+        Setting s;
+        while (i < n && params[i] != '=' && params[i] != ';')
+            s.key += params[i++];
+        if (i < n && params[i] == '=') {
+            s.hasValue = true;
+            ++i;
+            if (i < n && params[i] == '{') {
+                ++i;
+                while (i < n) {
+                    if (params[i] == '}') {
+                        if (i + 1 < n && params[i + 1] == '}') {
+                            s.value += '}';
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    s.value += params[i++];
+                }
+            }
+            while (i < n && params[i] != ';')
+                s.value += params[i++];
+        }
+        s.text = params.substr(start, i - start);
+        while (!s.key.empty() && std::isspace(static_cast<unsigned char>(s.key.back())))
+            s.key.pop_back();
+        while (!s.key.empty() && std::isspace(static_cast<unsigned char>(s.key.front())))
+            s.key.erase(0, 1);
+        if (!s.text.empty())
+            settings.push_back(std::move(s));
+        if (i < n)
+            ++i;  // the ';'
+    }
+    return settings;
+}
+
+int seconds(const std::string& utf8, const Setting& s)
+{
+    int value = 0;
+    const auto result = std::from_chars(s.value.data(), s.value.data() + s.value.size(), value);
+    if (result.ec != std::errc() || result.ptr != s.value.data() + s.value.size() || value < 1 ||
+        value > kMaxTimeout)
+        invalid(utf8, s.key + " needs a whole number of seconds from 1 to " +
+                          std::to_string(kMaxTimeout) + ", not '" + s.value + "'");
+    return value;
+}
+
+// Takes our own time limits out of the settings.
+std::vector<Setting> takeTimeouts(const std::string& utf8, std::vector<Setting> settings,
+                                  ConnectionTarget& target)
+{
+    std::vector<Setting> kept;
+    for (auto& s : settings) {
+        if (sameKey(s.key, kConnectTimeout))
+            target.connectTimeout = seconds(utf8, s);
+        else if (sameKey(s.key, kQueryTimeout))
+            target.queryTimeout = seconds(utf8, s);
+        else
+            kept.push_back(std::move(s));
+    }
+    return kept;
+}
+
+std::string joined(const std::vector<Setting>& settings, char separator)
+{
+    std::string text;
+    for (const auto& s : settings) {
+        if (!text.empty())
+            text += separator;
+        text += s.text;
+    }
+    return text;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string percentDecoded(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
+            hexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string percentEncoded(const std::string& text)
+{
+    static const char* const hex = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            out += c;
+        } else {
+            out += '%';
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        }
+    }
+    return out;
+}
+
+// The SQLite store a sqlite3 string names, and the parameters the backend gets for it.
+// The backend receives the file as a URI opened read-write without creating it, so the
+// file checked here is the one opened, and a store that vanished is never made anew.
+void resolveSqlite(const std::string& utf8, ConnectionTarget& target)
+{
+    std::vector<Setting> settings;
+    std::string database;
+    bool readOnly = false;
+    if (target.parameters.find('=') == std::string::npos) {
+        database = target.parameters;  // the whole text names the file, as the backend reads it
+    } else {
+        for (auto& s : takeTimeouts(utf8, blankSeparated(target.parameters), target)) {
+            if (s.key == "db" || s.key == "dbname") {
+                database = s.value;  // the backend takes the last one given
+                continue;
+            }
+            readOnly = readOnly || s.key == "readonly";
+            settings.push_back(std::move(s));
+        }
+    }
+
+    std::string path = database;
+    std::vector<std::string> query;  // the URI's own parameters, but its mode
+    std::string mode;
+    if (database.rfind("file:", 0) == 0) {
+        std::string rest = database.substr(5);
+        rest = rest.substr(0, rest.find('#'));
+        const auto question = rest.find('?');
+        const std::string queryText = question == std::string::npos ? "" : rest.substr(question + 1);
+        rest = rest.substr(0, question);
+        if (rest.rfind("//", 0) == 0) {
+            const auto slash = rest.find('/', 2);
+            const std::string authority = rest.substr(2, slash == std::string::npos ? slash : slash - 2);
+            if (!authority.empty() && authority != "localhost")
+                invalid(utf8, "a file: URI names the host \"" + authority + "\"");
+            rest = slash == std::string::npos ? "" : rest.substr(slash);
+        }
+        path = percentDecoded(rest);
+        std::size_t at = 0;
+        while (at <= queryText.size() && !queryText.empty()) {
+            const auto amp = queryText.find('&', at);
+            const std::string item = queryText.substr(at, amp == std::string::npos ? amp : amp - at);
+            if (item.rfind("mode=", 0) == 0)
+                mode = item.substr(5);
+            else if (!item.empty())
+                query.push_back(item);
+            if (amp == std::string::npos)
+                break;
+            at = amp + 1;
+        }
+    }
+    if (mode == "memory" || path == ":memory:") {
+        target.sqliteInMemory = true;
+        return;
+    }
+    target.sqliteFile = path;
+    readOnly = readOnly || mode == "ro";
+
+    std::string db;
+    if (sqlite3_compileoption_used("USE_URI")) {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+        db = "file://" + percentEncoded(error ? path : absolute.string()) +
+             (readOnly ? "?mode=ro" : "?mode=rw");
+        for (const auto& item : query)
+            db += "&" + item;
+    } else {
+        // No URIs in this SQLite: the plain file name, checked just before it is opened.
+        db = path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
+        if (readOnly && !std::any_of(settings.begin(), settings.end(),
+                                     [](const Setting& s) { return s.key == "readonly"; }))
+            db += " readonly=1";
+    }
+    Setting file;
+    file.text = "db=" + db;
+    settings.push_back(std::move(file));
+    target.parameters = joined(settings, ' ');
+}
+
+// libpq takes the last of a repeated key, so what is appended here wins.
+void resolvePostgresql(const std::string& utf8, ConnectionTarget& target)
+{
+    const std::string& params = target.parameters;
+    if (params.rfind("postgresql://", 0) == 0 || params.rfind("postgres://", 0) == 0) {
+        const auto question = params.find('?');
+        std::string base = params.substr(0, question);
+        std::vector<std::string> kept;
+        if (question != std::string::npos) {
+            std::size_t at = question + 1;
+            while (at <= params.size()) {
+                const auto amp = params.find('&', at);
+                const std::string item = params.substr(at, amp == std::string::npos ? amp : amp - at);
+                const auto equals = item.find('=');
+                Setting s;
+                s.key = item.substr(0, equals);
+                s.value = equals == std::string::npos ? "" : item.substr(equals + 1);
+                if (sameKey(s.key, kConnectTimeout)) {
+                    target.connectTimeout = seconds(utf8, s);
+                } else if (sameKey(s.key, kQueryTimeout)) {
+                    target.queryTimeout = seconds(utf8, s);
+                } else if (!item.empty()) {
+                    kept.push_back(item);
+                }
+                if (amp == std::string::npos)
+                    break;
+                at = amp + 1;
+            }
+        }
+        kept.push_back(std::string(kConnectTimeout) + "=" + std::to_string(target.connectTimeout + 1));
+        kept.push_back("client_encoding=UTF8");
+        std::string joinedQuery;
+        for (const auto& item : kept)
+            joinedQuery += (joinedQuery.empty() ? "?" : "&") + item;
+        target.parameters = base + joinedQuery;
+        return;
+    }
+    const std::vector<Setting> kept = takeTimeouts(utf8, blankSeparated(params), target);
+    // The client library's own limit is a second behind ours: ours reports first, and a
+    // connection attempt we stopped waiting for still ends by itself.
+    target.parameters = joined(kept, ' ');
+    if (!target.parameters.empty())
+        target.parameters += ' ';
+    target.parameters += std::string(kConnectTimeout) + "=" +
+                         std::to_string(target.connectTimeout + 1) + " client_encoding=UTF8";
+}
+
+} // namespace
+
+ConnectionTarget parseConnectionString(const std::string& utf8)
+{
+    if (utf8.empty())
+        throw DatabaseError(DatabaseError::Category::ConnectionFailed,
+                            "No connection string was given.");
+    const auto separator = utf8.find("://");
+    if (separator == std::string::npos || separator == 0)
+        invalid(utf8, "expected backend://parameters.");
+    ConnectionTarget target;
+    target.backend = utf8.substr(0, separator);
+    target.parameters = utf8.substr(separator + 3);
+    if (target.backend == "sqlite3")
+        resolveSqlite(utf8, target);
+    else if (target.backend == "postgresql")
+        resolvePostgresql(utf8, target);
+    else if (target.backend == "odbc")
+        target.parameters = joined(takeTimeouts(utf8, semicolonSeparated(target.parameters), target), ';');
+    else
+        target.parameters = joined(takeTimeouts(utf8, blankSeparated(target.parameters), target), ' ');
+    return target;
+}
+
+} // namespace kzt

@@ -1,0 +1,109 @@
+// What only a store server can do wrong: a database in another encoding, and a statement
+// that gets no answer. Run by the live-server entries (KZT_TEST_CONNECTION, and
+// KZT_TEST_CONNECTION_WIN1252 for a PostgreSQL database in WIN1252); skipped elsewhere.
+
+#include "tests/server/storefixture.h"
+
+#include "server/Srv_kzt00318.h"
+
+#include "platform/database.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "station/app/samplestore.h"
+#include "station/hostlib/presentation.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <thread>
+
+namespace kzt::test {
+namespace {
+
+using namespace Srv_kzt00318;
+
+std::string environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// Points the module at `connection` with the station folder `dir`.
+void pointAt(const TempDir& dir, const std::string& connection)
+{
+    resetStation();
+    kzt::setHostExecutablePath(dir.file("host"));
+    host::setConnectionString("", connection);
+    host::setConnectionString("212", connection);
+}
+
+TEST(LiveServer, TextArrivesInUtf8WhateverTheDatabaseEncoding)
+{
+    const std::string connection = environment("KZT_TEST_CONNECTION_WIN1252");
+    if (connection.empty())
+        GTEST_SKIP() << "no server database in WIN1252 (KZT_TEST_CONNECTION_WIN1252)";
+    {
+        // Stored right whatever the module does: the loading session speaks UTF-8 itself.
+        Connection store("adcTeste");
+        store.setConnectionString(utf8ToUtf16(
+            connection.rfind("postgresql://", 0) == 0 ? connection + " client_encoding=UTF8"
+                                                      : connection));
+        station::loadSampleStore(store, true);
+        store.execute("INSERT INTO PRODOCORRE (CDGRPOCOR, CDOCORR, CDPRODUTO) VALUES ('01', '34', 'AÇAÍ')");
+    }
+    TempDir dir;
+    pointAt(dir, connection);
+    const Packet cancellations = packetOf(getOcorCanc(w("0001"), w("01")));
+    ASSERT_GE(cancellations.rows.size(), 2u);
+    EXPECT_EQ(cancellations.rows[1][3], CellValue(utf8ToCp1252("ERRO NO LANÇAMENTO DA VENDA")));
+    EXPECT_EQ(codesOf(getOcorPed(w("0001"), w("01"), w("AÇAÍ"))), std::vector<std::string>{"34"});
+    resetStation();
+}
+
+TEST(LiveServer, AStatementThatGetsNoAnswerFailsWithinItsLimit)
+{
+    const std::string connection = environment("KZT_TEST_CONNECTION");
+    if (connection.empty())
+        GTEST_SKIP() << "no live server (KZT_TEST_CONNECTION)";
+    Connection admin("adcTeste");
+    admin.setConnectionString(utf8ToUtf16(connection));
+    station::loadSampleStore(admin, true);
+    if (admin.engine() != Engine::PostgreSql)
+        GTEST_SKIP() << engineName(admin.engine()) << " has no server to keep a statement waiting";
+
+    TempDir dir;
+    pointAt(dir, connection + (connection.rfind("odbc://", 0) == 0 ? ";query_timeout=1"
+                                                                  : " query_timeout=1"));
+    ASSERT_EQ(getQtMaxObserv("1001"), 2);
+
+    // Another session holds the table, so the module's next read gets no answer; it lets
+    // go once the read has given up, or after a while whatever happens.
+    std::promise<void> locked;
+    std::promise<void> gaveUp;
+    std::thread holder([&] {
+        admin.transaction([&] {
+            admin.execute("LOCK TABLE PRODUTO IN ACCESS EXCLUSIVE MODE");
+            locked.set_value();
+            gaveUp.get_future().wait_for(std::chrono::seconds(8));
+        });
+    });
+    locked.get_future().wait();
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        getQtMaxObserv("1001");
+        ADD_FAILURE() << "the read waited for the table";
+    } catch (const DatabaseError& e) {
+        EXPECT_EQ(e.category(), DatabaseError::Category::Timeout);
+        EXPECT_STREQ(e.what(), "The database server did not answer within 1 second (reading). "
+                               "(while opening adqQtMaxObserv)");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    gaveUp.set_value();
+    holder.join();
+    // The session given up is replaced on the next call.
+    EXPECT_EQ(getQtMaxObserv("1001"), 2);
+    resetStation();
+}
+
+} // namespace
+} // namespace kzt::test
