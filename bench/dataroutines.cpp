@@ -10,14 +10,13 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "station/app/samplestore.h"
-#include "station/hostlib/presentation.h"
+#include "host/settings.h"
 
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 #include <sqlite3.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <stdexcept>

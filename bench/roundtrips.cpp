@@ -23,7 +23,6 @@
 
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 namespace {

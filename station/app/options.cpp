@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <system_error>
 

@@ -6,7 +6,6 @@
 
 #include "platform/connectionstring.h"
 #include "platform/database.h"
-#include "platform/process.h"
 #include "platform/text.h"
 
 #include <gtest/gtest.h>

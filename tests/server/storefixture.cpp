@@ -4,7 +4,7 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "station/app/samplestore.h"
-#include "station/hostlib/presentation.h"
+#include "host/settings.h"
 
 #include <cstdio>
 #include <cstdlib>

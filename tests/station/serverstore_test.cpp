@@ -21,7 +21,6 @@
 #include <chrono>
 #include <functional>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
