@@ -18,7 +18,10 @@ public:
         mensagens.push_back(request.text);
     }
     bool search(kzt::ClientDataSet&, const std::string&) override { return false; }
-    std::string editText(const std::string&, const std::string& initial) override { return initial; }
+    std::string editText(const std::string&, const std::string& initial) override
+    {
+        return initial;
+    }
     std::optional<std::string> keypad(const host::KeypadRequest&, const std::string&) override
     {
         return std::nullopt;

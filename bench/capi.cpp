@@ -30,8 +30,8 @@
 namespace {
 
 using Cli_kzt00318::TfrmObservacao;
-using kzt::bench::Ausente;
 using kzt::Variant;
+using kzt::bench::Ausente;
 namespace capi = Cli_kzt00318::capi;
 
 // Product 1001 of the sample store, its order list cut to the 28 occurrences a full grid
@@ -134,9 +134,10 @@ int main(int argc, char** argv)
     const std::string dir = modelo;
     station::writeSampleStore(dir);
     sqlite3* db = nullptr;
-    if (sqlite3_open((dir + "/store.db").c_str(), &db) != SQLITE_OK ||
-        sqlite3_exec(db, "DELETE FROM PRODOCORRE WHERE CDPRODUTO = '1001' AND CDOCORR > '28'",
-                     nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_open((dir + "/store.db").c_str(), &db) != SQLITE_OK
+        || sqlite3_exec(db, "DELETE FROM PRODOCORRE WHERE CDPRODUTO = '1001' AND CDOCORR > '28'",
+                        nullptr, nullptr, nullptr)
+               != SQLITE_OK)
         throw std::runtime_error("cannot cut the sample order list to 28 occurrences");
     sqlite3_close(db);
     kzt::setHostExecutablePath(dir + "/host");
@@ -149,6 +150,6 @@ int main(int argc, char** argv)
     host::setPresentation(anterior);
     std::filesystem::remove_all(dir);
     if (!ausente.mensagens.empty())
-        return 1;  // the dialog met an error: the figures mean nothing
+        return 1; // the dialog met an error: the figures mean nothing
     return 0;
 }

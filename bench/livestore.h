@@ -42,8 +42,8 @@ class StationFolder {
 public:
     StationFolder()
     {
-        mDir = std::filesystem::temp_directory_path() /
-               ("kzt-bench-live-" + std::to_string(::getpid()));
+        mDir = std::filesystem::temp_directory_path()
+               / ("kzt-bench-live-" + std::to_string(::getpid()));
         std::filesystem::create_directories(mDir);
         kzt::ClientDataSet cds("cdsParametrosQtr");
         for (const char* field : {"CDFILIAL", "CDLOJA", "IDESQUEMA", "CDCAIXA"})

@@ -60,7 +60,8 @@ public:
         pasta = fs::temp_directory_path() / ("kzt-bench-press-" + std::to_string(::getpid()));
         fs::create_directories(pasta);
         db = (pasta / "store.db").string();
-        const fs::path amostra = fs::path(__FILE__).parent_path().parent_path() / "station" / "sample";
+        const fs::path amostra =
+            fs::path(__FILE__).parent_path().parent_path() / "station" / "sample";
         executa(db, lerArquivo(amostra / "schema.sql"));
         executa(db, lerArquivo(amostra / "data.sql"));
 
@@ -170,7 +171,10 @@ void BM_BareReads(benchmark::State& state)
         benchmark::DoNotOptimize(preco);
     }
 }
-BENCHMARK(BM_BareReads)->Arg(1)->Arg(0)->ArgName("price_session_per_read")
+BENCHMARK(BM_BareReads)
+    ->Arg(1)
+    ->Arg(0)
+    ->ArgName("price_session_per_read")
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace

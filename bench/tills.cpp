@@ -43,7 +43,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kOrdersPerTill = 400;
 constexpr int kSecondsPerTill = 20;
-constexpr int kPauseMs = 40;  // the operator between two orders
+constexpr int kPauseMs = 40; // the operator between two orders
 
 const char* const kTillFlag = "--kzt-till";
 
@@ -86,7 +86,8 @@ int runTill(const std::string& connection, const std::string& hostExe)
             std::fprintf(stderr, "till: the press was refused\n");
             return 1;
         }
-        std::printf("%.1f %.1f\n", microseconds(prepared - start), microseconds(pressed - prepared));
+        std::printf("%.1f %.1f\n", microseconds(prepared - start),
+                    microseconds(pressed - prepared));
         std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
     }
     host::setPresentation(nullptr);
@@ -98,8 +99,7 @@ std::pair<long long, long long> cpuTimes()
 {
     std::ifstream in("/proc/stat");
     std::string cpu;
-    long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0,
-              steal = 0;
+    long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
     in >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
     const long long busy = user + nice + system + irq + softirq + steal;
     return {busy, busy + idle + iowait};
@@ -177,13 +177,13 @@ void BM_Tills(benchmark::State& state)
             rusage usage{};
             ::wait4(till.pid, &status, 0, &usage);
             failed = failed || !WIFEXITED(status) || WEXITSTATUS(status) != 0;
-            tillCpu += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+            tillCpu += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+                       + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
         }
         wall = std::chrono::duration<double>(Clock::now() - started).count();
         const auto after = cpuTimes();
-        cpuBusy = 100.0 * static_cast<double>(after.first - before.first) /
-                  static_cast<double>(std::max(1LL, after.second - before.second));
+        cpuBusy = 100.0 * static_cast<double>(after.first - before.first)
+                  / static_cast<double>(std::max(1LL, after.second - before.second));
     }
     if (failed) {
         state.SkipWithError("a till failed (see its message above)");
@@ -197,7 +197,8 @@ void BM_Tills(benchmark::State& state)
     state.counters["machine_cpu_pct"] = cpuBusy;
     state.counters["tills_cpu_pct"] = 100.0 * tillCpu / std::max(wall, 1e-9);
 }
-BENCHMARK(BM_Tills)->Arg(1)->Arg(4)->Arg(8)->ArgName("tills")->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_Tills)->Arg(1)->Arg(4)->Arg(8)->ArgName("tills")->Iterations(1)->Unit(
+    benchmark::kSecond);
 
 } // namespace
 

@@ -22,8 +22,7 @@ void TfrmObservacao::sbtEditaDescClick(QObject* Sender)
     stDescricao = host::EditaTexto(prompt, anterior, 0, 0, 0);
 
     if (!host::EmptyString(stDescricao) && !stDescricao.empty()) {
-        stDescricao =
-            host::iif(stDescricao.back() == ';', stDescricao, stDescricao + ";").asText();
+        stDescricao = host::iif(stDescricao.back() == ';', stDescricao, stDescricao + ";").asText();
     }
     const std::size_t l1 = stDescricao.size();
     if (l1 > l0)

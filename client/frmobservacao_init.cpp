@@ -126,8 +126,8 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
     }
     if (rotina != nullptr) {
         const std::string chave = stCdFilial + "-" + stCdLoja + "-" + stCdProduto;
-        cdsObs.setData(host::MensagemMetodo(lista, true, 0, rotina, "Cli_Kzt00318", chave,
-                                            stIdEsquema));
+        cdsObs.setData(
+            host::MensagemMetodo(lista, true, 0, rotina, "Cli_Kzt00318", chave, stIdEsquema));
     }
 
     // The group code handed back to the host.

@@ -6,8 +6,8 @@
 #include "client/Cli_kzt00318.h"
 #include "host/companion.h"
 #include "host/hostlib.h"
-#include "platform/ui/keys.h"
 #include "platform/text.h"
+#include "platform/ui/keys.h"
 
 #include <string>
 

@@ -71,7 +71,7 @@ std::optional<std::string> falhaPreco(TfrmObservacao& frm)
             kzt::Variant(stHora),
             kzt::Variant(std::string()),
         };
-        kzt::Variant naoLido;  // the routine's third argument; nothing here reads it
+        kzt::Variant naoLido; // the routine's third argument; nothing here reads it
         const kzt::Variant resultado = host::ChamaFuncaoGetRetornaPreco(
             valores.data(), static_cast<int>(valores.size()) - 1, frm.cdsRetornaPreco, naoLido);
         host::CheckResultServ(resultado, true, 0);

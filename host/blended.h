@@ -40,7 +40,7 @@ public:
     void setFont(const kzt::FontSpec& font);
     const kzt::FontSpec& font() const { return mFont; }
 
-    void setBrushColor(kzt::TColor color);  // the face; repaints
+    void setBrushColor(kzt::TColor color); // the face; repaints
     kzt::TColor brushColor() const { return mBrushColor; }
     void setDownColors(kzt::TColor face, kzt::TColor text);
     kzt::TColor downColor() const { return mDownColor; }
@@ -55,7 +55,7 @@ public:
     const QImage& glyphDisabled() const { return mGlyphDisabled; }
     void setLayout(TButtonLayout layout);
     TButtonLayout layout() const { return mLayout; }
-    void setMargin(int margin);   // -1: centred (the default)
+    void setMargin(int margin); // -1: centred (the default)
     int margin() const { return mMargin; }
     void setSpacing(int spacing); // between glyph and caption
     int spacing() const { return mSpacing; }

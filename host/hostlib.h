@@ -33,17 +33,17 @@ enum class TTipoMsg : int { tmInformacao = 0, tmConfirmacao = 1, tmErro = 2, tmA
 // shown small in the box; every TTipoMsg looks the same, with one OK button. The other
 // positions (confirma, padrao, ajuda, codigo, cds) are traced but change nothing.
 KZT_HOST_API void Mensagem(const std::string& texto, const std::string& titulo,
-                       const std::string& confirma, const std::string& padrao, TTipoMsg tipo,
-                       const std::string& ajuda, const std::string& idEsquema, int codigo,
-                       kzt::ClientDataSet* cds);
+                           const std::string& confirma, const std::string& padrao, TTipoMsg tipo,
+                           const std::string& ajuda, const std::string& idEsquema, int codigo,
+                           kzt::ClientDataSet* cds);
 
 // Result check of a data routine: returns a data packet untouched; raises HostError
 // carrying the text for anything else (an error text from the routine), and a clear
 // error for an empty or non-text value. It never shows the text itself, whatever
 // `mostra` says: the caller's handler shows it once.
 KZT_HOST_API kzt::Variant MensagemMetodo(const kzt::Variant& resultado, bool mostra, int codigo,
-                                     const std::string& metodo, const std::string& unidade,
-                                     const std::string& chave, const std::string& idEsquema);
+                                         const std::string& metodo, const std::string& unidade,
+                                         const std::string& chave, const std::string& idEsquema);
 
 // Returns for a boolean true or an empty variant; otherwise raises HostError whose
 // message is the failure text (the value as text; "False" for a boolean false). An empty
@@ -51,7 +51,7 @@ KZT_HOST_API kzt::Variant MensagemMetodo(const kzt::Variant& resultado, bool mos
 KZT_HOST_API void CheckResultServ(const kzt::Variant& resultado, bool mostra, int codigo);
 
 KZT_HOST_API kzt::Variant iif(bool condicao, const kzt::Variant& verdadeiro,
-                          const kzt::Variant& falso);
+                              const kzt::Variant& falso);
 
 // Pads on the left with zeros to `tamanho` characters; a text as long or longer (or a
 // width below 1) is returned whole, never cut.
@@ -81,6 +81,6 @@ KZT_HOST_API std::string _GetStringConexQtr(const std::string& codigo);
 // without the statement or bound values; `complemento`, when given, names what failed:
 // "Erro no banco de dados (<complemento>): <driver text>".
 KZT_HOST_API std::string ADOExceptionMessage(const std::exception& erro, kzt::Connection* conexao,
-                                         const std::string& complemento);
+                                             const std::string& complemento);
 
 } // namespace host

@@ -111,8 +111,14 @@ int kzt_call(const char* routine, const char* args_json, char** reply_json)
     });
 }
 
-void kzt_free(char* reply_json) { std::free(reply_json); }
+void kzt_free(char* reply_json)
+{
+    std::free(reply_json);
+}
 
-const char* kzt_version(void) { return KZT_VERSION; }
+const char* kzt_version(void)
+{
+    return KZT_VERSION;
+}
 
 } // extern "C"

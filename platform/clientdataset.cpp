@@ -141,7 +141,8 @@ struct ClientDataSet::Impl {
         std::vector<int> visible;
         visible.reserve(ds.mRows.size());
         const bool filtering =
-            ds.mFiltered && ((ds.mCompiledFilter && !ds.mCompiledFilter->empty()) || ds.mOnFilterRecord);
+            ds.mFiltered
+            && ((ds.mCompiledFilter && !ds.mCompiledFilter->empty()) || ds.mOnFilterRecord);
         for (std::size_t i = 0; i < ds.mRows.size(); ++i) {
             if (!filtering || passes(ds, i))
                 visible.push_back(static_cast<int>(i));
@@ -195,14 +196,15 @@ struct ClientDataSet::Impl {
         }
         for (const FieldDef& declared : ds.mDeclared) {
             const auto found = std::find_if(
-                packet.fields.begin(), packet.fields.end(),
-                [&](const PacketField& pf) { return equalsIgnoringAsciiCase(pf.name, declared.name); });
+                packet.fields.begin(), packet.fields.end(), [&](const PacketField& pf) {
+                    return equalsIgnoringAsciiCase(pf.name, declared.name);
+                });
             if (found == packet.fields.end())
                 fail(ds, "Field '" + declared.name + "' not found");
             if (found->type != declared.type)
-                fail(ds, "Type mismatch for field '" + declared.name + "', expecting: "
-                             + fieldTypeName(declared.type) + " actual: "
-                             + fieldTypeName(found->type));
+                fail(ds, "Type mismatch for field '" + declared.name
+                             + "', expecting: " + fieldTypeName(declared.type)
+                             + " actual: " + fieldTypeName(found->type));
             FieldDef field = declared;
             // The packet's own width: its values were checked against it and must not be cut.
             field.size = found->type == FieldType::String ? found->width : declared.size;
@@ -289,7 +291,8 @@ struct ClientDataSet::Impl {
 const FieldDef& Field::def() const
 {
     if (mIndex < 0 || mIndex >= mOwner->fieldCount())
-        ClientDataSet::Impl::fail(*mOwner, "Field index " + std::to_string(mIndex) + " out of range");
+        ClientDataSet::Impl::fail(*mOwner,
+                                  "Field index " + std::to_string(mIndex) + " out of range");
     return mOwner->mFields[static_cast<std::size_t>(mIndex)];
 }
 
@@ -325,7 +328,8 @@ std::int64_t Field::asInteger() const
     try {
         return Variant::fromCell(cell).asInteger();
     } catch (const VariantError&) {
-        ClientDataSet::Impl::fail(*mOwner, "'" + cellText(cell) + "' is not a valid integer value for field '"
+        ClientDataSet::Impl::fail(*mOwner, "'" + cellText(cell)
+                                               + "' is not a valid integer value for field '"
                                                + fieldName() + "'");
     }
 }
@@ -352,11 +356,11 @@ bool Field::asBoolean() const
     try {
         return Variant::fromCell(cell).asBoolean();
     } catch (const VariantError&) {
-        ClientDataSet::Impl::fail(*mOwner, "'" + cellText(cell) + "' is not a valid boolean value for field '"
+        ClientDataSet::Impl::fail(*mOwner, "'" + cellText(cell)
+                                               + "' is not a valid boolean value for field '"
                                                + fieldName() + "'");
     }
 }
-
 
 void Field::setAsString(const std::string& value)
 {
@@ -592,7 +596,8 @@ bool ClientDataSet::locate(std::string_view fieldName, std::string_view value)
         Impl::fail(*this, "Field '" + std::string(fieldName) + "' not found");
     Impl::checkBrowse(*this);
     for (std::size_t i = 0; i < mVisible.size(); ++i) {
-        const CellValue& cell = mRows[static_cast<std::size_t>(mVisible[i])][static_cast<std::size_t>(index)];
+        const CellValue& cell =
+            mRows[static_cast<std::size_t>(mVisible[i])][static_cast<std::size_t>(index)];
         if (cellText(cell) == value) {
             mCursor = static_cast<int>(i);
             mEof = mBof = false;
@@ -606,8 +611,8 @@ void ClientDataSet::insert()
 {
     Impl::checkActive(*this);
     Impl::checkBrowse(*this);
-    const int at = Impl::hasCurrent(*this) ? Impl::currentRowIndex(*this)
-                                           : static_cast<int>(mRows.size());
+    const int at =
+        Impl::hasCurrent(*this) ? Impl::currentRowIndex(*this) : static_cast<int>(mRows.size());
     Impl::startEditing(*this, State::Insert, at);
 }
 
@@ -624,7 +629,7 @@ void ClientDataSet::edit()
     if (Impl::editing(*this))
         return;
     if (!Impl::hasCurrent(*this)) {
-        insert();  // editing an empty dataset starts a new row
+        insert(); // editing an empty dataset starts a new row
         return;
     }
     mBuffer = mRows[static_cast<std::size_t>(Impl::currentRowIndex(*this))];
@@ -693,7 +698,7 @@ void ClientDataSet::setFilter(std::string text)
 {
     std::optional<FilterExpression> compiled;
     if (mFiltered)
-        compiled = Impl::compile(*this, text);  // a bad text leaves the old filter in place
+        compiled = Impl::compile(*this, text); // a bad text leaves the old filter in place
     mFilterText = std::move(text);
     mCompiledFilter = std::move(compiled);
     if (mFiltered)

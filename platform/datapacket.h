@@ -35,7 +35,7 @@ using CellValue = std::variant<std::monostate, std::string, std::int64_t, double
 struct PacketField {
     std::string name;
     FieldType type = FieldType::String;
-    int width = 0;  // strings only: the maximum characters
+    int width = 0; // strings only: the maximum characters
     // An integer field that came as i4 is written back as i4 (as i8 when a value has since
     // outgrown 32 bits, so nothing is lost).
     bool i4 = false;
@@ -44,7 +44,7 @@ struct PacketField {
 
 struct Packet {
     std::vector<PacketField> fields;
-    std::vector<std::vector<CellValue>> rows;  // each row has fields.size() cells
+    std::vector<std::vector<CellValue>> rows; // each row has fields.size() cells
     friend bool operator==(const Packet&, const Packet&) = default;
 };
 

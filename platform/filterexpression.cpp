@@ -43,8 +43,9 @@ private:
 
     void skipSpace()
     {
-        while (mPos < mText.size() && (mText[mPos] == ' ' || mText[mPos] == '\t'
-                                       || mText[mPos] == '\r' || mText[mPos] == '\n'))
+        while (mPos < mText.size()
+               && (mText[mPos] == ' ' || mText[mPos] == '\t' || mText[mPos] == '\r'
+                   || mText[mPos] == '\n'))
             ++mPos;
     }
 
@@ -68,7 +69,7 @@ private:
     }
 
     std::unique_ptr<Node> join(Node::Kind kind, std::unique_ptr<Node> left,
-                                     std::unique_ptr<Node> right)
+                               std::unique_ptr<Node> right)
     {
         auto node = std::make_unique<Node>();
         node->kind = kind;
@@ -159,7 +160,7 @@ private:
                     error("unterminated text");
                 if (mText[mPos] == '\'') {
                     if (mPos + 1 < mText.size() && mText[mPos + 1] == '\'') {
-                        node.literal += '\'';  // '' is a quote inside the text
+                        node.literal += '\''; // '' is a quote inside the text
                         mPos += 2;
                         continue;
                     }

@@ -41,7 +41,7 @@ public:
     // The column of a field name (matched as the row's owner matches names), or nothing.
     using ColumnLookup = std::function<std::optional<Column>(std::string_view name)>;
 
-    FilterExpression();  // empty: lets every row through
+    FilterExpression(); // empty: lets every row through
     // A text of blanks gives the empty expression; one that does not parse raises
     // FilterError "Invalid filter '<text>': <what> at position <n>" (from 1).
     explicit FilterExpression(std::string_view text);
@@ -58,7 +58,7 @@ public:
     bool matches(const std::vector<CellValue>& row, const ColumnLookup& columnOf,
                  FilterOptions options) const;
 
-    struct Node;  // the parsed text, defined beside the parser
+    struct Node; // the parsed text, defined beside the parser
 
 private:
     std::unique_ptr<const Node> mRoot;

@@ -21,11 +21,11 @@ class session;
 
 namespace kzt::detail {
 
-using Cell = std::optional<std::string>;  // UTF-8 as the driver gave it; nullopt for null
+using Cell = std::optional<std::string>; // UTF-8 as the driver gave it; nullopt for null
 
 // What a driver reported, before the statement and values are added to it.
 struct DriverFailure {
-    std::string text;  // UTF-8
+    std::string text; // UTF-8
     DatabaseError::Category category = DatabaseError::Category::StatementFailed;
 };
 

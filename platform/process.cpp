@@ -31,7 +31,7 @@ std::string readSelfExe()
             return {};
         if (static_cast<std::size_t>(length) < buffer.size())
             return std::string(buffer.data(), static_cast<std::size_t>(length));
-        buffer.resize(buffer.size() * 2);  // the path may have been cut short
+        buffer.resize(buffer.size() * 2); // the path may have been cut short
     }
 }
 

@@ -15,11 +15,11 @@ namespace kzt {
 // a link not resolved to its target), unless the station or a test has set another with
 // setHostExecutablePath.
 KZT_PLATFORM_API std::string hostExecutablePath();
-KZT_PLATFORM_API void setHostExecutablePath(const std::string& path);  // "" restores the default
+KZT_PLATFORM_API void setHostExecutablePath(const std::string& path); // "" restores the default
 
-KZT_PLATFORM_API std::string extractFileName(const std::string& path);  // after the last '/'
-KZT_PLATFORM_API std::string extractFileDir(const std::string& path);   // before the last '/'
-KZT_PLATFORM_API bool fileExists(const std::string& path);              // a regular file
+KZT_PLATFORM_API std::string extractFileName(const std::string& path); // after the last '/'
+KZT_PLATFORM_API std::string extractFileDir(const std::string& path);  // before the last '/'
+KZT_PLATFORM_API bool fileExists(const std::string& path);             // a regular file
 // The file `name` in `dir`: its exact name when that exists, else the one regular file
 // whose name differs from it only in ASCII letter case, as names are on the platform the
 // module comes from; "" when there is none. Two such files raise Error naming both, as

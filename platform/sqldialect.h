@@ -13,11 +13,11 @@
 namespace kzt {
 
 enum class Engine {
-    Unknown,     // not connected
-    SqlServer,   // and its relatives that also spell ISNULL(
+    Unknown,   // not connected
+    SqlServer, // and its relatives that also spell ISNULL(
     PostgreSql,
     Sqlite,
-    Other,       // any other engine: standard SQL
+    Other, // any other engine: standard SQL
 };
 
 KZT_PLATFORM_API const char* engineName(Engine engine);

@@ -46,8 +46,8 @@ bool parseFloat(std::string_view text, double& out)
         text.remove_prefix(1);
     if (text.empty())
         return false;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out,
-                                           std::chars_format::general);
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), out, std::chars_format::general);
     return ec == std::errc() && end == text.data() + text.size() && std::isfinite(out);
 }
 
@@ -96,8 +96,8 @@ std::string formatFloat(double value)
         return "0";
 
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::scientific);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
     const std::string_view sci(buffer, static_cast<std::size_t>(result.ptr - buffer));
     const std::size_t ePos = sci.find('e');
     std::string_view mantissa = sci.substr(0, ePos);

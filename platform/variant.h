@@ -31,9 +31,9 @@ public:
     using Array = std::vector<Variant>;
 
     Variant() = default;
-    Variant(std::string text);           // 8-bit Windows-1252 text
-    Variant(const char* text);           // 8-bit Windows-1252 text
-    Variant(std::u16string text);        // wide text
+    Variant(std::string text);    // 8-bit Windows-1252 text
+    Variant(const char* text);    // 8-bit Windows-1252 text
+    Variant(std::u16string text); // wide text
     Variant(std::int64_t value);
     Variant(int value);
     Variant(double value);
@@ -60,7 +60,7 @@ public:
     // "As boolean": boolean as is, numbers non-zero, text "True"/"False" (any case) or a
     // number; anything else raises VariantError.
     bool asBoolean() const;
-    std::int64_t asInteger() const;  // integers, whole floats, booleans, numeric text
+    std::int64_t asInteger() const; // integers, whole floats, booleans, numeric text
     double asFloat() const;
 
     // Array access; raises VariantError when this is no array or the index is outside it.

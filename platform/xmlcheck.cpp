@@ -233,8 +233,8 @@ private:
                 else
                     break;
                 // Anything past the last code point stays past it, without overflowing.
-                value = std::min<char32_t>(
-                    value * (hex ? 16 : 10) + static_cast<char32_t>(digit), 0x110000);
+                value = std::min<char32_t>(value * (hex ? 16 : 10) + static_cast<char32_t>(digit),
+                                           0x110000);
             }
             if (digits == 0 || atEnd() || s[p] != ';')
                 fail(start, "malformed character reference");

@@ -4,10 +4,12 @@ namespace station {
 
 StationPresentation::StationPresentation(CallRecord& record, Answers* answers)
     : mRecord(record), mAnswers(answers), mPrevious(host::setPresentation(this))
-{
-}
+{}
 
-StationPresentation::~StationPresentation() { host::setPresentation(mPrevious); }
+StationPresentation::~StationPresentation()
+{
+    host::setPresentation(mPrevious);
+}
 
 void StationPresentation::message(const host::MessageBoxRequest& request)
 {

@@ -30,7 +30,7 @@ struct CallRecord {
 class StationPresentation : public host::Presentation {
 public:
     StationPresentation(CallRecord& record, Answers* answers);
-    ~StationPresentation() override;  // restores the presentation it replaced
+    ~StationPresentation() override; // restores the presentation it replaced
 
     void message(const host::MessageBoxRequest& request) override;
     bool search(kzt::ClientDataSet& cds, const std::string& title) override;

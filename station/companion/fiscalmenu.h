@@ -15,10 +15,10 @@ class KZT_HOST_API FiscalMenuDialog : public TouchDialog {
 public:
     explicit FiscalMenuDialog(QWidget* parent = nullptr);
 
-    static std::vector<std::string> reports();  // UTF-8, in menu order
+    static std::vector<std::string> reports(); // UTF-8, in menu order
     // The text the operator is told after choosing `report` (Windows-1252).
     static std::string requestedText(const std::string& reportUtf8);
-    const std::string& chosen() const { return mChosen; }  // UTF-8; empty when left
+    const std::string& chosen() const { return mChosen; } // UTF-8; empty when left
 
 private:
     std::string mChosen;

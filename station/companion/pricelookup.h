@@ -18,12 +18,12 @@ namespace companion {
 // and returns true. A failure returns its code as text ("PRECNCAD", "BLOQUEADO",
 // "PRECZERO", or the database's error text) for CheckResultServ to raise.
 KZT_HOST_API kzt::Variant lookUpPrice(kzt::Connection& session, const std::string& cdFilial,
-                                  const std::string& cdLoja, const std::string& cdProduto,
-                                  kzt::ClientDataSet& precos);
+                                      const std::string& cdLoja, const std::string& cdProduto,
+                                      kzt::ClientDataSet& precos);
 // The same on a session of its own, opened and closed within the call.
 KZT_HOST_API kzt::Variant lookUpPrice(const std::string& connection, const std::string& cdFilial,
-                                  const std::string& cdLoja, const std::string& cdProduto,
-                                  kzt::ClientDataSet& precos);
+                                      const std::string& cdLoja, const std::string& cdProduto,
+                                      kzt::ClientDataSet& precos);
 
 // Declares the price dataset's eight fields, in order.
 KZT_HOST_API void declarePriceFields(kzt::ClientDataSet& precos);

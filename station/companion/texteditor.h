@@ -21,8 +21,8 @@ public:
     TextEditorDialog(const std::string& prompt, const std::string& initial,
                      QWidget* parent = nullptr);
 
-    const std::string& text() const { return mText; }      // as typed so far
-    std::string result() const;                              // what the caller receives
+    const std::string& text() const { return mText; } // as typed so far
+    std::string result() const;                       // what the caller receives
     const std::string& prompt() const { return mPrompt; }
     host::TouchTextView* textView() const { return mTextView; }
 

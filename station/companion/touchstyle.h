@@ -39,7 +39,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void reject() override;  // only the dialog's own buttons end it
+    void reject() override; // only the dialog's own buttons end it
 };
 
 // The on-screen keyboard: Portuguese letter layout with ç and the accented vowels, digits,

@@ -19,16 +19,16 @@
 namespace host {
 
 struct MessageBoxRequest {
-    std::string text;       // Windows-1252
+    std::string text; // Windows-1252
     std::string title;
     int type = 3;
-    std::string schema;     // the schema identifier
+    std::string schema; // the schema identifier
 };
 
 struct KeypadRequest {
     std::string prompt;
     std::string unit;
-    std::string warning;    // shown when confirming with no number
+    std::string warning; // shown when confirming with no number
     int maxDigits = 3;
 };
 

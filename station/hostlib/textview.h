@@ -29,13 +29,13 @@ public:
     const std::string& text() const { return mText; }
     void setFont(const kzt::FontSpec& font);
     void setCentred(bool on);
-    void setShowCaret(bool on);  // a bar after the last character
+    void setShowCaret(bool on); // a bar after the last character
     // After every change of the text, scroll so that its end is in view.
     void setFollowEnd(bool on);
 
     // The whole text laid out at the view's width, padding included.
     int contentHeight() const;
-    int scrollOffset() const { return mOffset; }  // pixels of the text above the view
+    int scrollOffset() const { return mOffset; } // pixels of the text above the view
     int maxScrollOffset() const;
     bool canScrollUp() const { return mOffset > 0; }
     bool canScrollDown() const { return mOffset < maxScrollOffset(); }

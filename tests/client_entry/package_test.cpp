@@ -111,8 +111,8 @@ TEST_F(PackageTest, LoadedLibraryOffersItsEntryPointAndVariablesByName)
         bool text;
     };
     const Variavel variaveis[] = {
-        {"frmObservacao", false}, {"boCriado", false}, {"boClickAutomatico", false},
-        {"boObsFinVen", false},   {"stCdOcorr", true}, {"stEsperaProd", true},
+        {"frmObservacao", false}, {"boCriado", false},   {"boClickAutomatico", false},
+        {"boObsFinVen", false},   {"stCdOcorr", true},   {"stEsperaProd", true},
         {"stCdCliDeb", true},     {"stCdConsDeb", true}, {"stHora", true},
     };
     for (const Variavel& v : variaveis) {

@@ -66,15 +66,13 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FilterCase{"", 0, {"01", "02", "03", "04", "05"}},
         FilterCase{"   ", 0, {"01", "02", "03", "04", "05"}},
-        FilterCase{"CDOCORR = '03'", 0, {"03"}},
-        FilterCase{"cdocorr='03'", 0, {"03"}},
+        FilterCase{"CDOCORR = '03'", 0, {"03"}}, FilterCase{"cdocorr='03'", 0, {"03"}},
         FilterCase{"[DSOCORR] = 'SEM SAL'", 0, {"05"}},
         FilterCase{"IDCONTROLAOBS <> 'N'", 0, {"02", "03"}},
         FilterCase{"DSOCORR LIKE '%CEBOLA%'", 0, {"01"}},
         FilterCase{"DSOCORR LIKE '%CEBOLA%'", kNoCase, {"01", "02"}},
         FilterCase{"DSOCORR like '_AL%'", 0, {"04"}},
-        FilterCase{"DSOCORR = 'SEM*'", 0, {"01", "05"}},
-        FilterCase{"DSOCORR = 'SEM*'", kWhole, {}},
+        FilterCase{"DSOCORR = 'SEM*'", 0, {"01", "05"}}, FilterCase{"DSOCORR = 'SEM*'", kWhole, {}},
         FilterCase{"DSOCORR = 'sem*'", kNoCase, {"01", "02", "05"}},
         FilterCase{"DSOCORR = 'sem sal'", kNoCase | kWhole, {"05"}},
         FilterCase{"IDCONTROLAOBS = 'N' AND DSOCORR LIKE 'SEM%'", 0, {"01", "05"}},
@@ -82,12 +80,10 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"(CDOCORR = '01' OR CDOCORR = '04') AND IDCONTROLAOBS = 'N'", 0, {"01", "04"}},
         FilterCase{"NOT (IDCONTROLAOBS = 'N')", 0, {"02", "03"}},
         FilterCase{"CDTIPRISCO = ''", 0, {"01", "02", "03", "04", "05"}},
-        FilterCase{"DSOCORR = 'D''AGUA'", 0, {}},
-        FilterCase{"CDOCORR = 'ZZ'", 0, {}},
+        FilterCase{"DSOCORR = 'D''AGUA'", 0, {}}, FilterCase{"CDOCORR = 'ZZ'", 0, {}},
         // A number compares as a number with a number field, and a null is no number.
         FilterCase{"QTMAX = 2.0", 0, {"01", "05"}},
-        FilterCase{"QTMAX <> 10", 0, {"01", "02", "04", "05"}},
-        FilterCase{"CDOCORR = 3", 0, {}}),
+        FilterCase{"QTMAX <> 10", 0, {"01", "02", "04", "05"}}, FilterCase{"CDOCORR = 3", 0, {}}),
     [](const auto& row) { return "Case" + std::to_string(row.index); });
 
 struct BadFilterCase {
@@ -110,11 +106,17 @@ TEST_P(BadFilters, AreRefusedNamingTheFaultAndItsPosition)
 INSTANTIATE_TEST_SUITE_P(
     Table, BadFilters,
     testing::Values(
-        BadFilterCase{"CDOCORR = '01", "Invalid filter 'CDOCORR = '01': unterminated text at position 14"},
-        BadFilterCase{"CDOCORR", "Invalid filter 'CDOCORR': '=', '<>' or LIKE expected at position 8"},
-        BadFilterCase{"(CDOCORR = '01'", "Invalid filter '(CDOCORR = '01'': ')' expected at position 16"},
-        BadFilterCase{"CDOCORR = '01' XOR", "Invalid filter 'CDOCORR = '01' XOR': unexpected text at position 16"},
+        BadFilterCase{"CDOCORR = '01",
+                      "Invalid filter 'CDOCORR = '01': unterminated text at position 14"},
+        BadFilterCase{"CDOCORR",
+                      "Invalid filter 'CDOCORR': '=', '<>' or LIKE expected at position 8"},
+        BadFilterCase{"(CDOCORR = '01'",
+                      "Invalid filter '(CDOCORR = '01'': ')' expected at position 16"},
+        BadFilterCase{"CDOCORR = '01' XOR",
+                      "Invalid filter 'CDOCORR = '01' XOR': unexpected text at position 16"},
         BadFilterCase{"= '01'", "Invalid filter '= '01'': field name expected at position 1"},
-        BadFilterCase{"CDOCORR = abc", "Invalid filter 'CDOCORR = abc': a quoted text or a number expected at position 11"}));
+        BadFilterCase{
+            "CDOCORR = abc",
+            "Invalid filter 'CDOCORR = abc': a quoted text or a number expected at position 11"}));
 
 } // namespace

@@ -14,7 +14,7 @@ inline const QString kStation = QStringLiteral(KZT_BINARY_DIR "/bin/kzt-station"
 inline const QString kGoldenDir = QStringLiteral(KZT_SOURCE_DIR "/tests/station/golden/");
 
 struct StationOutput {
-    int exitCode = -1;  // -1: crashed or did not finish
+    int exitCode = -1; // -1: crashed or did not finish
     QByteArray out;
     QByteArray err;
 };
