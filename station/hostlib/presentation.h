@@ -10,11 +10,14 @@
 #include "host/settings.h"
 
 #include "platform/clientdataset.h"
-#include "platform/connection.h"
 
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace kzt {
+class Connection;
+}
 
 namespace host {
 
