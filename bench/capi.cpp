@@ -4,6 +4,7 @@
 // connection already open), measured in the same iterations:
 //   ratio = C interface / preparation, which must stay at or below 0.10.
 
+#include "bench/ausente.h"
 #include "client/Cli_kzt00318.h"
 #include "client/cinterface.h"
 #include "client/frmobservacao.h"
@@ -30,24 +31,8 @@ namespace {
 
 using Cli_kzt00318::TfrmObservacao;
 using kzt::Variant;
+using kzt::bench::Ausente;
 namespace capi = Cli_kzt00318::capi;
-
-// Nobody at the till: any message means the dialog did not prepare.
-class Ausente : public host::Presentation {
-public:
-    void message(const host::MessageBoxRequest& request) override
-    {
-        mensagens.push_back(request.text);
-    }
-    bool search(kzt::ClientDataSet&, const std::string&) override { return false; }
-    std::string editText(const std::string&, const std::string& initial) override { return initial; }
-    std::optional<std::string> keypad(const host::KeypadRequest&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    void fiscalMenu() override {}
-    std::vector<std::string> mensagens;
-};
 
 // Product 1001 of the sample store, its order list cut to the 28 occurrences a full grid
 // shows.
@@ -149,9 +134,10 @@ int main(int argc, char** argv)
     const std::string dir = modelo;
     station::writeSampleStore(dir);
     sqlite3* db = nullptr;
-    if (sqlite3_open((dir + "/store.db").c_str(), &db) != SQLITE_OK ||
-        sqlite3_exec(db, "DELETE FROM PRODOCORRE WHERE CDPRODUTO = '1001' AND CDOCORR > '28'",
-                     nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_open((dir + "/store.db").c_str(), &db) != SQLITE_OK
+        || sqlite3_exec(db, "DELETE FROM PRODOCORRE WHERE CDPRODUTO = '1001' AND CDOCORR > '28'",
+                        nullptr, nullptr, nullptr)
+               != SQLITE_OK)
         throw std::runtime_error("cannot cut the sample order list to 28 occurrences");
     sqlite3_close(db);
     kzt::setHostExecutablePath(dir + "/host");
@@ -164,6 +150,6 @@ int main(int argc, char** argv)
     host::setPresentation(anterior);
     std::filesystem::remove_all(dir);
     if (!ausente.mensagens.empty())
-        return 1;  // the dialog met an error: the figures mean nothing
+        return 1; // the dialog met an error: the figures mean nothing
     return 0;
 }

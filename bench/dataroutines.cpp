@@ -6,18 +6,17 @@
 #include "server/Srv_kzt00318.h"
 #include "server/rdmobservacao.h"
 
+#include "host/settings.h"
 #include "platform/datapacket.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "station/app/samplestore.h"
-#include "station/hostlib/presentation.h"
 
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 #include <sqlite3.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -54,7 +53,7 @@ struct Column {
     const char* name;
     int width;
 };
-const Column kColumns[] = {{"CDGRPOCOR", 2}, {"CDOCORR", 2},   {"CDTIPRISCO", 2},
+const Column kColumns[] = {{"CDGRPOCOR", 2}, {"CDOCORR", 2},    {"CDTIPRISCO", 2},
                            {"DSOCORR", 40},  {"CDPRODUTO", 10}, {"IDCONTROLAOBS", 1}};
 
 void exec(sqlite3* db, const std::string& sql)
@@ -117,7 +116,7 @@ std::string storeWith(int count)
         }
         sqlite3_step(occurrence);
         sqlite3_reset(occurrence);
-        if (i < 100) {  // one link a code: each occurrence joins its product once
+        if (i < 100) { // one link a code: each occurrence joins its product once
             sqlite3_bind_text(link, 1, code, -1, SQLITE_TRANSIENT);
             sqlite3_step(link);
             sqlite3_reset(link);
@@ -165,9 +164,11 @@ std::string bareOcorPed(sqlite3* db)
 {
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, kOcorPed, -1, &st, nullptr);
-    sqlite3_bind_text(st, sqlite3_bind_parameter_index(st, ":P_CDFILIAL"), "0001", -1, SQLITE_STATIC);
+    sqlite3_bind_text(st, sqlite3_bind_parameter_index(st, ":P_CDFILIAL"), "0001", -1,
+                      SQLITE_STATIC);
     sqlite3_bind_text(st, sqlite3_bind_parameter_index(st, ":P_CDLOJA"), "01", -1, SQLITE_STATIC);
-    sqlite3_bind_text(st, sqlite3_bind_parameter_index(st, ":P_CDPRODUTO"), "1001", -1, SQLITE_STATIC);
+    sqlite3_bind_text(st, sqlite3_bind_parameter_index(st, ":P_CDPRODUTO"), "1001", -1,
+                      SQLITE_STATIC);
 
     pugi::xml_document doc;
     auto declaration = doc.append_child(pugi::node_declaration);
@@ -204,7 +205,8 @@ double bareQtMaxObserv(sqlite3* db)
 {
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, kQtMaxObserv, -1, &st, nullptr);
-    sqlite3_bind_text(st, sqlite3_bind_parameter_index(st, ":P_CDPRODUTO"), "1001", -1, SQLITE_STATIC);
+    sqlite3_bind_text(st, sqlite3_bind_parameter_index(st, ":P_CDPRODUTO"), "1001", -1,
+                      SQLITE_STATIC);
     const double maximum = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_double(st, 0) : 9999;
     sqlite3_finalize(st);
     return maximum;
@@ -230,8 +232,10 @@ void BM_getOcorPed_bare(benchmark::State& state)
     sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     // Both ways must give the same packet, or the comparison means nothing.
     useStore(path);
-    const kzt::Packet mine = kzt::parsePacket(Srv_kzt00318::getOcorPed(u"0001", u"01", u"1001").packet());
-    if (kzt::parsePacket(bareOcorPed(db)) != mine || mine.rows.size() != static_cast<size_t>(state.range(0))) {
+    const kzt::Packet mine =
+        kzt::parsePacket(Srv_kzt00318::getOcorPed(u"0001", u"01", u"1001").packet());
+    if (kzt::parsePacket(bareOcorPed(db)) != mine
+        || mine.rows.size() != static_cast<size_t>(state.range(0))) {
         state.SkipWithError("the bare packet differs from the routine's");
         sqlite3_close(db);
         return;

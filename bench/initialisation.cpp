@@ -4,6 +4,7 @@
 //   ratio = preparation / (2 x data routine + one paint), which must stay at or below 1.
 // The grid fill alone must not grow with the list.
 
+#include "bench/ausente.h"
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
 #include "host/hostlib.h"
@@ -26,7 +27,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -35,20 +35,7 @@ namespace {
 
 using Cli_kzt00318::TfrmObservacao;
 using kzt::Variant;
-
-// Nobody at the till: messages are counted, companion dialogs cancelled.
-class Ausente : public host::Presentation {
-public:
-    void message(const host::MessageBoxRequest& request) override { mensagens.push_back(request.text); }
-    bool search(kzt::ClientDataSet&, const std::string&) override { return false; }
-    std::string editText(const std::string&, const std::string& initial) override { return initial; }
-    std::optional<std::string> keypad(const host::KeypadRequest&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    void fiscalMenu() override {}
-    std::vector<std::string> mensagens;
-};
+using kzt::bench::Ausente;
 
 void exec(sqlite3* db, const std::string& sql)
 {
@@ -72,21 +59,23 @@ public:
         const std::string banco = mDir + "/store.db";
         sqlite3* db = nullptr;
         sqlite3_open(banco.c_str(), &db);
-        exec(db, "CREATE TABLE GRUPOCOR (CDGRPOCOR CHAR(2) PRIMARY KEY, DSGRPOCOR VARCHAR(40));"
-                 "CREATE TABLE OCORRENCIA (CDGRPOCOR CHAR(2), CDOCORR CHAR(2), CDTIPRISCO CHAR(2),"
-                 " DSOCORR VARCHAR(40), CDPRODUTO VARCHAR(10), IDCONTROLAOBS CHAR(1));"
-                 "CREATE TABLE LOJA (CDFILIAL VARCHAR(4), CDLOJA VARCHAR(4), CDGRPOCORCAN CHAR(2),"
-                 " CDGRPOCORCANCUP CHAR(2), CDGRPOCORPED CHAR(2), CDGRPOCORDESC CHAR(2),"
-                 " IDOBRIGAOBSCAN CHAR(1));"
-                 "CREATE TABLE VENDA (CDFILIAL VARCHAR(4), CDCAIXA VARCHAR(3), NRSEQVENDA CHAR(10));"
-                 "BEGIN");
+        exec(db,
+             "CREATE TABLE GRUPOCOR (CDGRPOCOR CHAR(2) PRIMARY KEY, DSGRPOCOR VARCHAR(40));"
+             "CREATE TABLE OCORRENCIA (CDGRPOCOR CHAR(2), CDOCORR CHAR(2), CDTIPRISCO CHAR(2),"
+             " DSOCORR VARCHAR(40), CDPRODUTO VARCHAR(10), IDCONTROLAOBS CHAR(1));"
+             "CREATE TABLE LOJA (CDFILIAL VARCHAR(4), CDLOJA VARCHAR(4), CDGRPOCORCAN CHAR(2),"
+             " CDGRPOCORCANCUP CHAR(2), CDGRPOCORPED CHAR(2), CDGRPOCORDESC CHAR(2),"
+             " IDOBRIGAOBSCAN CHAR(1));"
+             "CREATE TABLE VENDA (CDFILIAL VARCHAR(4), CDCAIXA VARCHAR(3), NRSEQVENDA CHAR(10));"
+             "BEGIN");
         const char* controles[] = {"'A'", "'R'", "NULL"};
         const std::pair<int, const char*> grupos[] = {{28, "01"}, {1000, "02"}, {100000, "03"}};
         for (const auto& [tamanho, grupo] : grupos) {
             const std::string loja = std::to_string(tamanho);
-            exec(db, std::string("INSERT INTO GRUPOCOR VALUES ('") + grupo + "','Descontos');"
-                     "INSERT INTO LOJA VALUES ('1','" + loja + "',NULL,NULL,NULL,'" + grupo
-                         + "','N')");
+            exec(db, std::string("INSERT INTO GRUPOCOR VALUES ('") + grupo
+                         + "','Descontos');"
+                           "INSERT INTO LOJA VALUES ('1','"
+                         + loja + "',NULL,NULL,NULL,'" + grupo + "','N')");
             for (int i = 1; i <= tamanho; ++i) {
                 // Codes have two characters and repeat past a hundred; the descriptions
                 // keep the rows apart.
@@ -94,9 +83,9 @@ public:
                 char numero[16];
                 std::snprintf(codigo, sizeof codigo, "%02d", i % 100);
                 std::snprintf(numero, sizeof numero, "%06d", i);
-                exec(db, std::string("INSERT INTO OCORRENCIA VALUES ('") + grupo + "','" + codigo +
-                         "','01','Ocorrencia de desconto " + numero + "','" + numero + "'," +
-                         controles[i % 3] + ")");
+                exec(db, std::string("INSERT INTO OCORRENCIA VALUES ('") + grupo + "','" + codigo
+                             + "','01','Ocorrencia de desconto " + numero + "','" + numero + "',"
+                             + controles[i % 3] + ")");
             }
         }
         exec(db, "INSERT INTO VENDA VALUES ('1','001','0000012345'); COMMIT");
@@ -124,7 +113,9 @@ public:
                "<FIELD attrname=\"SISTEMAQTRNFCE\" fieldtype=\"boolean\"/>"
                "<FIELD attrname=\"SISTEMAQTRSAT\" fieldtype=\"boolean\"/>"
                "</FIELDS><PARAMS/></METADATA><ROWDATA>"
-               "<ROW CDFILIAL=\"1\" CDLOJA=\"" << tamanho << "\" IDESQUEMA=\"001\" CDCAIXA=\"001\""
+               "<ROW CDFILIAL=\"1\" CDLOJA=\""
+            << tamanho
+            << "\" IDESQUEMA=\"001\" CDCAIXA=\"001\""
                " SISTEMAQTRNFCE=\"FALSE\" SISTEMAQTRSAT=\"FALSE\"/></ROWDATA></DATAPACKET>";
     }
 
@@ -157,14 +148,18 @@ protected:
 
 const std::vector<Variant> kPedido{"N", "D", "100", "Produto", "", "True", "", "", "", ""};
 
-double segundos(const QElapsedTimer& relogio) { return static_cast<double>(relogio.nsecsElapsed()) / 1e9; }
+double segundos(const QElapsedTimer& relogio)
+{
+    return static_cast<double>(relogio.nsecsElapsed()) / 1e9;
+}
 
 // The data routine alone, as initialisation calls it.
 double rotinaDeDados(int tamanho)
 {
     QElapsedTimer relogio;
     relogio.start();
-    const Variant lista = Srv_kzt00318::getOcorDesc(u"1", kzt::cp1252ToUtf16(std::to_string(tamanho)));
+    const Variant lista =
+        Srv_kzt00318::getOcorDesc(u"1", kzt::cp1252ToUtf16(std::to_string(tamanho)));
     const double tempo = segundos(relogio);
     if (!lista.isPacket())
         throw std::runtime_error("the occurrence list did not load: " + lista.asText());
@@ -230,7 +225,12 @@ void BM_MontaObservacoes(benchmark::State& state)
     state.counters["rows"] = form.cdsObs.recordCount();
 }
 
-BENCHMARK(BM_Observacao)->Arg(28)->Arg(1000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Observacao)
+    ->Arg(28)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MontaObservacoes)->Arg(28)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -9,33 +9,15 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "station/app/samplestore.h"
-#include "station/hostlib/presentation.h"
-
 
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include <unistd.h>
 
 namespace livebench {
-
-// Nobody at the till: no message is expected, companion dialogs are cancelled and the
-// price is read from the store.
-class Nobody : public host::Presentation {
-public:
-    void message(const host::MessageBoxRequest& request) override { messages.push_back(request.text); }
-    bool search(kzt::ClientDataSet&, const std::string&) override { return false; }
-    std::string editText(const std::string&, const std::string& initial) override { return initial; }
-    std::optional<std::string> keypad(const host::KeypadRequest&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    void fiscalMenu() override {}
-    std::vector<std::string> messages;
-};
 
 // The server's connection string, or empty when no live server runs.
 inline std::string serverConnection()
@@ -60,8 +42,8 @@ class StationFolder {
 public:
     StationFolder()
     {
-        mDir = std::filesystem::temp_directory_path() /
-               ("kzt-bench-live-" + std::to_string(::getpid()));
+        mDir = std::filesystem::temp_directory_path()
+               / ("kzt-bench-live-" + std::to_string(::getpid()));
         std::filesystem::create_directories(mDir);
         kzt::ClientDataSet cds("cdsParametrosQtr");
         for (const char* field : {"CDFILIAL", "CDLOJA", "IDESQUEMA", "CDCAIXA"})

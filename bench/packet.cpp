@@ -49,7 +49,9 @@ const std::string& occurrencePacket()
 void declareOccurrences(kzt::ClientDataSet& ds)
 {
     ds.addFieldDef({"CDGRPOCOR", kzt::FieldType::String, 2, false, {}});
-    ds.addFieldDef({"CDOCORR", kzt::FieldType::String, 2, true, "C\xF3" "digo"});
+    ds.addFieldDef({"CDOCORR", kzt::FieldType::String, 2, true,
+                    "C\xF3"
+                    "digo"});
     ds.addFieldDef({"CDTIPRISCO", kzt::FieldType::String, 2, false, {}});
     ds.addFieldDef({"DSOCORR", kzt::FieldType::String, 40, true, "Descri\xE7\xE3o"});
     ds.addFieldDef({"IDCONTROLAOBS", kzt::FieldType::String, 1, false, {}});
@@ -59,7 +61,8 @@ void declareOccurrences(kzt::ClientDataSet& ds)
 void setRate(benchmark::State& state)
 {
     state.SetItemsProcessed(state.iterations() * kRows);
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(occurrencePacket().size()));
+    state.SetBytesProcessed(state.iterations()
+                            * static_cast<std::int64_t>(occurrencePacket().size()));
 }
 
 void BM_PugixmlParse(benchmark::State& state)
@@ -67,7 +70,8 @@ void BM_PugixmlParse(benchmark::State& state)
     const std::string& xml = occurrencePacket();
     for (auto _ : state) {
         pugi::xml_document doc;
-        const auto result = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8);
+        const auto result =
+            doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8);
         benchmark::DoNotOptimize(result.status);
     }
     setRate(state);
@@ -115,8 +119,8 @@ struct StringWriter : pugi::xml_writer {
 void BM_PugixmlPrint(benchmark::State& state)
 {
     pugi::xml_document doc;
-    doc.load_buffer(occurrencePacket().data(), occurrencePacket().size(), pugi::parse_default | pugi::parse_declaration,
-                    pugi::encoding_utf8);
+    doc.load_buffer(occurrencePacket().data(), occurrencePacket().size(),
+                    pugi::parse_default | pugi::parse_declaration, pugi::encoding_utf8);
     for (auto _ : state) {
         StringWriter writer;
         doc.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);

@@ -2,11 +2,11 @@
 // control record and the text append) against the same two database reads done bare.
 // A press should cost no more than twice its reads.
 
+#include "bench/ausente.h"
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
 #include "platform/clientdataset.h"
 #include "platform/process.h"
-#include "platform/text.h"
 #include "station/hostlib/presentation.h"
 
 #include <QApplication>
@@ -28,20 +28,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// Nobody answers anything: no message is expected on this path, and the price is read
-// from the store.
-class Ninguem : public host::Presentation {
-public:
-    void message(const host::MessageBoxRequest&) override {}
-    bool search(kzt::ClientDataSet&, const std::string&) override { return false; }
-    std::string editText(const std::string&, const std::string& initial) override { return initial; }
-    std::optional<std::string> keypad(const host::KeypadRequest&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    void fiscalMenu() override {}
-};
 
 std::string lerArquivo(const fs::path& path)
 {
@@ -74,7 +60,8 @@ public:
         pasta = fs::temp_directory_path() / ("kzt-bench-press-" + std::to_string(::getpid()));
         fs::create_directories(pasta);
         db = (pasta / "store.db").string();
-        const fs::path amostra = fs::path(__FILE__).parent_path().parent_path() / "station" / "sample";
+        const fs::path amostra =
+            fs::path(__FILE__).parent_path().parent_path() / "station" / "sample";
         executa(db, lerArquivo(amostra / "schema.sql"));
         executa(db, lerArquivo(amostra / "data.sql"));
 
@@ -108,7 +95,7 @@ public:
 
     fs::path pasta;
     std::string db;
-    Ninguem ninguem;
+    kzt::bench::Ausente ninguem;
     host::Presentation* anterior = nullptr;
 };
 
@@ -184,7 +171,10 @@ void BM_BareReads(benchmark::State& state)
         benchmark::DoNotOptimize(preco);
     }
 }
-BENCHMARK(BM_BareReads)->Arg(1)->Arg(0)->ArgName("price_session_per_read")
+BENCHMARK(BM_BareReads)
+    ->Arg(1)
+    ->Arg(0)
+    ->ArgName("price_session_per_read")
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -7,6 +7,7 @@
 //
 //   scripts/live-servers.sh build/bin/bench_roundtrips
 
+#include "bench/ausente.h"
 #include "bench/livestore.h"
 
 #include "client/Cli_kzt00318.h"
@@ -14,6 +15,7 @@
 #include "host/hostlib.h"
 #include "server/Srv_kzt00318.h"
 #include "server/rdmobservacao.h"
+#include "station/hostlib/presentation.h"
 
 #include <QApplication>
 
@@ -21,7 +23,6 @@
 
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 namespace {
@@ -34,8 +35,8 @@ const char* const kApplication = "kzt_rt";
 struct Traffic {
     int connections = 0;
     int prepares = 0;
-    int executions = 0;  // prepared statements run, and one-off statements
-    int plain = 0;       // statements sent as plain text (session settings, deallocation)
+    int executions = 0; // prepared statements run, and one-off statements
+    int plain = 0;      // statements sent as plain text (session settings, deallocation)
     int roundTrips() const { return connections + prepares + executions + plain; }
 };
 
@@ -60,21 +61,21 @@ public:
         std::string line;
         while (std::getline(in, line)) {
             // The session's name is not known yet when its connection is logged.
-            if (line.find("LOG:  connection authorized: ") != std::string::npos &&
-                line.ends_with(authorized)) {
+            if (line.find("LOG:  connection authorized: ") != std::string::npos
+                && line.ends_with(authorized)) {
                 ++traffic.connections;
                 continue;
             }
             const auto at = line.find(tag);
             if (at == std::string::npos)
-                continue;  // another session, or a statement's continuation line
+                continue; // another session, or a statement's continuation line
             const std::string rest = line.substr(at + tag.size());
             const auto step = rest.find(" ms  ");
             if (rest.rfind("duration: ", 0) != 0 || step == std::string::npos)
                 continue;
             const std::string what = rest.substr(step + 5);
             if (what.rfind("parse ", 0) == 0 && what.rfind("parse <unnamed>", 0) != 0)
-                ++traffic.prepares;  // a parse of its own; an unnamed one rides with its execution
+                ++traffic.prepares; // a parse of its own; an unnamed one rides with its execution
             else if (what.rfind("execute ", 0) == 0)
                 ++traffic.executions;
             else if (what.rfind("statement: ", 0) == 0)
@@ -89,7 +90,7 @@ private:
 
 struct Bench {
     livebench::StationFolder folder;
-    livebench::Nobody nobody;
+    kzt::bench::Ausente nobody;
     ServerLog log;
     bool ready = false;
 };
@@ -173,13 +174,13 @@ void BM_ControlledPress(benchmark::State& state)
         state.SkipWithError("occurrence 11 has no button");
         return;
     }
-    button->click();  // the first press prepares what later presses reuse
+    button->click(); // the first press prepares what later presses reuse
     const auto mark = bench->log.mark();
     for (auto _ : state)
         button->click();
     report(state, bench->log.since(mark));
-    if (form->cdsControlaObs.recordCount() != static_cast<int>(state.iterations()) + 1 ||
-        !bench->nobody.messages.empty())
+    if (form->cdsControlaObs.recordCount() != static_cast<int>(state.iterations()) + 1
+        || !bench->nobody.mensagens.empty())
         state.SkipWithError("the presses were refused");
 }
 
@@ -202,8 +203,8 @@ int main(int argc, char** argv)
     if (!server.empty() && state.log.available()) {
         livebench::loadSampleStore(server);
         kzt::setHostExecutablePath(state.folder.hostExe());
-        host::setConnectionString("", server + " application_name=" + kApplication +
-                                          " options='-c log_min_duration_statement=0'");
+        host::setConnectionString("", server + " application_name=" + kApplication
+                                          + " options='-c log_min_duration_statement=0'");
         host::setPresentation(&state.nobody);
         state.ready = true;
     }

@@ -9,11 +9,13 @@
 //
 //   scripts/live-servers.sh build/bin/bench_tills
 
+#include "bench/ausente.h"
 #include "bench/livestore.h"
 
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
 #include "host/hostlib.h"
+#include "station/hostlib/presentation.h"
 
 #include <QApplication>
 
@@ -24,7 +26,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,7 +43,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kOrdersPerTill = 400;
 constexpr int kSecondsPerTill = 20;
-constexpr int kPauseMs = 40;  // the operator between two orders
+constexpr int kPauseMs = 40; // the operator between two orders
 
 const char* const kTillFlag = "--kzt-till";
 
@@ -59,7 +60,7 @@ int runTill(const std::string& connection, const std::string& hostExe)
     char name[] = "till";
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
-    livebench::Nobody nobody;
+    kzt::bench::Ausente nobody;
     host::setPresentation(&nobody);
     kzt::setHostExecutablePath(hostExe);
     host::setConnectionString("", connection);
@@ -75,17 +76,18 @@ int runTill(const std::string& connection, const std::string& hostExe)
         for (host::TBlendedBitBtn* b : form.sbtGrade)
             if (b->code() == "11")
                 button = b;
-        if (!button || !nobody.messages.empty()) {
+        if (!button || !nobody.mensagens.empty()) {
             std::fprintf(stderr, "till: the order dialog did not open\n");
             return 1;
         }
         button->click();
         const auto pressed = Clock::now();
-        if (form.cdsControlaObs.recordCount() != 1 || !nobody.messages.empty()) {
+        if (form.cdsControlaObs.recordCount() != 1 || !nobody.mensagens.empty()) {
             std::fprintf(stderr, "till: the press was refused\n");
             return 1;
         }
-        std::printf("%.1f %.1f\n", microseconds(prepared - start), microseconds(pressed - prepared));
+        std::printf("%.1f %.1f\n", microseconds(prepared - start),
+                    microseconds(pressed - prepared));
         std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
     }
     host::setPresentation(nullptr);
@@ -97,8 +99,7 @@ std::pair<long long, long long> cpuTimes()
 {
     std::ifstream in("/proc/stat");
     std::string cpu;
-    long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0,
-              steal = 0;
+    long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
     in >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
     const long long busy = user + nice + system + irq + softirq + steal;
     return {busy, busy + idle + iowait};
@@ -176,13 +177,13 @@ void BM_Tills(benchmark::State& state)
             rusage usage{};
             ::wait4(till.pid, &status, 0, &usage);
             failed = failed || !WIFEXITED(status) || WEXITSTATUS(status) != 0;
-            tillCpu += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+            tillCpu += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+                       + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
         }
         wall = std::chrono::duration<double>(Clock::now() - started).count();
         const auto after = cpuTimes();
-        cpuBusy = 100.0 * static_cast<double>(after.first - before.first) /
-                  static_cast<double>(std::max(1LL, after.second - before.second));
+        cpuBusy = 100.0 * static_cast<double>(after.first - before.first)
+                  / static_cast<double>(std::max(1LL, after.second - before.second));
     }
     if (failed) {
         state.SkipWithError("a till failed (see its message above)");
@@ -196,7 +197,8 @@ void BM_Tills(benchmark::State& state)
     state.counters["machine_cpu_pct"] = cpuBusy;
     state.counters["tills_cpu_pct"] = 100.0 * tillCpu / std::max(wall, 1e-9);
 }
-BENCHMARK(BM_Tills)->Arg(1)->Arg(4)->Arg(8)->ArgName("tills")->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_Tills)->Arg(1)->Arg(4)->Arg(8)->ArgName("tills")->Iterations(1)->Unit(
+    benchmark::kSecond);
 
 } // namespace
 

@@ -1,13 +1,13 @@
 // The entry point the host calls, the end-of-sale switch, and the module-level state.
 
-#include "Cli_kzt00318.h"
+#include "client/Cli_kzt00318.h"
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
 #include "host/hostlib.h"
-#include "platform/application.h"
-#include "platform/screen.h"
 #include "platform/text.h"
+#include "platform/ui/application.h"
+#include "platform/ui/screen.h"
 
 #include <algorithm>
 #include <array>
@@ -78,10 +78,8 @@ void exigeResultado(const kzt::Variant& result)
 void escreveResultado(kzt::Variant& result, const TfrmObservacao& dialogo)
 {
     std::array<kzt::Variant, 5> valores{
-        kzt::Variant(stCdOcorr),
-        kzt::Variant(stEsperaProd),
-        dialogo.cdsOcorrencia.data(),
-        kzt::Variant(dialogo.stTextoLivre),
+        kzt::Variant(stCdOcorr),       kzt::Variant(stEsperaProd),
+        dialogo.cdsOcorrencia.data(),  kzt::Variant(dialogo.stTextoLivre),
         dialogo.cdsControlaObs.data(),
     };
     kzt::Variant::Array& itens = result.array();
@@ -129,7 +127,10 @@ struct Liberacao {
 // Run at unload or process exit. Registered again after every call that used the
 // module's own application, so it runs before the destructors of whatever Qt set up
 // during those calls: the application must go first, as it would at the end of main.
-void liberaAplicacao() { kzt::releaseGuiApplication(); }
+void liberaAplicacao()
+{
+    kzt::releaseGuiApplication();
+}
 
 struct AplicacaoAteODescarregamento {
     AplicacaoAteODescarregamento() = default;

@@ -5,10 +5,9 @@
 
 #include "platform/error.h"
 #include "platform/variant.h"
+#include "server/module_global.h"
 
 #include <string>
-
-#define KZT_MODULE_API __attribute__((visibility("default")))
 
 namespace Cli_kzt00318 {
 

@@ -1,14 +1,14 @@
-#include "cinterface.h"
+#include "client/cinterface.h"
 
-#include "Cli_kzt00318.h"
+#include "client/Cli_kzt00318.h"
 
 #include "host/hostlib.h"
-#include "platform/application.h"
+#include "host/settings.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "platform/ui/application.h"
 #include "server/Srv_kzt00318.h"
 #include "server/rdmobservacao.h"
-#include "station/hostlib/presentation.h"
 
 #include <cstdlib>
 #include <functional>
@@ -43,26 +43,22 @@ Json parse(std::string_view text, const char* what)
 kzt::Variant entry(const Json& value, std::size_t index)
 {
     switch (value.type()) {
-    case Json::value_t::null:
-        return {};
+    case Json::value_t::null: return {};
     case Json::value_t::string:
         return kzt::Variant(kzt::utf8ToCp1252(value.get_ref<const std::string&>()));
-    case Json::value_t::boolean:
-        return kzt::Variant(value.get<bool>());
-    case Json::value_t::number_integer:
-        return kzt::Variant(value.get<std::int64_t>());
+    case Json::value_t::boolean: return kzt::Variant(value.get<bool>());
+    case Json::value_t::number_integer: return kzt::Variant(value.get<std::int64_t>());
     case Json::value_t::number_unsigned: {
         const auto n = value.get<std::uint64_t>();
         if (n <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
             return kzt::Variant(static_cast<std::int64_t>(n));
         return kzt::Variant(static_cast<double>(n));
     }
-    case Json::value_t::number_float:
-        return kzt::Variant(value.get<double>());
+    case Json::value_t::number_float: return kzt::Variant(value.get<double>());
     default:
-        throw Refusal("entry " + std::to_string(index) + " of request_json is " +
-                      std::string(value.type_name()) +
-                      "; entries are strings, numbers, booleans or null");
+        throw Refusal("entry " + std::to_string(index) + " of request_json is "
+                      + std::string(value.type_name())
+                      + "; entries are strings, numbers, booleans or null");
     }
 }
 
@@ -72,12 +68,15 @@ using Args = std::vector<std::string>;
 
 struct Routine {
     const char* name;
-    const char* arguments;  // for the refusal message
+    const char* arguments; // for the refusal message
     std::size_t count;
     std::function<kzt::Variant(const Args&)> call;
 };
 
-std::u16string wide(const std::string& utf8) { return kzt::utf8ToUtf16(utf8); }
+std::u16string wide(const std::string& utf8)
+{
+    return kzt::utf8ToUtf16(utf8);
+}
 
 const std::vector<Routine>& routines()
 {
@@ -109,8 +108,8 @@ const Routine& findRoutine(std::string_view name)
             return routine;
         known += (known.empty() ? "" : ", ") + std::string(routine.name);
     }
-    throw Refusal(kzt::utf8ToCp1252("unknown routine \"" + std::string(name) +
-                                    "\"; the module's routines are " + known));
+    throw Refusal(kzt::utf8ToCp1252("unknown routine \"" + std::string(name)
+                                    + "\"; the module's routines are " + known));
 }
 
 Args routineArgs(const Routine& routine, std::string_view argsJson)
@@ -119,14 +118,14 @@ Args routineArgs(const Routine& routine, std::string_view argsJson)
     if (!args.is_array())
         throw Refusal("args_json must be a JSON array of the routine's arguments as strings");
     if (args.size() != routine.count)
-        throw Refusal(std::string(routine.name) + " takes " + std::to_string(routine.count) +
-                      " argument" + (routine.count == 1 ? "" : "s") + " (" + routine.arguments +
-                      "), " + std::to_string(args.size()) + " given");
+        throw Refusal(std::string(routine.name) + " takes " + std::to_string(routine.count)
+                      + " argument" + (routine.count == 1 ? "" : "s") + " (" + routine.arguments
+                      + "), " + std::to_string(args.size()) + " given");
     Args out;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (!args[i].is_string())
-            throw Refusal("argument " + std::to_string(i) + " of " + routine.name + " is " +
-                          args[i].type_name() + "; arguments are strings");
+            throw Refusal("argument " + std::to_string(i) + " of " + routine.name + " is "
+                          + args[i].type_name() + "; arguments are strings");
         out.push_back(args[i].get<std::string>());
     }
     return out;
@@ -134,8 +133,8 @@ Args routineArgs(const Routine& routine, std::string_view argsJson)
 
 // --- host settings ---------------------------------------------------------------------
 
-HostSettings gConfigured;   // through configure
-HostSettings gEnvironment;  // read at load
+HostSettings gConfigured;  // through configure
+HostSettings gEnvironment; // read at load
 
 std::optional<std::string> environment(const char* name)
 {
@@ -188,8 +187,8 @@ kzt::Variant::Array parseRequest(std::string_view json)
     if (!request.is_array())
         throw Refusal("request_json must be a JSON array of up to ten entries");
     if (request.size() > kEntradas)
-        throw Refusal("request_json has " + std::to_string(request.size()) +
-                      " entries; a request has at most ten");
+        throw Refusal("request_json has " + std::to_string(request.size())
+                      + " entries; a request has at most ten");
     kzt::Variant::Array entries;
     entries.reserve(request.size());
     for (std::size_t i = 0; i < request.size(); ++i)
@@ -220,9 +219,8 @@ kzt::Json observacao(std::string_view requestJson)
     if (!recusa.empty())
         throw Refusal(recusa);
     kzt::Variant result = kzt::Variant::arrayOf(5);
-    const std::string returned =
-        Observacao(request.empty() ? nullptr : request.data(),
-                   static_cast<int>(request.size()) - 1, result);
+    const std::string returned = Observacao(request.empty() ? nullptr : request.data(),
+                                            static_cast<int>(request.size()) - 1, result);
     return observacaoReply(returned, result);
 }
 
@@ -262,21 +260,21 @@ kzt::Json configure(std::string_view configJson)
                       "\"connection212\"}, each optional");
     HostSettings wanted = gConfigured;
     for (const auto& [key, value] : config.items()) {
-        std::optional<std::string>* setting = key == "hostExe"        ? &wanted.hostExe
+        std::optional<std::string>* setting = key == "hostExe"         ? &wanted.hostExe
                                               : key == "connection"    ? &wanted.connection
                                               : key == "connection212" ? &wanted.connection212
                                                                        : nullptr;
         if (setting == nullptr)
-            throw Refusal(kzt::utf8ToCp1252("unknown setting \"" + key +
-                                            "\"; the settings are hostExe, connection and "
-                                            "connection212"));
+            throw Refusal(kzt::utf8ToCp1252("unknown setting \"" + key
+                                            + "\"; the settings are hostExe, connection and "
+                                              "connection212"));
         if (value.is_null())
             setting->reset();
         else if (value.is_string())
             *setting = value.get<std::string>();
         else
-            throw Refusal(kzt::utf8ToCp1252("setting \"" + key + "\" is " + value.type_name() +
-                                            "; settings are strings, or null for the default"));
+            throw Refusal(kzt::utf8ToCp1252("setting \"" + key + "\" is " + value.type_name()
+                                            + "; settings are strings, or null for the default"));
     }
     apply(wanted);
     // Nothing of a refused setting stays behind: the earlier settings are put back.
@@ -284,7 +282,7 @@ kzt::Json configure(std::string_view configJson)
         if (!connectionStillHolds())
             throw Refusal("the store connection is already open on another connection string; "
                           "a new one takes effect only in a new process");
-        Json inForce = settingsInForce();  // refuses a string with no Windows-1252 form
+        Json inForce = settingsInForce(); // refuses a string with no Windows-1252 form
         gConfigured = wanted;
         return inForce;
     } catch (const Refusal&) {

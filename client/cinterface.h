@@ -39,7 +39,7 @@ kzt::Json call(std::string_view routine, std::string_view argsJson);
 // Host settings. Each is what kzt_configure set, else the environment's, else the default
 // (empty: the host library's and the platform's own).
 struct HostSettings {
-    std::optional<std::string> hostExe;  // a file system path
+    std::optional<std::string> hostExe; // a file system path
     std::optional<std::string> connection;
     std::optional<std::string> connection212;
 };

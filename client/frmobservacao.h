@@ -6,8 +6,8 @@
 
 #include "host/blended.h"
 #include "platform/clientdataset.h"
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/form.h"
 #include "platform/variant.h"
 
 #include <QByteArray>
@@ -41,7 +41,7 @@ public:
     host::TBlendedBitBtn* sptConfirmar;
     host::TBlendedBitBtn* btnEsperaProd;
     kzt::Label* lblEsperaProd;
-    std::array<host::TBlendedBitBtn*, 28> sbtGrade;  // sbt01 .. sbt28
+    std::array<host::TBlendedBitBtn*, 28> sbtGrade; // sbt01 .. sbt28
     host::TBlendedBitBtn* sbtEditaDesc;
     kzt::Label* lblCodTela;
     host::TBlendedBitBtn* btnLimparObs;
@@ -89,7 +89,7 @@ public:
     Q_INVOKABLE void PostText(const QByteArray& stTexto, bool boEnter, bool boChar);
 
 private:
-    void buildDesign();   // frmobservacao_design.cpp
+    void buildDesign(); // frmobservacao_design.cpp
     void bindEvents();
     // The count on the grid buttons of an occurrence the operator chose, and clearing it.
     void contaEscolha(const std::string& cdOcorr);

@@ -2,9 +2,9 @@
 // message table, the datasets and the event bindings; and the create, activate and close
 // handlers.
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
-#include "Cli_kzt00318.h"
+#include "client/Cli_kzt00318.h"
 
 #include "host/hostlib.h"
 #include "platform/text.h"
@@ -18,15 +18,21 @@ namespace {
 using kzt::FontSpec;
 using kzt::TColor;
 
-constexpr TColor clLaranja = kzt::rgb(204, 91, 44);        // 2907084
-constexpr TColor clCinzaClaro = kzt::rgb(204, 204, 204);   // 13421772
+constexpr TColor clLaranja = kzt::rgb(204, 91, 44);      // 2907084
+constexpr TColor clCinzaClaro = kzt::rgb(204, 204, 204); // 13421772
 
 // The window's own font, used by the controls that have none of their own.
 const FontSpec kFonteForm{"MS Sans Serif", 11, false, kzt::clMenu};
 
-QString nome(const char* name) { return QString::fromLatin1(name); }
+QString nome(const char* name)
+{
+    return QString::fromLatin1(name);
+}
 
-std::string texto(const char* utf8) { return kzt::utf8ToCp1252(utf8); }
+std::string texto(const char* utf8)
+{
+    return kzt::utf8ToCp1252(utf8);
+}
 
 struct LabelLook {
     bool autoSize = false;
@@ -57,8 +63,8 @@ struct ButtonLook {
     TColor disabledText;
 };
 
-constexpr ButtonLook kBotaoLaranja{clLaranja, clCinzaClaro, kzt::clWhite};   // exit, confirm, grid
-constexpr ButtonLook kBotaoTopo{kzt::clGray, clCinzaClaro, kzt::clSilver};  // top bar
+constexpr ButtonLook kBotaoLaranja{clLaranja, clCinzaClaro, kzt::clWhite}; // exit, confirm, grid
+constexpr ButtonLook kBotaoTopo{kzt::clGray, clCinzaClaro, kzt::clSilver}; // top bar
 constexpr ButtonLook kBotaoEdita{clLaranja, kzt::clGray, kzt::clSilver};
 
 host::TBlendedBitBtn* novoBotao(QWidget* form, const QString& name, QRect bounds,
@@ -130,12 +136,14 @@ kzt::FieldDef campoTexto(const char* name, int size, bool visible = true,
     return {name, kzt::FieldType::String, size, visible, kzt::utf8ToCp1252(labelUtf8)};
 }
 
-kzt::FieldDef campoReal(const char* name) { return {name, kzt::FieldType::Float, 0, true, {}}; }
+kzt::FieldDef campoReal(const char* name)
+{
+    return {name, kzt::FieldType::Float, 0, true, {}};
+}
 
 } // namespace
 
-TfrmObservacao::TfrmObservacao(QWidget* owner)
-    : kzt::Form(owner)
+TfrmObservacao::TfrmObservacao(QWidget* owner) : kzt::Form(owner)
 {
     buildDesign();
     bindEvents();
@@ -153,15 +161,16 @@ void TfrmObservacao::buildDesign()
 
     blsBorda = novaMoldura(this, "blsBorda", QRect(0, 0, 746, 571), clLaranja);
     blsCabec = novaFaixa(this, "blsCabec", QRect(16, 2, 697, 64));
-    lblCodigo = novoLabel(this, "lblCodigo", QRect(19, 36, 171, 19), "Informe a observação:",
-                          {"Arial", 16, true, kzt::clBlack}, {.autoSize = true});
+    lblCodigo =
+        novoLabel(this, "lblCodigo", QRect(19, 36, 171, 19),
+                  "Informe a observação:", {"Arial", 16, true, kzt::clBlack}, {.autoSize = true});
     blsObsAtual = novaFaixa(this, "blsObsAtual", QRect(17, 174, 719, 57));
     lblObsAtual = novoLabel(this, "lblObsAtual", QRect(91, 183, 644, 44), "observacao autal",
                             {"Arial", 11, true, kzt::clBlack}, {.wordWrap = true});
     lblProduto = novoLabel(this, "lblProduto", QRect(20, 9, 521, 19), "Nome do Produto",
                            {"Arial", 16, true, kzt::clBlack});
-    lblObsAtu = novoLabel(this, "lblObsAtu", QRect(20, 193, 64, 15), "Obs.  Atual:",
-                          {"Arial", 12, true, kzt::clBlack},
+    lblObsAtu = novoLabel(this, "lblObsAtu", QRect(20, 193, 64, 15),
+                          "Obs.  Atual:", {"Arial", 12, true, kzt::clBlack},
                           {.autoSize = true, .alignment = kzt::Alignment::Center});
     Bevel2 = new kzt::Bevel(this, nome("Bevel2"));
     kzt::setBounds(Bevel2, 87, 178, 2, 51);
@@ -180,8 +189,8 @@ void TfrmObservacao::buildDesign()
     lblDesc = novoLabel(this, "lblDesc", QRect(26, 98, 705, 71), "",
                         {"Arial", 13, true, kzt::clBlack}, {.wordWrap = true});
 
-    sptConfirmar = novoBotao(this, nome("sptConfirmar"), QRect(595, 511, 130, 46), "",
-                             kFonteForm, kBotaoLaranja);
+    sptConfirmar = novoBotao(this, nome("sptConfirmar"), QRect(595, 511, 130, 46), "", kFonteForm,
+                             kBotaoLaranja);
     glifos(sptConfirmar, Glyph::Confirmar);
 
     btnEsperaProd = novoBotao(this, nome("btnEsperaProd"), QRect(543, 6, 96, 66),
@@ -190,18 +199,18 @@ void TfrmObservacao::buildDesign()
     btnEsperaProd->setLayout(host::TButtonLayout::blGlyphTop);
     semMargem(btnEsperaProd);
 
-    lblEsperaProd = novoLabel(this, "lblEsperaProd", QRect(19, 66, 314, 19),
-                              "Tempo de espera de produção (minutos):",
-                              {"Arial", 16, true, kzt::clBlack},
-                              {.autoSize = true, .visible = false});
+    lblEsperaProd =
+        novoLabel(this, "lblEsperaProd", QRect(19, 66, 314, 19),
+                  "Tempo de espera de produção (minutos):", {"Arial", 16, true, kzt::clBlack},
+                  {.autoSize = true, .visible = false});
 
     // Five columns 144 apart, rows 56 apart; the sixth row only in the middle three columns.
     for (int i = 0; i < 28; ++i) {
         const int coluna = i < 25 ? i % 5 : i - 25 + 1;
         const int linha = i < 25 ? i / 5 : 5;
         const QString name = QStringLiteral("sbt%1").arg(i + 1, 2, 10, QLatin1Char('0'));
-        sbtGrade[i] = novoBotao(this, name, QRect(19 + 144 * coluna, 232 + 56 * linha, 130, 46),
-                                "", {"Arial", 16, false, kzt::clWhite}, kBotaoLaranja);
+        sbtGrade[i] = novoBotao(this, name, QRect(19 + 144 * coluna, 232 + 56 * linha, 130, 46), "",
+                                {"Arial", 16, false, kzt::clWhite}, kBotaoLaranja);
         sbtGrade[i]->setVisible(false);
     }
 

@@ -1,7 +1,7 @@
 // Free text: the on-screen editor opened on the whole composed text. Whatever lies beyond
 // the old length when the editor returns counts as typed and is kept in stTextoLivre.
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
 #include "host/companion.h"
 #include "host/hostlib.h"
@@ -22,8 +22,7 @@ void TfrmObservacao::sbtEditaDescClick(QObject* Sender)
     stDescricao = host::EditaTexto(prompt, anterior, 0, 0, 0);
 
     if (!host::EmptyString(stDescricao) && !stDescricao.empty()) {
-        stDescricao =
-            host::iif(stDescricao.back() == ';', stDescricao, stDescricao + ";").asText();
+        stDescricao = host::iif(stDescricao.back() == ';', stDescricao, stDescricao + ";").asText();
     }
     const std::size_t l1 = stDescricao.size();
     if (l1 > l0)

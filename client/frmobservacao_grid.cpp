@@ -1,7 +1,7 @@
 // The occurrence button grid: the first 28 rows of cdsObs on sbt01 .. sbt28, and the
 // badges that count the operator's choices on them.
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
 #include "host/hostlib.h"
 
@@ -18,9 +18,9 @@ namespace {
 
 constexpr int kBotoesGrade = 28;
 
-constexpr kzt::TColor kCorControlado = 6610210;     // "A": priced extra (green)
-constexpr kzt::TColor kCorRegistrado = 1130222;     // "R": recorded once (orange-red)
-constexpr kzt::TColor kCorSemControle = 8421504;    // anything else (grey)
+constexpr kzt::TColor kCorControlado = 6610210;  // "A": priced extra (green)
+constexpr kzt::TColor kCorRegistrado = 1130222;  // "R": recorded once (orange-red)
+constexpr kzt::TColor kCorSemControle = 8421504; // anything else (grey)
 
 kzt::TColor corDoControle(const std::string& idControlaObs)
 {
@@ -87,7 +87,7 @@ void TfrmObservacao::contaEscolha(const std::string& cdOcorr)
             continue;
         SeloEscolhas* selo = SeloEscolhas::de(botao);
         if (selo == nullptr)
-            selo = new SeloEscolhas(botao);  // owned by the button
+            selo = new SeloEscolhas(botao); // owned by the button
         selo->setQuantidade(selo->quantidade() + 1);
     }
 }

@@ -1,9 +1,9 @@
 // TfrmObservacao::InicializaForm: prepares a new dialog from the host's request before it
 // is shown.
 
-#include "Cli_kzt00318.h"
-#include "frmobservacao.h"
-#include "parametrosqtr.h"
+#include "client/Cli_kzt00318.h"
+#include "client/frmobservacao.h"
+#include "client/parametrosqtr.h"
 
 #include "host/hostlib.h"
 #include "platform/error.h"
@@ -126,8 +126,8 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
     }
     if (rotina != nullptr) {
         const std::string chave = stCdFilial + "-" + stCdLoja + "-" + stCdProduto;
-        cdsObs.setData(host::MensagemMetodo(lista, true, 0, rotina, "Cli_Kzt00318", chave,
-                                            stIdEsquema));
+        cdsObs.setData(
+            host::MensagemMetodo(lista, true, 0, rotina, "Cli_Kzt00318", chave, stIdEsquema));
     }
 
     // The group code handed back to the host.

@@ -1,13 +1,13 @@
 // Ending and resetting the composition (confirm, exit, clear), the production waiting
 // time, the keyboard, and PostText, which feeds text to the dialog as key messages.
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
-#include "Cli_kzt00318.h"
+#include "client/Cli_kzt00318.h"
 #include "host/companion.h"
 #include "host/hostlib.h"
-#include "platform/keys.h"
 #include "platform/text.h"
+#include "platform/ui/keys.h"
 
 #include <string>
 

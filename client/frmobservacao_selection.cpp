@@ -2,9 +2,9 @@
 // (sbtPesquisaClick), both under the controlled-occurrence rules: the per-product
 // maximum, the price check for kind "A" and the control records.
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
-#include "Cli_kzt00318.h"
+#include "client/Cli_kzt00318.h"
 #include "host/companion.h"
 #include "host/hostlib.h"
 #include "server/Srv_kzt00318.h"
@@ -71,7 +71,7 @@ std::optional<std::string> falhaPreco(TfrmObservacao& frm)
             kzt::Variant(stHora),
             kzt::Variant(std::string()),
         };
-        kzt::Variant naoLido;  // the routine's third argument; nothing here reads it
+        kzt::Variant naoLido; // the routine's third argument; nothing here reads it
         const kzt::Variant resultado = host::ChamaFuncaoGetRetornaPreco(
             valores.data(), static_cast<int>(valores.size()) - 1, frm.cdsRetornaPreco, naoLido);
         host::CheckResultServ(resultado, true, 0);

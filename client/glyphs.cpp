@@ -1,7 +1,7 @@
 // The dialog's five button pictures: white line drawings on flat backgrounds, 34 x 34 at
 // 32 bits per pixel with no alpha, drawn at run time rather than stored.
 
-#include "frmobservacao.h"
+#include "client/frmobservacao.h"
 
 #include <QPainter>
 #include <QPainterPath>

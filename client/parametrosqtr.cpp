@@ -1,6 +1,6 @@
 // The station parameter file: found beside the host executable and read by name.
 
-#include "parametrosqtr.h"
+#include "client/parametrosqtr.h"
 
 #include "platform/process.h"
 

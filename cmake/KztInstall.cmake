@@ -18,10 +18,10 @@ install(TARGETS kzt-station RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # the host library's presentation seam and connection settings.
 install(FILES package/kzt00318.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kzt00318)
 foreach(header
-    client/Cli_kzt00318.h
-    platform/kzt_global.h platform/error.h platform/text.h platform/variant.h platform/datapacket.h
-    platform/clientdataset.h
-    host/host_global.h
+    client/Cli_kzt00318.h server/module_global.h
+    platform/platform_global.h platform/error.h platform/text.h platform/variant.h platform/datapacket.h
+    platform/clientdataset.h platform/filterexpression.h
+    host/host_global.h host/settings.h
     station/hostlib/presentation.h)
   get_filename_component(_dir ${header} DIRECTORY)
   install(FILES ${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kzt00318/${_dir})

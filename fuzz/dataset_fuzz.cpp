@@ -18,7 +18,9 @@ void declareOccurrences(kzt::ClientDataSet& ds)
 {
     using kzt::FieldType;
     ds.addFieldDef({"CDGRPOCOR", FieldType::String, 2, false, {}});
-    ds.addFieldDef({"CDOCORR", FieldType::String, 2, true, "C\xF3" "digo"});
+    ds.addFieldDef({"CDOCORR", FieldType::String, 2, true,
+                    "C\xF3"
+                    "digo"});
     ds.addFieldDef({"DSOCORR", FieldType::String, 40, true, "Descri\xE7\xE3o"});
     ds.addFieldDef({"IDCONTROLAOBS", FieldType::String, 1, false, {}});
 }

@@ -38,7 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kzt::ClientDataSet cdsParametrosQtr("cdsParametrosQtr");
     try {
         (void)Cli_kzt00318::leParametros(cdsParametrosQtr, fileName());
-    } catch (const kzt::Error&) {
-    }
+    } catch (const kzt::Error&) {}
     return 0;
 }

@@ -3,9 +3,9 @@
 // The host library's controls the dialog is drawn with: the rounded touch button, the
 // rounded band, and the message table.
 
-#include "host_global.h"
+#include "host/host_global.h"
 
-#include "platform/graphics.h"
+#include "platform/ui/graphics.h"
 
 #include <QFont>
 #include <QImage>
@@ -30,7 +30,7 @@ struct FittedCaption {
 // A rounded, unoutlined, filled button with an optional caption and picture. It takes no
 // keyboard focus. A press (mouse down and up inside it, enabled and visible) calls
 // OnClick with the button as sender.
-class HOST_API TBlendedBitBtn : public QWidget {
+class KZT_HOST_API TBlendedBitBtn : public QWidget {
     Q_OBJECT
 public:
     explicit TBlendedBitBtn(QWidget* parent, const QString& name = {});
@@ -40,7 +40,7 @@ public:
     void setFont(const kzt::FontSpec& font);
     const kzt::FontSpec& font() const { return mFont; }
 
-    void setBrushColor(kzt::TColor color);  // the face; repaints
+    void setBrushColor(kzt::TColor color); // the face; repaints
     kzt::TColor brushColor() const { return mBrushColor; }
     void setDownColors(kzt::TColor face, kzt::TColor text);
     kzt::TColor downColor() const { return mDownColor; }
@@ -55,7 +55,7 @@ public:
     const QImage& glyphDisabled() const { return mGlyphDisabled; }
     void setLayout(TButtonLayout layout);
     TButtonLayout layout() const { return mLayout; }
-    void setMargin(int margin);   // -1: centred (the default)
+    void setMargin(int margin); // -1: centred (the default)
     int margin() const { return mMargin; }
     void setSpacing(int spacing); // between glyph and caption
     int spacing() const { return mSpacing; }
@@ -107,7 +107,7 @@ private:
 };
 
 // A rounded band without outline, in its own default fill.
-class HOST_API TBlendedShape : public QWidget {
+class KZT_HOST_API TBlendedShape : public QWidget {
     Q_OBJECT
 public:
     explicit TBlendedShape(QWidget* parent, const QString& name = {});
@@ -122,7 +122,7 @@ private:
 
 // The message table: lines "key|text"; Msg gives the text after the "|" of the key's line
 // (the first such line), or an empty text for a key not in the table.
-class HOST_API TMessages : public QObject {
+class KZT_HOST_API TMessages : public QObject {
     Q_OBJECT
 public:
     explicit TMessages(QObject* parent, const QString& name = {});

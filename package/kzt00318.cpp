@@ -1,10 +1,10 @@
 // The plain C interface (kzt00318.h): no exception, no C++ type and no half-written reply
 // crosses it.
 
-#include "kzt00318.h"
+#include "package/kzt00318.h"
 
 #include "client/cinterface.h"
-#include "platform/text.h"
+#include "platform/json.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -111,8 +111,14 @@ int kzt_call(const char* routine, const char* args_json, char** reply_json)
     });
 }
 
-void kzt_free(char* reply_json) { std::free(reply_json); }
+void kzt_free(char* reply_json)
+{
+    std::free(reply_json);
+}
 
-const char* kzt_version(void) { return KZT_VERSION; }
+const char* kzt_version(void)
+{
+    return KZT_VERSION;
+}
 
 } // extern "C"

@@ -38,7 +38,7 @@ extern "C" {
    already open on another one) are refused, and no setting changes.
 
    Reply: the settings in force, {"hostExe": ..., "connection": ..., "connection212": ...}. */
-KZT00318_API int kzt_configure(const char *config_json, char **reply_json);
+KZT00318_API int kzt_configure(const char* config_json, char** reply_json);
 
 /* Shows the observation dialog and waits until the operator leaves it.
 
@@ -58,7 +58,7 @@ KZT00318_API int kzt_configure(const char *config_json, char **reply_json);
 
    Refused: a request that is not such an array, no display to show the dialog on, a
    call from another thread, a call made while a dialog is showing. */
-KZT00318_API int kzt_observacao(const char *request_json, char **reply_json);
+KZT00318_API int kzt_observacao(const char* request_json, char** reply_json);
 
 /* Calls one of the module's data routines: getOcorCanc, getOcorPed, getOcorCancProd,
    getOcorDesc, getNrSeqVenda, getObrigaObsCan or getQtMaxObserv. args_json: a JSON array
@@ -67,13 +67,13 @@ KZT00318_API int kzt_observacao(const char *request_json, char **reply_json);
    Reply: {"routine": NAME, "result": VALUE}, or {"routine": NAME, "error": TEXT} when the
    routine raised an error (both with return value 0). Refused: an unknown routine, a wrong
    argument count, arguments that are not strings. */
-KZT00318_API int kzt_call(const char *routine, const char *args_json, char **reply_json);
+KZT00318_API int kzt_call(const char* routine, const char* args_json, char** reply_json);
 
 /* Releases a reply. NULL is allowed. */
-KZT00318_API void kzt_free(char *reply_json);
+KZT00318_API void kzt_free(char* reply_json);
 
 /* The module's version, "MAJOR.MINOR.PATCH"; a static string. */
-KZT00318_API const char *kzt_version(void);
+KZT00318_API const char* kzt_version(void);
 
 #ifdef __cplusplus
 }

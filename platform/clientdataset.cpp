@@ -1,17 +1,9 @@
-#include "clientdataset.h"
+#include "platform/clientdataset.h"
 
-#include "text.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/process.h"
+#include "platform/text.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <numeric>
-#include <sstream>
 
 namespace kzt {
 
@@ -27,247 +19,6 @@ const char* fieldTypeName(FieldType type)
     }
     return "String";
 }
-
-bool sameNameIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 'a' + 'A');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-Variant cellToVariant(const CellValue& cell)
-{
-    switch (cell.index()) {
-    case 1: return Variant(std::get<std::string>(cell));
-    case 2: return Variant(std::get<std::int64_t>(cell));
-    case 3: return Variant(std::get<double>(cell));
-    case 4: return Variant(std::get<bool>(cell));
-    default: return Variant();
-    }
-}
-
-std::string cellText(const CellValue& cell)
-{
-    if (const auto* text = std::get_if<std::string>(&cell))
-        return *text;
-    return cellToVariant(cell).asText();
-}
-
-// ---------------------------------------------------------------------------------------
-// Filter expressions: comparisons joined by AND / OR / NOT with parentheses.
-
-struct FilterNode {
-    enum class Kind { And, Or, Not, Equal, NotEqual, Like } kind = Kind::Equal;
-    std::unique_ptr<FilterNode> left, right;
-    std::string field;
-    std::string literal;
-    bool numericLiteral = false;
-};
-
-class FilterParser {
-public:
-    explicit FilterParser(std::string_view text) : mText(text) {}
-
-    std::unique_ptr<FilterNode> parse()
-    {
-        auto node = parseOr();
-        skipSpace();
-        if (mPos != mText.size())
-            error("unexpected text");
-        return node;
-    }
-
-    struct Failure {
-        std::string what;
-        std::size_t position;
-    };
-
-private:
-    [[noreturn]] void error(const std::string& what) const { throw Failure{what, mPos + 1}; }
-
-    void skipSpace()
-    {
-        while (mPos < mText.size() && (mText[mPos] == ' ' || mText[mPos] == '\t'
-                                       || mText[mPos] == '\r' || mText[mPos] == '\n'))
-            ++mPos;
-    }
-
-    static bool isWordChar(char c)
-    {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
-               || c == '_';
-    }
-
-    // Consumes a keyword (AND, OR, NOT, LIKE) when it stands next, as a whole word.
-    bool keyword(std::string_view word)
-    {
-        skipSpace();
-        if (mText.size() - mPos < word.size()
-            || !sameNameIgnoringCase(mText.substr(mPos, word.size()), word))
-            return false;
-        if (mPos + word.size() < mText.size() && isWordChar(mText[mPos + word.size()]))
-            return false;
-        mPos += word.size();
-        return true;
-    }
-
-    std::unique_ptr<FilterNode> join(FilterNode::Kind kind, std::unique_ptr<FilterNode> left,
-                                     std::unique_ptr<FilterNode> right)
-    {
-        auto node = std::make_unique<FilterNode>();
-        node->kind = kind;
-        node->left = std::move(left);
-        node->right = std::move(right);
-        return node;
-    }
-
-    std::unique_ptr<FilterNode> parseOr()
-    {
-        auto node = parseAnd();
-        while (keyword("OR"))
-            node = join(FilterNode::Kind::Or, std::move(node), parseAnd());
-        return node;
-    }
-
-    std::unique_ptr<FilterNode> parseAnd()
-    {
-        auto node = parseUnary();
-        while (keyword("AND"))
-            node = join(FilterNode::Kind::And, std::move(node), parseUnary());
-        return node;
-    }
-
-    std::unique_ptr<FilterNode> parseUnary()
-    {
-        if (keyword("NOT"))
-            return join(FilterNode::Kind::Not, parseUnary(), nullptr);
-        skipSpace();
-        if (mPos < mText.size() && mText[mPos] == '(') {
-            ++mPos;
-            auto node = parseOr();
-            skipSpace();
-            if (mPos >= mText.size() || mText[mPos] != ')')
-                error("')' expected");
-            ++mPos;
-            return node;
-        }
-        return parseComparison();
-    }
-
-    std::unique_ptr<FilterNode> parseComparison()
-    {
-        auto node = std::make_unique<FilterNode>();
-        node->field = parseFieldName();
-        skipSpace();
-        if (mText.substr(mPos, 2) == "<>") {
-            mPos += 2;
-            node->kind = FilterNode::Kind::NotEqual;
-        } else if (mPos < mText.size() && mText[mPos] == '=') {
-            ++mPos;
-            node->kind = FilterNode::Kind::Equal;
-        } else if (keyword("LIKE")) {
-            node->kind = FilterNode::Kind::Like;
-        } else {
-            error("'=', '<>' or LIKE expected");
-        }
-        parseLiteral(*node);
-        return node;
-    }
-
-    std::string parseFieldName()
-    {
-        skipSpace();
-        if (mPos < mText.size() && mText[mPos] == '[') {
-            const std::size_t close = mText.find(']', mPos);
-            if (close == std::string_view::npos)
-                error("']' expected");
-            std::string name(mText.substr(mPos + 1, close - mPos - 1));
-            mPos = close + 1;
-            return name;
-        }
-        const std::size_t start = mPos;
-        while (mPos < mText.size() && isWordChar(mText[mPos]))
-            ++mPos;
-        if (start == mPos)
-            error("field name expected");
-        return std::string(mText.substr(start, mPos - start));
-    }
-
-    void parseLiteral(FilterNode& node)
-    {
-        skipSpace();
-        if (mPos < mText.size() && mText[mPos] == '\'') {
-            ++mPos;
-            for (;;) {
-                if (mPos >= mText.size())
-                    error("unterminated text");
-                if (mText[mPos] == '\'') {
-                    if (mPos + 1 < mText.size() && mText[mPos + 1] == '\'') {
-                        node.literal += '\'';  // '' is a quote inside the text
-                        mPos += 2;
-                        continue;
-                    }
-                    ++mPos;
-                    return;
-                }
-                node.literal += mText[mPos++];
-            }
-        }
-        const std::size_t start = mPos;
-        while (mPos < mText.size()
-               && (isWordChar(mText[mPos]) || mText[mPos] == '.' || mText[mPos] == '-'
-                   || mText[mPos] == '+'))
-            ++mPos;
-        node.literal = std::string(mText.substr(start, mPos - start));
-        try {
-            (void)Variant(node.literal).asFloat();
-        } catch (const VariantError&) {
-            mPos = start;
-            error("a quoted text or a number expected");
-        }
-        node.numericLiteral = true;
-    }
-
-    std::string_view mText;
-    std::size_t mPos = 0;
-};
-
-// SQL LIKE: '%' any run of characters, '_' exactly one.
-bool likeMatch(std::string_view text, std::string_view pattern)
-{
-    std::size_t t = 0, p = 0;
-    std::size_t starP = std::string_view::npos, starT = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == '_' || pattern[p] == text[t])) {
-            ++t;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '%') {
-            starP = p++;
-            starT = t;
-        } else if (starP != std::string_view::npos) {
-            p = starP + 1;
-            t = ++starT;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '%')
-        ++p;
-    return p == pattern.size();
-}
-
-} // namespace
-
-namespace {
 
 // The cell a field of the given definition stores for a value; empty text is null in a
 // field that is not text.
@@ -344,68 +95,35 @@ struct ClientDataSet::Impl {
         return nullptr;
     }
 
-    static const FilterNode* compiled(const ClientDataSet& ds)
+    static FilterExpression compile(const ClientDataSet& ds, const std::string& text)
     {
-        return static_cast<const FilterNode*>(ds.mCompiledFilter.get());
-    }
-
-    static std::shared_ptr<void> compile(const ClientDataSet& ds, const std::string& text)
-    {
-        if (text.find_first_not_of(" \t\r\n") == std::string::npos)
-            return nullptr;
         try {
-            std::shared_ptr<FilterNode> node = FilterParser(text).parse();
-            return node;
-        } catch (const FilterParser::Failure& failure) {
-            fail(ds, "Invalid filter '" + text + "': " + failure.what + " at position "
-                         + std::to_string(failure.position));
+            return FilterExpression(text);
+        } catch (const FilterError& e) {
+            fail(ds, e.message());
         }
     }
 
-    static bool matches(const ClientDataSet& ds, const FilterNode& node,
-                        const std::vector<CellValue>& row)
+    static bool matchesFilter(const ClientDataSet& ds, const FilterExpression& filter,
+                              const std::vector<CellValue>& row)
     {
-        switch (node.kind) {
-        case FilterNode::Kind::And:
-            return matches(ds, *node.left, row) && matches(ds, *node.right, row);
-        case FilterNode::Kind::Or:
-            return matches(ds, *node.left, row) || matches(ds, *node.right, row);
-        case FilterNode::Kind::Not: return !matches(ds, *node.left, row);
-        case FilterNode::Kind::Equal: return compare(ds, node, row);
-        case FilterNode::Kind::NotEqual: return !compare(ds, node, row);
-        case FilterNode::Kind::Like: return compare(ds, node, row);
+        const auto columnOf = [&ds](std::string_view name) {
+            std::optional<FilterExpression::Column> column;
+            if (const int index = ds.fieldIndex(name); index >= 0)
+                column = {static_cast<std::size_t>(index),
+                          ds.mFields[static_cast<std::size_t>(index)].type};
+            return column;
+        };
+        try {
+            return filter.matches(row, columnOf, ds.mFilterOptions);
+        } catch (const FilterError& e) {
+            fail(ds, e.message());
         }
-        return false;
-    }
-
-    static bool compare(const ClientDataSet& ds, const FilterNode& node,
-                        const std::vector<CellValue>& row)
-    {
-        const int index = ds.fieldIndex(node.field);
-        if (index < 0)
-            fail(ds, "Field '" + node.field + "' not found");
-        const CellValue& cell = row[static_cast<std::size_t>(index)];
-        const FieldType type = ds.mFields[static_cast<std::size_t>(index)].type;
-        if (node.numericLiteral && node.kind != FilterNode::Kind::Like
-            && (type == FieldType::Integer || type == FieldType::Float)) {
-            if (std::holds_alternative<std::monostate>(cell))
-                return false;
-            return cellToVariant(cell).asFloat() == Variant(node.literal).asFloat();
-        }
-        const bool ignoreCase = (ds.mFilterOptions & foCaseInsensitive) != 0;
-        const std::string text = ignoreCase ? upperAscii(cellText(cell)) : cellText(cell);
-        const std::string literal = ignoreCase ? upperAscii(node.literal) : node.literal;
-        if (node.kind == FilterNode::Kind::Like)
-            return likeMatch(text, literal);
-        const bool partial = (ds.mFilterOptions & foNoPartialCompare) == 0;
-        if (partial && !literal.empty() && literal.back() == '*')
-            return text.compare(0, literal.size() - 1, literal, 0, literal.size() - 1) == 0;
-        return text == literal;
     }
 
     static bool passes(ClientDataSet& ds, std::size_t rowIndex)
     {
-        if (const FilterNode* node = compiled(ds); node && !matches(ds, *node, ds.mRows[rowIndex]))
+        if (ds.mCompiledFilter && !matchesFilter(ds, *ds.mCompiledFilter, ds.mRows[rowIndex]))
             return false;
         if (!ds.mOnFilterRecord)
             return true;
@@ -422,7 +140,9 @@ struct ClientDataSet::Impl {
     {
         std::vector<int> visible;
         visible.reserve(ds.mRows.size());
-        const bool filtering = ds.mFiltered && (ds.mCompiledFilter || ds.mOnFilterRecord);
+        const bool filtering =
+            ds.mFiltered
+            && ((ds.mCompiledFilter && !ds.mCompiledFilter->empty()) || ds.mOnFilterRecord);
         for (std::size_t i = 0; i < ds.mRows.size(); ++i) {
             if (!filtering || passes(ds, i))
                 visible.push_back(static_cast<int>(i));
@@ -476,14 +196,15 @@ struct ClientDataSet::Impl {
         }
         for (const FieldDef& declared : ds.mDeclared) {
             const auto found = std::find_if(
-                packet.fields.begin(), packet.fields.end(),
-                [&](const PacketField& pf) { return sameNameIgnoringCase(pf.name, declared.name); });
+                packet.fields.begin(), packet.fields.end(), [&](const PacketField& pf) {
+                    return equalsIgnoringAsciiCase(pf.name, declared.name);
+                });
             if (found == packet.fields.end())
                 fail(ds, "Field '" + declared.name + "' not found");
             if (found->type != declared.type)
-                fail(ds, "Type mismatch for field '" + declared.name + "', expecting: "
-                             + fieldTypeName(declared.type) + " actual: "
-                             + fieldTypeName(found->type));
+                fail(ds, "Type mismatch for field '" + declared.name
+                             + "', expecting: " + fieldTypeName(declared.type)
+                             + " actual: " + fieldTypeName(found->type));
             FieldDef field = declared;
             // The packet's own width: its values were checked against it and must not be cut.
             field.size = found->type == FieldType::String ? found->width : declared.size;
@@ -562,74 +283,6 @@ struct ClientDataSet::Impl {
         }
         return fields;
     }
-
-    // Reads at most `limit` bytes and one more, so a file too large (or one that keeps
-    // growing, or a device that never ends) is refused without being read whole.
-    static std::string readFile(const ClientDataSet& ds, const std::string& path, std::size_t limit)
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            fail(ds, "Cannot open file '" + path + "': " + std::strerror(errno));
-        struct stat info {};
-        const bool sized = ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-        if (sized && static_cast<std::uintmax_t>(info.st_size) > limit)
-            tooLarge(ds, path, limit);
-        std::string content;
-        char buffer[65536];
-        while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-            content.append(buffer, static_cast<std::size_t>(in.gcount()));
-            if (content.size() > limit)
-                tooLarge(ds, path, limit);
-        }
-        if (in.bad())
-            fail(ds, "Cannot read file '" + path + "': " + std::strerror(errno));
-        return content;
-    }
-
-    [[noreturn]] static void tooLarge(const ClientDataSet& ds, const std::string& path, std::size_t limit)
-    {
-        fail(ds, "File '" + path + "' is larger than " + std::to_string(limit) + " bytes");
-    }
-
-    // Writes beside the target, then renames, so a failed save never leaves half a file.
-    static void writeFileAtomically(const ClientDataSet& ds, const std::string& path,
-                                    const std::string& content)
-    {
-        std::string temp = path + ".XXXXXX";
-        const int fd = ::mkstemp(temp.data());
-        if (fd < 0)
-            fail(ds, "Cannot save file '" + path + "': " + std::strerror(errno));
-        const auto abandon = [&](const char* step) {
-            const int error = errno;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            fail(ds, "Cannot save file '" + path + "': " + step + ": " + std::strerror(error));
-        };
-        std::size_t written = 0;
-        while (written < content.size()) {
-            const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                abandon("write");
-            }
-            written += static_cast<std::size_t>(n);
-        }
-        if (::fchmod(fd, 0644) != 0)
-            abandon("chmod");
-        if (::fsync(fd) != 0)
-            abandon("sync");
-        if (::close(fd) != 0) {
-            const int error = errno;
-            ::unlink(temp.c_str());
-            fail(ds, "Cannot save file '" + path + "': close: " + std::strerror(error));
-        }
-        if (::rename(temp.c_str(), path.c_str()) != 0) {
-            const int error = errno;
-            ::unlink(temp.c_str());
-            fail(ds, "Cannot save file '" + path + "': rename: " + std::strerror(error));
-        }
-    }
 };
 
 // ---------------------------------------------------------------------------------------
@@ -638,7 +291,8 @@ struct ClientDataSet::Impl {
 const FieldDef& Field::def() const
 {
     if (mIndex < 0 || mIndex >= mOwner->fieldCount())
-        ClientDataSet::Impl::fail(*mOwner, "Field index " + std::to_string(mIndex) + " out of range");
+        ClientDataSet::Impl::fail(*mOwner,
+                                  "Field index " + std::to_string(mIndex) + " out of range");
     return mOwner->mFields[static_cast<std::size_t>(mIndex)];
 }
 
@@ -672,9 +326,10 @@ std::int64_t Field::asInteger() const
     if (std::holds_alternative<std::monostate>(cell))
         return 0;
     try {
-        return cellToVariant(cell).asInteger();
+        return Variant::fromCell(cell).asInteger();
     } catch (const VariantError&) {
-        ClientDataSet::Impl::fail(*mOwner, "'" + cellText(cell) + "' is not a valid integer value for field '"
+        ClientDataSet::Impl::fail(*mOwner, "'" + cellText(cell)
+                                               + "' is not a valid integer value for field '"
                                                + fieldName() + "'");
     }
 }
@@ -685,7 +340,7 @@ double Field::asFloat() const
     if (std::holds_alternative<std::monostate>(cell))
         return 0;
     try {
-        return cellToVariant(cell).asFloat();
+        return Variant::fromCell(cell).asFloat();
     } catch (const VariantError&) {
         ClientDataSet::Impl::fail(*mOwner, "'" + cellText(cell)
                                                + "' is not a valid floating point value for field '"
@@ -699,13 +354,13 @@ bool Field::asBoolean() const
     if (std::holds_alternative<std::monostate>(cell))
         return false;
     try {
-        return cellToVariant(cell).asBoolean();
+        return Variant::fromCell(cell).asBoolean();
     } catch (const VariantError&) {
-        ClientDataSet::Impl::fail(*mOwner, "'" + cellText(cell) + "' is not a valid boolean value for field '"
+        ClientDataSet::Impl::fail(*mOwner, "'" + cellText(cell)
+                                               + "' is not a valid boolean value for field '"
                                                + fieldName() + "'");
     }
 }
-
 
 void Field::setAsString(const std::string& value)
 {
@@ -748,7 +403,7 @@ void ClientDataSet::addFieldDef(FieldDef def)
 int ClientDataSet::fieldIndex(std::string_view name) const
 {
     for (std::size_t i = 0; i < mFields.size(); ++i) {
-        if (sameNameIgnoringCase(mFields[i].name, name))
+        if (equalsIgnoringAsciiCase(mFields[i].name, name))
             return static_cast<int>(i);
     }
     return -1;
@@ -829,7 +484,12 @@ Packet ClientDataSet::toPacket() const
 
 void ClientDataSet::loadFromFile(const std::string& path, const PacketLimits& limits)
 {
-    const std::string content = Impl::readFile(*this, path, limits.maxBytes);
+    std::string content;
+    try {
+        content = readFileUpTo(path, limits.maxBytes);
+    } catch (const Error& e) {
+        Impl::fail(*this, e.message());
+    }
     try {
         Impl::load(*this, parsePacket(content, limits));
     } catch (PacketError& e) {
@@ -841,7 +501,12 @@ void ClientDataSet::loadFromFile(const std::string& path, const PacketLimits& li
 void ClientDataSet::saveToFile(const std::string& path) const
 {
     Impl::checkActive(*this);
-    Impl::writeFileAtomically(*this, path, writePacket(Impl::packetFields(*this), mRows));
+    const std::string content = writePacket(Impl::packetFields(*this), mRows);
+    try {
+        writeFileAtomically(path, content);
+    } catch (const Error& e) {
+        Impl::fail(*this, e.message());
+    }
 }
 
 void ClientDataSet::first()
@@ -931,7 +596,8 @@ bool ClientDataSet::locate(std::string_view fieldName, std::string_view value)
         Impl::fail(*this, "Field '" + std::string(fieldName) + "' not found");
     Impl::checkBrowse(*this);
     for (std::size_t i = 0; i < mVisible.size(); ++i) {
-        const CellValue& cell = mRows[static_cast<std::size_t>(mVisible[i])][static_cast<std::size_t>(index)];
+        const CellValue& cell =
+            mRows[static_cast<std::size_t>(mVisible[i])][static_cast<std::size_t>(index)];
         if (cellText(cell) == value) {
             mCursor = static_cast<int>(i);
             mEof = mBof = false;
@@ -945,8 +611,8 @@ void ClientDataSet::insert()
 {
     Impl::checkActive(*this);
     Impl::checkBrowse(*this);
-    const int at = Impl::hasCurrent(*this) ? Impl::currentRowIndex(*this)
-                                           : static_cast<int>(mRows.size());
+    const int at =
+        Impl::hasCurrent(*this) ? Impl::currentRowIndex(*this) : static_cast<int>(mRows.size());
     Impl::startEditing(*this, State::Insert, at);
 }
 
@@ -963,7 +629,7 @@ void ClientDataSet::edit()
     if (Impl::editing(*this))
         return;
     if (!Impl::hasCurrent(*this)) {
-        insert();  // editing an empty dataset starts a new row
+        insert(); // editing an empty dataset starts a new row
         return;
     }
     mBuffer = mRows[static_cast<std::size_t>(Impl::currentRowIndex(*this))];
@@ -1030,9 +696,9 @@ void ClientDataSet::setFiltered(bool on)
 
 void ClientDataSet::setFilter(std::string text)
 {
-    std::shared_ptr<void> compiled;
+    std::optional<FilterExpression> compiled;
     if (mFiltered)
-        compiled = Impl::compile(*this, text);  // a bad text leaves the old filter in place
+        compiled = Impl::compile(*this, text); // a bad text leaves the old filter in place
     mFilterText = std::move(text);
     mCompiledFilter = std::move(compiled);
     if (mFiltered)

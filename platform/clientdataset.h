@@ -5,14 +5,15 @@
 // data packet. The module uses it as cdsObs, cdsOcorrencia, cdsControlaObs,
 // cdsRetornaPreco and cdsParametrosQtr.
 
-#include "datapacket.h"
-#include "error.h"
-#include "kzt_global.h"
-#include "variant.h"
+#include "platform/datapacket.h"
+#include "platform/error.h"
+#include "platform/filterexpression.h"
+#include "platform/platform_global.h"
+#include "platform/variant.h"
 
 #include <cstdint>
 #include <functional>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,17 +30,11 @@ public:
 struct FieldDef {
     std::string name;
     FieldType type = FieldType::String;
-    int size = 0;                // strings: the maximum characters
-    bool visible = true;         // false: hidden from lists that show the dataset
-    std::string displayLabel;    // Windows-1252; empty: the field name is shown
-    bool i4 = false;             // integers: kept as i4 in the packets the dataset writes
+    int size = 0;             // strings: the maximum characters
+    bool visible = true;      // false: hidden from lists that show the dataset
+    std::string displayLabel; // Windows-1252; empty: the field name is shown
+    bool i4 = false;          // integers: kept as i4 in the packets the dataset writes
 };
-
-enum FilterOption : unsigned {
-    foCaseInsensitive = 1u << 0,
-    foNoPartialCompare = 1u << 1,
-};
-using FilterOptions = unsigned;
 
 class ClientDataSet;
 
@@ -51,13 +46,13 @@ public:
     const FieldDef& def() const;
     const std::string& fieldName() const { return def().name; }
     bool visible() const { return def().visible; }
-    std::string displayLabel() const;  // the label, or the name when no label is set
+    std::string displayLabel() const; // the label, or the name when no label is set
 
     bool isNull() const;
-    std::string asString() const;      // null reads as ""
-    std::int64_t asInteger() const;    // raises DataSetError when the value is not a number
+    std::string asString() const;   // null reads as ""
+    std::int64_t asInteger() const; // raises DataSetError when the value is not a number
     double asFloat() const;
-    bool asBoolean() const;            // raises DataSetError when the value is not a boolean
+    bool asBoolean() const; // raises DataSetError when the value is not a boolean
     CellValue value() const;
 
     // Writes need the dataset in insert or edit state. Text is cut to a string field's size.
@@ -90,20 +85,20 @@ public:
     // The fields of the open dataset, in order.
     const std::vector<FieldDef>& fields() const { return mFields; }
     int fieldCount() const { return static_cast<int>(mFields.size()); }
-    int fieldIndex(std::string_view name) const;  // -1 when absent
-    Field fieldByName(std::string_view name);     // raises DataSetError naming field and dataset
+    int fieldIndex(std::string_view name) const; // -1 when absent
+    Field fieldByName(std::string_view name);    // raises DataSetError naming field and dataset
     Field field(int index);
 
     // Open state.
     bool active() const { return mState != State::Inactive; }
     State state() const { return mState; }
-    void createDataSet();  // open and empty, with the declared fields
-    void open();           // reopen the rows last loaded or created
+    void createDataSet(); // open and empty, with the declared fields
+    void open();          // reopen the rows last loaded or created
     void close();
 
     // Loading and saving. A packet or file that does not load leaves the dataset as it was.
-    void setData(const Variant& packet);  // the variant must hold a data packet
-    Variant data() const;                 // every row, filter or not, as a packet
+    void setData(const Variant& packet); // the variant must hold a data packet
+    Variant data() const;                // every row, filter or not, as a packet
     void loadFromPacket(const Packet& packet);
     Packet toPacket() const;
     // A file larger than limits.maxBytes is refused before it is read.
@@ -117,10 +112,10 @@ public:
     void last();
     bool eof() const;
     bool bof() const;
-    int recNo() const;         // 1-based position in the visible rows; 0 when empty
-    int recordCount() const;   // visible rows
-    bool isEmpty() const;      // no visible row (an inactive dataset is empty too)
-    void moveTo(int recNo);    // 1-based, as recNo()
+    int recNo() const;       // 1-based position in the visible rows; 0 when empty
+    int recordCount() const; // visible rows
+    bool isEmpty() const;    // no visible row (an inactive dataset is empty too)
+    void moveTo(int recNo);  // 1-based, as recNo()
 
     // Exact, case-sensitive, whole-value match on one field among the visible rows; moves
     // the cursor to the first match and returns true, or leaves it and returns false.
@@ -136,11 +131,8 @@ public:
     void deleteRecord();
     void emptyDataSet();
 
-    // Filter: rows the filter rejects are skipped by the cursor and not counted.
-    // Text: comparisons joined by AND / OR with parentheses, each
-    //   FIELD = 'value' | FIELD <> 'value' | FIELD LIKE 'pat%tern'   (% any run, _ one char)
-    // foCaseInsensitive compares ignoring ASCII case; without foNoPartialCompare a trailing
-    // '*' in an = value matches any rest. A filter text that does not parse raises
+    // Filter: rows the filter rejects are skipped by the cursor and not counted. The text
+    // and the options are a FilterExpression's; a text that does not parse raises
     // DataSetError when the filter is switched on or the text set while on.
     void setFiltered(bool on);
     bool filtered() const { return mFiltered; }
@@ -168,11 +160,11 @@ private:
     int mCursor = -1;               // index into mVisible, -1 before the first row
     std::vector<CellValue> mBuffer; // the row being inserted or edited
     int mInsertAt = -1;             // where an insert goes in mRows
-    std::shared_ptr<void> mCompiledFilter;
+    std::optional<FilterExpression> mCompiledFilter; // parsed when the filter is on
     bool mEof = true;
     bool mBof = true;
-    bool mHasData = false;          // rows were loaded or created once, so open() can reopen
-    int mEvalRow = -1;              // the row a filter test reads, as if it were current
+    bool mHasData = false; // rows were loaded or created once, so open() can reopen
+    int mEvalRow = -1;     // the row a filter test reads, as if it were current
 };
 
 } // namespace kzt

@@ -1,9 +1,9 @@
-#include "connection.h"
+#include "platform/connection.h"
 
-#include "connectionstring.h"
-#include "preparedread.h"
-#include "process.h"
-#include "text.h"
+#include "platform/connectionstring.h"
+#include "platform/preparedread.h"
+#include "platform/process.h"
+#include "platform/text.h"
 
 #include <soci/soci.h>
 
@@ -25,9 +25,9 @@ struct Connection::Live {
     ConnectionTarget target;
     Engine engine = Engine::Unknown;
     std::unique_ptr<soci::session> session;
-    std::map<std::string, std::unique_ptr<detail::PreparedRead>> reads;  // by statement
+    std::map<std::string, std::unique_ptr<detail::PreparedRead>> reads; // by statement
 
-    ~Live() { reads.clear(); }  // statements go before the session they were prepared on
+    ~Live() { reads.clear(); } // statements go before the session they were prepared on
 };
 
 // A thread that runs one job at a time for its connection. The caller waits for a job
@@ -87,7 +87,7 @@ private:
         for (;;) {
             shared.wake.wait(lock, [&] { return shared.quit || !shared.done; });
             if (shared.done)
-                return;  // quit with nothing left to do
+                return; // quit with nothing left to do
             std::function<void()> job = std::move(shared.job);
             lock.unlock();
             std::exception_ptr error;
@@ -96,7 +96,7 @@ private:
             } catch (...) {
                 error = std::current_exception();
             }
-            job = nullptr;  // what the job held (a given-up session) is released here
+            job = nullptr; // what the job held (a given-up session) is released here
             lock.lock();
             shared.error = error;
             shared.done = true;
@@ -203,13 +203,14 @@ void Connection::setConnectionString(const std::u16string& text)
     mConnectionString = text;
 }
 
-void Connection::bounded(const std::function<void(Live&)>& job, int seconds, const std::string& what)
+void Connection::bounded(const std::function<void(Live&)>& job, int seconds,
+                         const std::string& what)
 {
     std::shared_ptr<Live> live = mLive;
     const auto timeout = [&] {
         return DatabaseError(Category::Timeout,
-                             utf8ToCp1252("The database server did not answer within " +
-                                          secondsText(seconds) + " (" + what + ")."));
+                             utf8ToCp1252("The database server did not answer within "
+                                          + secondsText(seconds) + " (" + what + ")."));
     };
     if (mWatchdog) {
         mWatchdog->arm(std::chrono::seconds(seconds));
@@ -306,8 +307,12 @@ void Connection::close()
     if ((mWorker || mWatchdog) && mLive) {
         // Closing talks to the server too (a statement is deallocated, a goodbye sent).
         try {
-            bounded([](Live& live) { live.reads.clear(); live.session.reset(); },
-                    mLive->target.queryTimeout, "closing");
+            bounded(
+                [](Live& live) {
+                    live.reads.clear();
+                    live.session.reset();
+                },
+                mLive->target.queryTimeout, "closing");
         } catch (const DatabaseError&) {
             // Given up: its thread closes it when the server lets it.
         }
@@ -396,9 +401,10 @@ void Connection::transaction(const std::function<void()>& work)
     step("committing", &soci::session::commit);
 }
 
-std::vector<Connection::Cell> Connection::read(
-    const std::string& sql, const std::vector<std::pair<std::string, std::string>>& params,
-    std::size_t columns)
+std::vector<Connection::Cell>
+Connection::read(const std::string& sql,
+                 const std::vector<std::pair<std::string, std::string>>& params,
+                 std::size_t columns)
 {
     std::vector<std::string> names;
     std::vector<std::string> values;
@@ -442,9 +448,9 @@ void Connection::readOnce(const std::string& sql, const std::vector<std::string>
                 auto found = live.reads.find(key);
                 if (found == live.reads.end()) {
                     found = live.reads
-                                .emplace(key, detail::prepareRead(*live.session,
-                                                                  rewriteForEngine(live.engine, sql),
-                                                                  names, columns))
+                                .emplace(key, detail::prepareRead(
+                                                  *live.session, rewriteForEngine(live.engine, sql),
+                                                  names, columns))
                                 .first;
                 }
                 found->second->run(values, *result);

@@ -13,9 +13,9 @@
 // reported. SQLite, a file in this process, is used on the caller's thread; its one wait,
 // for another writer's lock, is bounded by its busy timeout.
 
-#include "databaseerror.h"
-#include "kzt_global.h"
-#include "sqldialect.h"
+#include "platform/databaseerror.h"
+#include "platform/platform_global.h"
+#include "platform/sqldialect.h"
 
 #include <functional>
 #include <memory>
@@ -40,7 +40,7 @@ public:
     const std::string& name() const { return mName; }
     void setConnectionString(const std::u16string& text);
     std::u16string connectionString() const { return mConnectionString; }
-    void setLoginPrompt(bool on) { mLoginPrompt = on; }  // kept off: no credential dialog
+    void setLoginPrompt(bool on) { mLoginPrompt = on; } // kept off: no credential dialog
     bool loginPrompt() const { return mLoginPrompt; }
 
     // true opens (running beforeConnect, opening, then afterConnect) unless already open,
@@ -74,7 +74,7 @@ public:
     // connection without owning it.
     std::weak_ptr<Connection* const> handle() const { return mHandle; }
 
-    using Cell = std::optional<std::string>;  // UTF-8; nullopt for null
+    using Cell = std::optional<std::string>; // UTF-8; nullopt for null
     // Reads a query's rows, `columns` cells a row, every cell as the driver's text.
     // `sql` is in the SQL Server dialect and rewritten for the engine; `params` are bound
     // by name. The statement is prepared once and kept for later reads. Opens the

@@ -1,7 +1,7 @@
-#include "connectionstring.h"
+#include "platform/connectionstring.h"
 
-#include "databaseerror.h"
-#include "text.h"
+#include "platform/databaseerror.h"
+#include "platform/text.h"
 
 #include <sqlite3.h>
 
@@ -130,7 +130,7 @@ std::vector<Setting> semicolonSeparated(const std::string& params)
         if (!s.text.empty())
             settings.push_back(std::move(s));
         if (i < n)
-            ++i;  // the ';'
+            ++i; // the ';'
     }
     return settings;
 }
@@ -139,10 +139,10 @@ int seconds(const std::string& utf8, const Setting& s)
 {
     int value = 0;
     const auto result = std::from_chars(s.value.data(), s.value.data() + s.value.size(), value);
-    if (result.ec != std::errc() || result.ptr != s.value.data() + s.value.size() || value < 1 ||
-        value > kMaxTimeout)
-        invalid(utf8, s.key + " needs a whole number of seconds from 1 to " +
-                          std::to_string(kMaxTimeout) + ", not '" + s.value + "'");
+    if (result.ec != std::errc() || result.ptr != s.value.data() + s.value.size() || value < 1
+        || value > kMaxTimeout)
+        invalid(utf8, s.key + " needs a whole number of seconds from 1 to "
+                          + std::to_string(kMaxTimeout) + ", not '" + s.value + "'");
     return value;
 }
 
@@ -188,8 +188,8 @@ std::string percentDecoded(const std::string& text)
 {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
-            hexDigit(text[i + 2]) >= 0) {
+        if (text[i] == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0
+            && hexDigit(text[i + 2]) >= 0) {
             out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
             i += 2;
         } else {
@@ -225,11 +225,11 @@ void resolveSqlite(const std::string& utf8, ConnectionTarget& target)
     std::string database;
     bool readOnly = false;
     if (target.parameters.find('=') == std::string::npos) {
-        database = target.parameters;  // the whole text names the file, as the backend reads it
+        database = target.parameters; // the whole text names the file, as the backend reads it
     } else {
         for (auto& s : takeTimeouts(utf8, blankSeparated(target.parameters), target)) {
             if (s.key == "db" || s.key == "dbname") {
-                database = s.value;  // the backend takes the last one given
+                database = s.value; // the backend takes the last one given
                 continue;
             }
             readOnly = readOnly || s.key == "readonly";
@@ -238,17 +238,19 @@ void resolveSqlite(const std::string& utf8, ConnectionTarget& target)
     }
 
     std::string path = database;
-    std::vector<std::string> query;  // the URI's own parameters, but its mode
+    std::vector<std::string> query; // the URI's own parameters, but its mode
     std::string mode;
     if (database.rfind("file:", 0) == 0) {
         std::string rest = database.substr(5);
         rest = rest.substr(0, rest.find('#'));
         const auto question = rest.find('?');
-        const std::string queryText = question == std::string::npos ? "" : rest.substr(question + 1);
+        const std::string queryText =
+            question == std::string::npos ? "" : rest.substr(question + 1);
         rest = rest.substr(0, question);
         if (rest.rfind("//", 0) == 0) {
             const auto slash = rest.find('/', 2);
-            const std::string authority = rest.substr(2, slash == std::string::npos ? slash : slash - 2);
+            const std::string authority =
+                rest.substr(2, slash == std::string::npos ? slash : slash - 2);
             if (!authority.empty() && authority != "localhost")
                 invalid(utf8, "a file: URI names the host \"" + authority + "\"");
             rest = slash == std::string::npos ? "" : rest.substr(slash);
@@ -257,7 +259,8 @@ void resolveSqlite(const std::string& utf8, ConnectionTarget& target)
         std::size_t at = 0;
         while (at <= queryText.size() && !queryText.empty()) {
             const auto amp = queryText.find('&', at);
-            const std::string item = queryText.substr(at, amp == std::string::npos ? amp : amp - at);
+            const std::string item =
+                queryText.substr(at, amp == std::string::npos ? amp : amp - at);
             if (item.rfind("mode=", 0) == 0)
                 mode = item.substr(5);
             else if (!item.empty())
@@ -278,15 +281,16 @@ void resolveSqlite(const std::string& utf8, ConnectionTarget& target)
     if (sqlite3_compileoption_used("USE_URI")) {
         std::error_code error;
         const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-        db = "file://" + percentEncoded(error ? path : absolute.string()) +
-             (readOnly ? "?mode=ro" : "?mode=rw");
+        db = "file://" + percentEncoded(error ? path : absolute.string())
+             + (readOnly ? "?mode=ro" : "?mode=rw");
         for (const auto& item : query)
             db += "&" + item;
     } else {
         // No URIs in this SQLite: the plain file name, checked just before it is opened.
         db = path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
-        if (readOnly && !std::any_of(settings.begin(), settings.end(),
-                                     [](const Setting& s) { return s.key == "readonly"; }))
+        if (readOnly && !std::any_of(settings.begin(), settings.end(), [](const Setting& s) {
+                return s.key == "readonly";
+            }))
             db += " readonly=1";
     }
     Setting file;
@@ -307,7 +311,8 @@ void resolvePostgresql(const std::string& utf8, ConnectionTarget& target)
             std::size_t at = question + 1;
             while (at <= params.size()) {
                 const auto amp = params.find('&', at);
-                const std::string item = params.substr(at, amp == std::string::npos ? amp : amp - at);
+                const std::string item =
+                    params.substr(at, amp == std::string::npos ? amp : amp - at);
                 const auto equals = item.find('=');
                 Setting s;
                 s.key = item.substr(0, equals);
@@ -324,7 +329,8 @@ void resolvePostgresql(const std::string& utf8, ConnectionTarget& target)
                 at = amp + 1;
             }
         }
-        kept.push_back(std::string(kConnectTimeout) + "=" + std::to_string(target.connectTimeout + 1));
+        kept.push_back(std::string(kConnectTimeout) + "="
+                       + std::to_string(target.connectTimeout + 1));
         kept.push_back("client_encoding=UTF8");
         std::string joinedQuery;
         for (const auto& item : kept)
@@ -338,8 +344,8 @@ void resolvePostgresql(const std::string& utf8, ConnectionTarget& target)
     target.parameters = joined(kept, ' ');
     if (!target.parameters.empty())
         target.parameters += ' ';
-    target.parameters += std::string(kConnectTimeout) + "=" +
-                         std::to_string(target.connectTimeout + 1) + " client_encoding=UTF8";
+    target.parameters += std::string(kConnectTimeout) + "="
+                         + std::to_string(target.connectTimeout + 1) + " client_encoding=UTF8";
 }
 
 } // namespace
@@ -360,9 +366,11 @@ ConnectionTarget parseConnectionString(const std::string& utf8)
     else if (target.backend == "postgresql")
         resolvePostgresql(utf8, target);
     else if (target.backend == "odbc")
-        target.parameters = joined(takeTimeouts(utf8, semicolonSeparated(target.parameters), target), ';');
+        target.parameters =
+            joined(takeTimeouts(utf8, semicolonSeparated(target.parameters), target), ';');
     else
-        target.parameters = joined(takeTimeouts(utf8, blankSeparated(target.parameters), target), ' ');
+        target.parameters =
+            joined(takeTimeouts(utf8, blankSeparated(target.parameters), target), ' ');
     return target;
 }
 

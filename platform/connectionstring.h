@@ -8,7 +8,7 @@
 //   query_timeout=N     give up waiting for a statement's answer after N seconds (default 15)
 // PostgreSQL sessions always use UTF-8 as client encoding, whatever the database's.
 
-#include "kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <string>
 
@@ -18,10 +18,10 @@ struct KZT_PLATFORM_API ConnectionTarget {
     static constexpr int kDefaultConnectTimeout = 10;
     static constexpr int kDefaultQueryTimeout = 15;
 
-    std::string backend;     // "sqlite3", "postgresql", "odbc", ...
-    std::string parameters;  // what the backend receives
-    int connectTimeout = kDefaultConnectTimeout;  // seconds
-    int queryTimeout = kDefaultQueryTimeout;      // seconds
+    std::string backend;                         // "sqlite3", "postgresql", "odbc", ...
+    std::string parameters;                      // what the backend receives
+    int connectTimeout = kDefaultConnectTimeout; // seconds
+    int queryTimeout = kDefaultQueryTimeout;     // seconds
     // sqlite3: the store file the backend opens, as given (the missing-store check tests
     // exactly this file; the backend is never allowed to create it). Empty for an
     // in-memory database.

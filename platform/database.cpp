@@ -1,11 +1,10 @@
-#include "database.h"
+#include "platform/database.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <limits>
 #include <utility>
 
 namespace kzt {
@@ -55,7 +54,8 @@ bool isControl(char c)
 // query and the column when it does not fit.
 class CellReader {
 public:
-    CellReader(const std::string& query, const ColumnDef& column) : mQuery(query), mColumn(column) {}
+    CellReader(const std::string& query, const ColumnDef& column) : mQuery(query), mColumn(column)
+    {}
 
     CellValue operator()(const Connection::Cell& cell) const
     {
@@ -73,8 +73,8 @@ public:
 private:
     [[noreturn]] void refuse(const std::string& cp1252, const std::string& why) const
     {
-        throw DatabaseError(Category::BadData, mQuery + ": '" + shown(cp1252) + "' in field '" +
-                                                   mColumn.name + "' " + why);
+        throw DatabaseError(Category::BadData, mQuery + ": '" + shown(cp1252) + "' in field '"
+                                                   + mColumn.name + "' " + why);
     }
 
     std::string text(const std::string& utf8) const
@@ -82,9 +82,9 @@ private:
         std::string text = utf8ToCp1252(utf8);
         const auto width = static_cast<std::size_t>(std::max(mColumn.width, 0));
         if (mColumn.code) {
-            if (width > 0 && text.size() > width &&
-                text.find_first_not_of(' ', width) == std::string::npos)
-                text.resize(width);  // blanks past the width are no part of a code
+            if (width > 0 && text.size() > width
+                && text.find_first_not_of(' ', width) == std::string::npos)
+                text.resize(width); // blanks past the width are no part of a code
             for (char c : text) {
                 if (isControl(c))
                     refuse(text, "holds a control character.");
@@ -107,8 +107,8 @@ private:
         const std::string text = trimmed(utf8);
         double value = 0;
         const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() ||
-            !std::isfinite(value))
+        if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size()
+            || !std::isfinite(value))
             refuse(utf8ToCp1252(utf8), "is not a valid number.");
         return value;
     }
@@ -123,8 +123,8 @@ private:
         // A whole number some engine writes as "3.0".
         double real = 0;
         const auto asReal = std::from_chars(text.data(), text.data() + text.size(), real);
-        if (text.empty() || asReal.ec != std::errc() || asReal.ptr != text.data() + text.size() ||
-            !std::isfinite(real) || std::trunc(real) != real || std::fabs(real) > 9.2e18)
+        if (text.empty() || asReal.ec != std::errc() || asReal.ptr != text.data() + text.size()
+            || !std::isfinite(real) || std::trunc(real) != real || std::fabs(real) > 9.2e18)
             refuse(utf8ToCp1252(utf8), "is not a valid integer.");
         return static_cast<std::int64_t>(real);
     }
@@ -149,8 +149,7 @@ private:
 
 Query::Query(std::string name, Connection& connection)
     : mName(std::move(name)), mConnection(&connection)
-{
-}
+{}
 
 Query::~Query() = default;
 
@@ -301,9 +300,9 @@ namespace {
 const CellValue kNull;
 
 const CellValue& currentCell(const std::string& queryName, bool active,
-                                    const std::vector<ColumnDef>& columns,
-                                    const std::vector<std::vector<CellValue>>& rows, int cursor,
-                                    const std::string& column)
+                             const std::vector<ColumnDef>& columns,
+                             const std::vector<std::vector<CellValue>>& rows, int cursor,
+                             const std::string& column)
 {
     if (!active)
         throw DatabaseError(queryName + ": the query is not open.");
@@ -345,16 +344,16 @@ std::int64_t Query::fieldAsInteger(const std::string& column) const
     if (const auto* real = std::get_if<double>(&cell)) {
         const double rounded = std::round(*real);
         if (!std::isfinite(rounded) || rounded < -9.2e18 || rounded > 9.2e18)
-            throw DatabaseError(mName + ": " + floatText(*real) + " in field '" + column +
-                                "' is not a valid integer.");
+            throw DatabaseError(mName + ": " + floatText(*real) + " in field '" + column
+                                + "' is not a valid integer.");
         return static_cast<std::int64_t>(rounded);
     }
     if (const auto* text = std::get_if<std::string>(&cell)) {
         std::int64_t value = 0;
         const auto result = std::from_chars(text->data(), text->data() + text->size(), value);
         if (result.ec != std::errc() || result.ptr != text->data() + text->size())
-            throw DatabaseError(mName + ": '" + *text + "' in field '" + column +
-                                "' is not a valid integer.");
+            throw DatabaseError(mName + ": '" + *text + "' in field '" + column
+                                + "' is not a valid integer.");
         return value;
     }
     return 0;
@@ -373,8 +372,8 @@ double Query::fieldAsFloat(const std::string& column) const
         double value = 0;
         const auto result = std::from_chars(text->data(), text->data() + text->size(), value);
         if (result.ec != std::errc() || result.ptr != text->data() + text->size())
-            throw DatabaseError(mName + ": '" + *text + "' in field '" + column +
-                                "' is not a valid number.");
+            throw DatabaseError(mName + ": '" + *text + "' in field '" + column
+                                + "' is not a valid number.");
         return value;
     }
     return 0;

@@ -5,13 +5,12 @@
 // and here the read-only queries and the providers that turn them into data packets.
 // Parameters are always bound, never spliced.
 
-#include "clientdataset.h"
-#include "connection.h"
-#include "databaseerror.h"
-#include "datapacket.h"
-#include "kzt_global.h"
-#include "sqldialect.h"
-#include "variant.h"
+#include "platform/connection.h"
+#include "platform/databaseerror.h"
+#include "platform/datapacket.h"
+#include "platform/platform_global.h"
+#include "platform/sqldialect.h"
+#include "platform/variant.h"
 
 #include <cstdint>
 #include <memory>
@@ -28,8 +27,8 @@ namespace kzt {
 struct ColumnDef {
     std::string name;
     FieldType type = FieldType::String;
-    int width = 0;      // strings: the most characters the column holds
-    bool code = false;  // strings: a code or flag, whole or not at all
+    int width = 0;     // strings: the most characters the column holds
+    bool code = false; // strings: a code or flag, whole or not at all
 };
 
 // A read-only query. open() runs the statement with its bound parameters and keeps
@@ -55,9 +54,9 @@ public:
     // String parameters by name ("P_CDFILIAL"), without the colon.
     void setParam(const std::string& name, const std::u16string& value);
     void setParam(const std::string& name, const std::string& cp1252Value);
-    std::vector<std::string> paramNames() const;  // in order of first use in the statement
+    std::vector<std::string> paramNames() const; // in order of first use in the statement
 
-    void open();   // raises DatabaseError (with statement and values) on failure
+    void open(); // raises DatabaseError (with statement and values) on failure
     void close();
     bool active() const { return mActive; }
     bool isEmpty() const;
@@ -76,12 +75,12 @@ public:
     Packet toPacket() const;
 
 private:
-    friend class Provider;  // writes the rows straight into the packet, without a copy
+    friend class Provider; // writes the rows straight into the packet, without a copy
     std::string mName;
     Connection* mConnection;
     std::vector<std::string> mSql;
     std::vector<ColumnDef> mColumns;
-    std::vector<std::pair<std::string, std::string>> mParams;  // name, UTF-8 value
+    std::vector<std::pair<std::string, std::string>> mParams; // name, UTF-8 value
     std::vector<std::vector<CellValue>> mRows;
     int mCursor = 0;
     bool mActive = false;
@@ -93,7 +92,7 @@ public:
     Provider(std::string name, Query& query) : mName(std::move(name)), mQuery(&query) {}
     const std::string& name() const { return mName; }
     Query& dataSet() const { return *mQuery; }
-    Variant data() const;  // raises DatabaseError when the query is not open
+    Variant data() const; // raises DatabaseError when the query is not open
 
 private:
     std::string mName;

@@ -1,4 +1,4 @@
-#include "databaseerror.h"
+#include "platform/databaseerror.h"
 
 #include <utility>
 
@@ -6,12 +6,9 @@ namespace kzt {
 
 DatabaseError::DatabaseError(const std::string& message, std::string statement,
                              std::string parameters, Category category)
-    : Error(message),
-      mStatement(std::move(statement)),
-      mParameters(std::move(parameters)),
+    : Error(message), mStatement(std::move(statement)), mParameters(std::move(parameters)),
       mCategory(category)
-{
-}
+{}
 
 const char* categoryName(DatabaseError::Category category)
 {

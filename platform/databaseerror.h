@@ -2,8 +2,8 @@
 
 // The one error type of the database layer.
 
-#include "error.h"
-#include "kzt_global.h"
+#include "platform/error.h"
+#include "platform/platform_global.h"
 
 #include <string>
 
@@ -16,21 +16,20 @@ class KZT_PLATFORM_API DatabaseError : public Error {
 public:
     enum class Category {
         Unknown,
-        ConnectionFailed,     // the connection could not be opened
-        ConnectionLost,       // an open connection broke (server restarted, session ended)
-        Timeout,              // the server did not answer within the time limit
-        StatementFailed,      // the server refused or could not run the statement
+        ConnectionFailed, // the connection could not be opened
+        ConnectionLost,   // an open connection broke (server restarted, session ended)
+        Timeout,          // the server did not answer within the time limit
+        StatementFailed,  // the server refused or could not run the statement
         NoPrivilege,
         ConstraintViolation,
-        BadData,              // a value that does not fit the column it was read into
+        BadData, // a value that does not fit the column it was read into
     };
 
     explicit DatabaseError(const std::string& message, std::string statement = {},
                            std::string parameters = {}, Category category = Category::Unknown);
     DatabaseError(Category category, const std::string& message)
         : DatabaseError(message, {}, {}, category)
-    {
-    }
+    {}
 
     // The driver's text as it was raised, without contexts.
     const std::string& driverMessage() const { return bareMessage(); }

@@ -1,17 +1,15 @@
-#include "datapacket.h"
+#include "platform/datapacket.h"
 
-#include "text.h"
-#include "xmlcheck.h"
+#include "platform/text.h"
+#include "platform/xmlcheck.h"
 
 #include <pugixml.hpp>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <climits>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <system_error>
 #include <unordered_map>
 
@@ -19,8 +17,7 @@ namespace kzt {
 
 PacketError::PacketError(const std::string& what, std::ptrdiff_t offset)
     : Error(what + " (offset " + std::to_string(offset) + ")"), mOffset(offset)
-{
-}
+{}
 
 const char* packetTypeName(FieldType type)
 {
@@ -292,8 +289,8 @@ private:
             for (pugi::xml_attribute attr : node.attributes()) {
                 const std::size_t index = fieldOf(attr, node, expected, rowNumber);
                 if (!std::holds_alternative<std::monostate>(row[index]))
-                    fail("Row " + std::to_string(rowNumber) + " gives field "
-                             + quoted(attr.name()) + " twice",
+                    fail("Row " + std::to_string(rowNumber) + " gives field " + quoted(attr.name())
+                             + " twice",
                          offsetOf(attr, node));
                 row[index] = readValue(attr, node, fields[index], rowNumber);
                 expected = index + 1;
@@ -346,7 +343,8 @@ private:
         case FieldType::Integer: {
             std::int64_t value = 0;
             const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-            if (text.empty() || ec == std::errc::invalid_argument || end != text.data() + text.size())
+            if (text.empty() || ec == std::errc::invalid_argument
+                || end != text.data() + text.size())
                 bad("is not an integer");
             if (ec == std::errc::result_out_of_range
                 || (field.i4 && (value < INT32_MIN || value > INT32_MAX)))
@@ -367,7 +365,7 @@ private:
     PacketLimits mLimits;
     pugi::xml_document mDoc;
     const char* mBase = nullptr;
-    std::vector<std::string_view> mFieldNames;  // as the packet spells them, in UTF-8
+    std::vector<std::string_view> mFieldNames; // as the packet spells them, in UTF-8
     std::unordered_map<std::string, std::size_t> mFieldIndex;
 };
 
@@ -450,9 +448,11 @@ std::string hexByte(int byte)
 }
 
 // A value the reader would refuse is refused here, where its source can still be named.
-[[noreturn]] void unwritable(const PacketField& field, std::size_t rowNumber, const std::string& why)
+[[noreturn]] void unwritable(const PacketField& field, std::size_t rowNumber,
+                             const std::string& why)
 {
-    throw PacketError("Field '" + field.name + "' of row " + std::to_string(rowNumber) + " " + why, 0);
+    throw PacketError("Field '" + field.name + "' of row " + std::to_string(rowNumber) + " " + why,
+                      0);
 }
 
 void appendCell(std::string& out, const PacketField& field, const std::string& prefix,
@@ -464,12 +464,13 @@ void appendCell(std::string& out, const PacketField& field, const std::string& p
     if (const auto* text = std::get_if<std::string>(&cell)) {
         if (field.type == FieldType::String && field.width > 0
             && text->size() > static_cast<std::size_t>(field.width))
-            unwritable(field, rowNumber, "holds " + std::to_string(text->size())
-                                             + " characters, more than its width "
-                                             + std::to_string(field.width));
+            unwritable(field, rowNumber,
+                       "holds " + std::to_string(text->size()) + " characters, more than its width "
+                           + std::to_string(field.width));
         if (const int control = appendAttributeText(out, *text); control >= 0)
-            unwritable(field, rowNumber, "holds the control character " + hexByte(control)
-                                             + ", which a packet cannot carry");
+            unwritable(field, rowNumber,
+                       "holds the control character " + hexByte(control)
+                           + ", which a packet cannot carry");
     } else if (const auto* integer = std::get_if<std::int64_t>(&cell)) {
         appendNumber(out, *integer);
     } else if (const auto* real = std::get_if<double>(&cell)) {
@@ -482,7 +483,8 @@ void appendCell(std::string& out, const PacketField& field, const std::string& p
     out += '"';
 }
 
-void appendFields(std::string& out, const std::vector<PacketField>& fields, const std::vector<std::vector<CellValue>>& rows)
+void appendFields(std::string& out, const std::vector<PacketField>& fields,
+                  const std::vector<std::vector<CellValue>>& rows)
 {
     if (fields.empty()) {
         out += "    <FIELDS/>\n";
@@ -510,7 +512,8 @@ void appendFields(std::string& out, const std::vector<PacketField>& fields, cons
     out += "    </FIELDS>\n";
 }
 
-void appendRows(std::string& out, const std::vector<PacketField>& fields, const std::vector<std::vector<CellValue>>& rows)
+void appendRows(std::string& out, const std::vector<PacketField>& fields,
+                const std::vector<std::vector<CellValue>>& rows)
 {
     if (rows.empty()) {
         out += "  <ROWDATA/>\n";

@@ -11,12 +11,11 @@
 // attribute in a ROW is a null. Text is UTF-8 in the XML and Windows-1252 in memory; a
 // field name must have a Windows-1252 form, a value's character without one reads "?".
 
-#include "error.h"
-#include "kzt_global.h"
+#include "platform/error.h"
+#include "platform/platform_global.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -36,7 +35,7 @@ using CellValue = std::variant<std::monostate, std::string, std::int64_t, double
 struct PacketField {
     std::string name;
     FieldType type = FieldType::String;
-    int width = 0;  // strings only: the maximum characters
+    int width = 0; // strings only: the maximum characters
     // An integer field that came as i4 is written back as i4 (as i8 when a value has since
     // outgrown 32 bits, so nothing is lost).
     bool i4 = false;
@@ -45,7 +44,7 @@ struct PacketField {
 
 struct Packet {
     std::vector<PacketField> fields;
-    std::vector<std::vector<CellValue>> rows;  // each row has fields.size() cells
+    std::vector<std::vector<CellValue>> rows; // each row has fields.size() cells
     friend bool operator==(const Packet&, const Packet&) = default;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <stdexcept>
 #include <string>
@@ -14,8 +14,7 @@ class KZT_PLATFORM_API Error : public std::runtime_error {
 public:
     explicit Error(const std::string& message)
         : std::runtime_error(message), mBare(message), mMessage(message)
-    {
-    }
+    {}
     const char* what() const noexcept override { return mMessage.c_str(); }
     // The message with every context: "<bare> (while <first>) (while <second>)".
     const std::string& message() const { return mMessage; }

@@ -1,11 +1,14 @@
-#include "json.h"
+#include "platform/json.h"
 
-#include "datapacket.h"
-#include "text.h"
+#include "platform/datapacket.h"
+#include "platform/text.h"
 
 namespace kzt {
 
-Json textJson(const std::string& cp1252) { return Json(cp1252ToUtf8(cp1252)); }
+Json textJson(const std::string& cp1252)
+{
+    return Json(cp1252ToUtf8(cp1252));
+}
 
 namespace {
 
@@ -43,7 +46,7 @@ Json packetJson(const std::string& xml)
         Json r = Json::object();
         auto& members = r.get_ref<Json::object_t&>();
         for (std::size_t n = 0; n < names.size() && n < row.size(); ++n)
-            members.emplace_back(names[n], cellJson(row[n]));  // names are unique
+            members.emplace_back(names[n], cellJson(row[n])); // names are unique
         rows.push_back(std::move(r));
     }
     Json out = Json::object();
@@ -58,25 +61,19 @@ Json variantJson(const Variant& value)
 {
     using Type = Variant::Type;
     switch (value.type()) {
-    case Type::Empty:
-        return Json();
+    case Type::Empty: return Json();
     case Type::Text:
-    case Type::WideText:
-        return textJson(value.asText());
-    case Type::Integer:
-        return Json(value.asInteger());
-    case Type::Float:
-        return Json(value.asFloat());
-    case Type::Boolean:
-        return Json(value.asBoolean());
+    case Type::WideText: return textJson(value.asText());
+    case Type::Integer: return Json(value.asInteger());
+    case Type::Float: return Json(value.asFloat());
+    case Type::Boolean: return Json(value.asBoolean());
     case Type::Array: {
         Json items = Json::array();
         for (const auto& item : value.array())
             items.push_back(variantJson(item));
         return items;
     }
-    case Type::Packet:
-        return packetJson(value.packet());
+    case Type::Packet: return packetJson(value.packet());
     }
     return Json();
 }
@@ -95,7 +92,7 @@ std::string jsonLine(const Json& value)
         const char c = compact[i];
         if (inString) {
             if (c == '\\')
-                ++i;  // the escaped character cannot end the string
+                ++i; // the escaped character cannot end the string
             else if (c == '"')
                 inString = false;
         } else if (c == '"') {

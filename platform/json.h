@@ -6,8 +6,8 @@
 // Objects keep their keys in the order they were added, so lines read in a fixed order.
 // Text is UTF-8 in JSON and Windows-1252 in memory.
 
-#include "kzt_global.h"
-#include "variant.h"
+#include "platform/platform_global.h"
+#include "platform/variant.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "preparedread.h"
+#include "platform/preparedread.h"
 
 #include <soci/odbc/soci-odbc.h>
 #include <soci/postgresql/soci-postgresql.h>
@@ -37,22 +37,23 @@ __attribute__((no_sanitize("vptr"))) SQLHDBC odbcHandle(soci::session& session)
 // SQLite keeps ":NAME" parameters itself; the session's own handle is used.
 class SqliteRead final : public PreparedRead {
 public:
-    SqliteRead(soci::session& session, const std::string& sql, const std::vector<std::string>& names,
-               std::size_t columns)
-        : mDb(sqliteHandle(session)),
-          mColumns(columns)
+    SqliteRead(soci::session& session, const std::string& sql,
+               const std::vector<std::string>& names, std::size_t columns)
+        : mDb(sqliteHandle(session)), mColumns(columns)
     {
-        const int rc = sqlite_api::sqlite3_prepare_v3(mDb, sql.c_str(), static_cast<int>(sql.size()),
-                                                      SQLITE_PREPARE_PERSISTENT, &mStatement, nullptr);
+        const int rc =
+            sqlite_api::sqlite3_prepare_v3(mDb, sql.c_str(), static_cast<int>(sql.size()),
+                                           SQLITE_PREPARE_PERSISTENT, &mStatement, nullptr);
         if (rc != SQLITE_OK)
             fail(rc);
         if (static_cast<std::size_t>(sqlite_api::sqlite3_column_count(mStatement)) != columns)
-            throw DriverFailure{"the statement gives " +
-                                    std::to_string(sqlite_api::sqlite3_column_count(mStatement)) +
-                                    " columns, " + std::to_string(columns) + " are declared",
+            throw DriverFailure{"the statement gives "
+                                    + std::to_string(sqlite_api::sqlite3_column_count(mStatement))
+                                    + " columns, " + std::to_string(columns) + " are declared",
                                 Category::StatementFailed};
         for (const auto& name : names)
-            mIndexes.push_back(sqlite_api::sqlite3_bind_parameter_index(mStatement, (":" + name).c_str()));
+            mIndexes.push_back(
+                sqlite_api::sqlite3_bind_parameter_index(mStatement, (":" + name).c_str()));
     }
     ~SqliteRead() override { sqlite_api::sqlite3_finalize(mStatement); }
 
@@ -61,9 +62,9 @@ public:
         sqlite_api::sqlite3_reset(mStatement);
         for (std::size_t i = 0; i < mIndexes.size(); ++i) {
             if (mIndexes[i] > 0)
-                sqlite_api::sqlite3_bind_text(mStatement, mIndexes[i], values[i].data(),
-                                              static_cast<int>(values[i].size()),
-                                              reinterpret_cast<sqlite_api::sqlite3_destructor_type>(-1));
+                sqlite_api::sqlite3_bind_text(
+                    mStatement, mIndexes[i], values[i].data(), static_cast<int>(values[i].size()),
+                    reinterpret_cast<sqlite_api::sqlite3_destructor_type>(-1));
         }
         int rc;
         while ((rc = sqlite_api::sqlite3_step(mStatement)) == SQLITE_ROW) {
@@ -92,7 +93,8 @@ private:
             // Text as stored, whatever the column's declared type, NULs included.
             const auto* text = sqlite_api::sqlite3_column_text(mStatement, c);
             const int bytes = sqlite_api::sqlite3_column_bytes(mStatement, c);
-            return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes));
+            return std::string(reinterpret_cast<const char*>(text),
+                               static_cast<std::size_t>(bytes));
         }
         }
     }
@@ -137,8 +139,8 @@ public:
         if (!SQL_SUCCEEDED(SQLNumResultCols(mStatement, &count)))
             fail();
         if (static_cast<std::size_t>(count) != columns)
-            throw DriverFailure{"the statement gives " + std::to_string(count) + " columns, " +
-                                    std::to_string(columns) + " are declared",
+            throw DriverFailure{"the statement gives " + std::to_string(count) + " columns, "
+                                    + std::to_string(columns) + " are declared",
                                 Category::StatementFailed};
     }
     ~OdbcRead() override { SQLFreeHandle(SQL_HANDLE_STMT, mStatement); }
@@ -187,7 +189,8 @@ private:
                 fail();
             if (length == SQL_NULL_DATA)
                 return std::nullopt;
-            const bool more = length == SQL_NO_TOTAL || length >= static_cast<SQLLEN>(sizeof buffer);
+            const bool more =
+                length == SQL_NO_TOTAL || length >= static_cast<SQLLEN>(sizeof buffer);
             value.append(buffer, more ? sizeof buffer - 1 : static_cast<std::size_t>(length));
             if (rc == SQL_SUCCESS || !more)
                 break;
@@ -215,7 +218,8 @@ private:
             while (index < names.size() && names[index] != name)
                 ++index;
             if (index == names.size())
-                throw DriverFailure{"parameter " + name + " has no value", Category::StatementFailed};
+                throw DriverFailure{"parameter " + name + " has no value",
+                                    Category::StatementFailed};
             mUses.push_back(index);
             out.append(sql, copied, i - copied);
             out += '?';
@@ -236,7 +240,8 @@ private:
         SQLSMALLINT length = 0;
         std::string message = "ODBC call failed";
         std::string sqlState;
-        if (SQL_SUCCEEDED(SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &length))) {
+        if (SQL_SUCCEEDED(
+                SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &length))) {
             message = reinterpret_cast<const char*>(text);
             sqlState = reinterpret_cast<const char*>(state);
         }

@@ -7,8 +7,8 @@
 // column or a NUL inside a text would otherwise be converted or cut unseen), other
 // backends through SOCI, whose text is the server's own.
 
-#include "databaseerror.h"
-#include "sqldialect.h"
+#include "platform/databaseerror.h"
+#include "platform/sqldialect.h"
 
 #include <memory>
 #include <optional>
@@ -21,11 +21,11 @@ class session;
 
 namespace kzt::detail {
 
-using Cell = std::optional<std::string>;  // UTF-8 as the driver gave it; nullopt for null
+using Cell = std::optional<std::string>; // UTF-8 as the driver gave it; nullopt for null
 
 // What a driver reported, before the statement and values are added to it.
 struct DriverFailure {
-    std::string text;  // UTF-8
+    std::string text; // UTF-8
     DatabaseError::Category category = DatabaseError::Category::StatementFailed;
 };
 

@@ -1,12 +1,14 @@
-#include "process.h"
+#include "platform/process.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -29,7 +31,7 @@ std::string readSelfExe()
             return {};
         if (static_cast<std::size_t>(length) < buffer.size())
             return std::string(buffer.data(), static_cast<std::size_t>(length));
-        buffer.resize(buffer.size() * 2);  // the path may have been cut short
+        buffer.resize(buffer.size() * 2); // the path may have been cut short
     }
 }
 
@@ -156,6 +158,72 @@ std::string joinPath(const std::string& dir, const std::string& name)
     if (dir.back() == '/')
         return dir + name;
     return dir + "/" + name;
+}
+
+std::string readFileUpTo(const std::string& path, std::size_t limit)
+{
+    const auto tooLarge = [&] {
+        throw Error("File '" + path + "' is larger than " + std::to_string(limit) + " bytes");
+    };
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw Error("Cannot open file '" + path + "': " + std::strerror(errno));
+    struct stat info {};
+    const bool sized = ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    if (sized && static_cast<std::uintmax_t>(info.st_size) > limit)
+        tooLarge();
+    // At most `limit` bytes and one more are read: enough to know the file is too large.
+    std::string content;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        content.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (content.size() > limit)
+            tooLarge();
+    }
+    if (in.bad())
+        throw Error("Cannot read file '" + path + "': " + std::strerror(errno));
+    return content;
+}
+
+void writeFileAtomically(const std::string& path, std::string_view content)
+{
+    const auto fail = [&](const std::string& why) {
+        throw Error("Cannot save file '" + path + "': " + why);
+    };
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        fail(std::strerror(errno));
+    const auto abandon = [&](const char* step) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        fail(std::string(step) + ": " + std::strerror(error));
+    };
+    std::size_t written = 0;
+    while (written < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            abandon("write");
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::fchmod(fd, 0644) != 0)
+        abandon("chmod");
+    if (::fsync(fd) != 0)
+        abandon("sync");
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        fail(std::string("close: ") + std::strerror(error));
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        fail(std::string("rename: ") + std::strerror(error));
+    }
 }
 
 } // namespace kzt

@@ -2,10 +2,12 @@
 
 // The process and the file system, as the module sees them.
 
-#include "error.h"
-#include "kzt_global.h"
+#include "platform/error.h"
+#include "platform/platform_global.h"
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace kzt {
 
@@ -13,11 +15,11 @@ namespace kzt {
 // a link not resolved to its target), unless the station or a test has set another with
 // setHostExecutablePath.
 KZT_PLATFORM_API std::string hostExecutablePath();
-KZT_PLATFORM_API void setHostExecutablePath(const std::string& path);  // "" restores the default
+KZT_PLATFORM_API void setHostExecutablePath(const std::string& path); // "" restores the default
 
-KZT_PLATFORM_API std::string extractFileName(const std::string& path);  // after the last '/'
-KZT_PLATFORM_API std::string extractFileDir(const std::string& path);   // before the last '/'
-KZT_PLATFORM_API bool fileExists(const std::string& path);              // a regular file
+KZT_PLATFORM_API std::string extractFileName(const std::string& path); // after the last '/'
+KZT_PLATFORM_API std::string extractFileDir(const std::string& path);  // before the last '/'
+KZT_PLATFORM_API bool fileExists(const std::string& path);             // a regular file
 // The file `name` in `dir`: its exact name when that exists, else the one regular file
 // whose name differs from it only in ASCII letter case, as names are on the platform the
 // module comes from; "" when there is none. Two such files raise Error naming both, as
@@ -28,5 +30,14 @@ KZT_PLATFORM_API std::string shortPathName(const std::string& path);
 // dir + "/" + name, without doubling a '/' already at the end of dir; an empty dir (a
 // path without a folder) gives the name alone, relative to the working directory.
 KZT_PLATFORM_API std::string joinPath(const std::string& dir, const std::string& name);
+
+// The whole file, refused without reading it whole when it holds more than `limit` bytes
+// (a file that keeps growing, or a device that never ends, too). Raises Error: "Cannot
+// open file '<path>': <reason>", "File '<path>' is larger than <limit> bytes" or "Cannot
+// read file '<path>': <reason>".
+KZT_PLATFORM_API std::string readFileUpTo(const std::string& path, std::size_t limit);
+// Writes `content` beside `path` and renames it into place (mode 0644), so a failed save
+// never leaves half a file. Raises Error "Cannot save file '<path>': [<step>: ]<reason>".
+KZT_PLATFORM_API void writeFileAtomically(const std::string& path, std::string_view content);
 
 } // namespace kzt

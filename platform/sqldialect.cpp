@@ -1,4 +1,4 @@
-#include "sqldialect.h"
+#include "platform/sqldialect.h"
 
 #include <cctype>
 #include <string_view>
@@ -80,8 +80,8 @@ const char* engineName(Engine engine)
 
 Engine engineOfDbmsName(const std::string& dbmsName)
 {
-    if (containsNoCase(dbmsName, "SQL SERVER") || containsNoCase(dbmsName, "ADAPTIVE SERVER") ||
-        containsNoCase(dbmsName, "SYBASE"))
+    if (containsNoCase(dbmsName, "SQL SERVER") || containsNoCase(dbmsName, "ADAPTIVE SERVER")
+        || containsNoCase(dbmsName, "SYBASE"))
         return Engine::SqlServer;
     if (containsNoCase(dbmsName, "POSTGRES"))
         return Engine::PostgreSql;

@@ -5,7 +5,7 @@
 // are rewritten, and the column types of every table the project creates are translated
 // the same way.
 
-#include "kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <string>
 #include <vector>
@@ -13,11 +13,11 @@
 namespace kzt {
 
 enum class Engine {
-    Unknown,     // not connected
-    SqlServer,   // and its relatives that also spell ISNULL(
+    Unknown,   // not connected
+    SqlServer, // and its relatives that also spell ISNULL(
     PostgreSql,
     Sqlite,
-    Other,       // any other engine: standard SQL
+    Other, // any other engine: standard SQL
 };
 
 KZT_PLATFORM_API const char* engineName(Engine engine);

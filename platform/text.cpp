@@ -1,4 +1,4 @@
-#include "text.h"
+#include "platform/text.h"
 
 #include <array>
 #include <cstdint>
@@ -11,10 +11,9 @@ namespace {
 // Bytes 0x80..0x9F; the rest of the code page equals its Unicode code point. The five
 // bytes the code page leaves undefined keep the C1 control of the same value.
 constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -50,7 +49,7 @@ char32_t decodeUtf8(std::string_view text, std::size_t& pos)
 
     int need = 0;
     char32_t cp = 0;
-    unsigned char lo = 0x80, hi = 0xBF;  // the range allowed for the second byte
+    unsigned char lo = 0x80, hi = 0xBF; // the range allowed for the second byte
     if (lead >= 0xC2 && lead <= 0xDF) {
         need = 1;
         cp = lead & 0x1F;
@@ -58,18 +57,18 @@ char32_t decodeUtf8(std::string_view text, std::size_t& pos)
         need = 2;
         cp = lead & 0x0F;
         if (lead == 0xE0)
-            lo = 0xA0;  // no overlong forms
+            lo = 0xA0; // no overlong forms
         else if (lead == 0xED)
-            hi = 0x9F;  // no surrogates
+            hi = 0x9F; // no surrogates
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         need = 3;
         cp = lead & 0x07;
         if (lead == 0xF0)
             lo = 0x90;
         else if (lead == 0xF4)
-            hi = 0x8F;  // nothing above U+10FFFF
+            hi = 0x8F; // nothing above U+10FFFF
     } else {
-        return kReplacement;  // a continuation byte or a byte that never starts a sequence
+        return kReplacement; // a continuation byte or a byte that never starts a sequence
     }
 
     for (int i = 0; i < need; ++i) {
@@ -121,8 +120,14 @@ std::size_t asciiPrefix(std::string_view text)
     return pos;
 }
 
-bool isHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool isHighSurrogate(char32_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(char32_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 // Decodes one code point of UTF-16 at `pos`; an unpaired surrogate yields kReplacement.
 char32_t decodeUtf16(std::u16string_view text, std::size_t& pos)
@@ -248,6 +253,22 @@ std::string upperAscii(std::string_view text)
             c = static_cast<char>(c - 'a' + 'A');
     }
     return out;
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 'a' + 'A');
+        if (x != y)
+            return false;
+    }
+    return true;
 }
 
 } // namespace kzt

@@ -6,7 +6,7 @@
 // bytes: the five bytes Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D)
 // map to the C1 control characters of the same value, both ways.
 
-#include "kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <optional>
 #include <string>
@@ -37,5 +37,7 @@ KZT_PLATFORM_API std::size_t invalidUtf8Offset(std::string_view text);
 
 // ASCII-only upper case, as the code page's letters beyond ASCII are never compared here.
 KZT_PLATFORM_API std::string upperAscii(std::string_view text);
+// Whether two texts are the same but for ASCII letter case.
+KZT_PLATFORM_API bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 } // namespace kzt

@@ -1,11 +1,10 @@
-#include "variant.h"
+#include "platform/variant.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 #include <string_view>
 #include <system_error>
 
@@ -47,8 +46,8 @@ bool parseFloat(std::string_view text, double& out)
         text.remove_prefix(1);
     if (text.empty())
         return false;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out,
-                                           std::chars_format::general);
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), out, std::chars_format::general);
     return ec == std::errc() && end == text.data() + text.size() && std::isfinite(out);
 }
 
@@ -97,8 +96,8 @@ std::string formatFloat(double value)
         return "0";
 
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::scientific);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
     const std::string_view sci(buffer, static_cast<std::size_t>(result.ptr - buffer));
     const std::size_t ePos = sci.find('e');
     std::string_view mantissa = sci.substr(0, ePos);
@@ -144,6 +143,17 @@ Variant Variant::fromPacket(std::string xml)
     Variant v;
     v.mValue = PacketXml{std::move(xml)};
     return v;
+}
+
+Variant Variant::fromCell(const CellValue& cell)
+{
+    switch (cell.index()) {
+    case 1: return Variant(std::get<std::string>(cell));
+    case 2: return Variant(std::get<std::int64_t>(cell));
+    case 3: return Variant(std::get<double>(cell));
+    case 4: return Variant(std::get<bool>(cell));
+    default: return Variant();
+    }
 }
 
 Variant Variant::arrayOf(std::size_t count)
@@ -299,6 +309,13 @@ const std::string& Variant::packet() const
 bool operator==(const Variant& a, const Variant& b)
 {
     return a.mValue == b.mValue;
+}
+
+std::string cellText(const CellValue& cell)
+{
+    if (const auto* text = std::get_if<std::string>(&cell))
+        return *text;
+    return Variant::fromCell(cell).asText();
 }
 
 } // namespace kzt

@@ -5,8 +5,9 @@
 // variants, or a data packet. A data packet is a kind of its own, never confused with
 // text, holding the serialised packet (see datapacket.h).
 
-#include "error.h"
-#include "kzt_global.h"
+#include "platform/datapacket.h"
+#include "platform/error.h"
+#include "platform/platform_global.h"
 
 #include <cstdint>
 #include <string>
@@ -30,9 +31,9 @@ public:
     using Array = std::vector<Variant>;
 
     Variant() = default;
-    Variant(std::string text);           // 8-bit Windows-1252 text
-    Variant(const char* text);           // 8-bit Windows-1252 text
-    Variant(std::u16string text);        // wide text
+    Variant(std::string text);    // 8-bit Windows-1252 text
+    Variant(const char* text);    // 8-bit Windows-1252 text
+    Variant(std::u16string text); // wide text
     Variant(std::int64_t value);
     Variant(int value);
     Variant(double value);
@@ -40,6 +41,8 @@ public:
     Variant(Array items);
 
     static Variant fromPacket(std::string xml);
+    // A packet cell: null is empty.
+    static Variant fromCell(const CellValue& cell);
     // An array of `count` empty entries, indices 0 .. count-1.
     static Variant arrayOf(std::size_t count);
 
@@ -57,7 +60,7 @@ public:
     // "As boolean": boolean as is, numbers non-zero, text "True"/"False" (any case) or a
     // number; anything else raises VariantError.
     bool asBoolean() const;
-    std::int64_t asInteger() const;  // integers, whole floats, booleans, numeric text
+    std::int64_t asInteger() const; // integers, whole floats, booleans, numeric text
     double asFloat() const;
 
     // Array access; raises VariantError when this is no array or the index is outside it.
@@ -81,5 +84,8 @@ private:
                  PacketXml>
         mValue;
 };
+
+// A packet cell "as text", as fromCell(cell).asText() reads it, without copying text twice.
+KZT_PLATFORM_API std::string cellText(const CellValue& cell);
 
 } // namespace kzt

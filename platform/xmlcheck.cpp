@@ -1,11 +1,10 @@
-#include "xmlcheck.h"
+#include "platform/xmlcheck.h"
 
-#include "datapacket.h"
-#include "text.h"
+#include "platform/datapacket.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -105,11 +104,6 @@ std::string hexByte(unsigned char c)
 {
     const char* const digits = "0123456789ABCDEF";
     return std::string("0x") + digits[c >> 4] + digits[c & 0xF];
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return upperAscii(a) == upperAscii(b);
 }
 
 class Checker {
@@ -239,8 +233,8 @@ private:
                 else
                     break;
                 // Anything past the last code point stays past it, without overflowing.
-                value = std::min<char32_t>(
-                    value * (hex ? 16 : 10) + static_cast<char32_t>(digit), 0x110000);
+                value = std::min<char32_t>(value * (hex ? 16 : 10) + static_cast<char32_t>(digit),
+                                           0x110000);
             }
             if (digits == 0 || atEnd() || s[p] != ';')
                 fail(start, "malformed character reference");
@@ -404,7 +398,7 @@ private:
         const std::size_t start = p;
         p += 2;
         const std::string_view target = name("a processing instruction target");
-        if (equalsIgnoringCase(target, "xml"))
+        if (equalsIgnoringAsciiCase(target, "xml"))
             fail(start, "the XML declaration is not at the start of the packet");
         if (!at("?>") && !skipSpace())
             fail(p, "expected whitespace after the processing instruction target");
@@ -454,7 +448,7 @@ private:
             p += 8;
             const std::string_view encoding = quotedValue();
             const std::size_t encodingAt = p - 1 - encoding.size();
-            if (!equalsIgnoringCase(encoding, "UTF-8"))
+            if (!equalsIgnoringAsciiCase(encoding, "UTF-8"))
                 fail(encodingAt, "the packet declares the encoding " + quoted(encoding)
                                      + "; packets are UTF-8");
             spaced = skipSpace();

@@ -6,7 +6,7 @@
 // takes them. Packets carry no document type declaration, so only the five predefined
 // entities exist.
 
-#include "kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <string>
 #include <string_view>

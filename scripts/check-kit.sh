@@ -141,6 +141,13 @@ export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
 cc -std=c99 -Wall -Wextra -Werror examples/c-host/main.c $(pkg-config --cflags --libs kzt00318) \
   -o "$work/c-host-pc"
 
+# Every installed header builds on its own from the kit: what it includes was installed too.
+while IFS= read -r header; do
+  printf '#include "%s"\n' "$header" |
+    c++ -std=c++20 -fsyntax-only -Werror -I"$prefix/include/kzt00318" -x c++ - ||
+    fail "the installed $header does not build on its own"
+done < <(cd "$prefix/include/kzt00318" && find . -name '*.h' | sed 's#^\./##')
+
 # The README's host snippets, as written there, with the kit and store it names put here.
 mkdir -p "$work/readme"
 python3 - README.md "$work/readme" "$prefix" "$work/store" <<'EOF'

@@ -15,6 +15,8 @@ packages=(
   # The C interface's JSON; the example hosts and the kit check (clicks on Xvfb, the
   # Python host, cpack's Debian package).
   nlohmann-json3-dev xdotool python3 dpkg-dev file
+  # The format check (scripts/check-format.sh).
+  clang-format
   # Fuzz targets (libFuzzer) and the station run under valgrind.
   clang libclang-rt-14-dev valgrind
   # A live store server for the tests: PostgreSQL, directly and through ODBC.

@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+scripts/check-format.sh  # every C and C++ file as .clang-format writes it
 
 export QT_QPA_PLATFORM=offscreen
 jobs=${KZT_JOBS:-2}

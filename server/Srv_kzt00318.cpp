@@ -18,7 +18,7 @@ namespace {
 TrdmObservacao& dataModule()
 {
     if (!rdmObservacao)
-        rdmObservacao = new TrdmObservacao();  // owned by the module variable until exit
+        rdmObservacao = new TrdmObservacao(); // owned by the module variable until exit
     rdmObservacao->adcObs.setConnected(true);
     return *rdmObservacao;
 }
@@ -37,8 +37,7 @@ std::string code(const std::string& text)
 
 std::string errorText(const std::exception& error)
 {
-    return host::ADOExceptionMessage(error, rdmObservacao ? &rdmObservacao->adcObs : nullptr,
-                                     "");
+    return host::ADOExceptionMessage(error, rdmObservacao ? &rdmObservacao->adcObs : nullptr, "");
 }
 
 std::string unknownErrorText()
@@ -69,14 +68,12 @@ kzt::Variant storeList(kzt::Query TrdmObservacao::*query, kzt::Provider TrdmObse
 
 kzt::Variant getOcorCanc(const std::u16string& cdFilial, const std::u16string& cdLoja)
 {
-    return storeList(&TrdmObservacao::adqOcorCanc, &TrdmObservacao::dspOcorCanc, cdFilial,
-                     cdLoja);
+    return storeList(&TrdmObservacao::adqOcorCanc, &TrdmObservacao::dspOcorCanc, cdFilial, cdLoja);
 }
 
 kzt::Variant getOcorDesc(const std::u16string& cdFilial, const std::u16string& cdLoja)
 {
-    return storeList(&TrdmObservacao::adqOcorDesc, &TrdmObservacao::dspOcorDesc, cdFilial,
-                     cdLoja);
+    return storeList(&TrdmObservacao::adqOcorDesc, &TrdmObservacao::dspOcorDesc, cdFilial, cdLoja);
 }
 
 kzt::Variant getOcorPed(const std::u16string& cdFilial, const std::u16string& cdLoja,

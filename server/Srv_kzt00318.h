@@ -5,10 +5,9 @@
 // (UTF-16), except getQtMaxObserv's.
 
 #include "platform/variant.h"
+#include "server/module_global.h"
 
 #include <string>
-
-#define KZT_MODULE_API __attribute__((visibility("default")))
 
 namespace Srv_kzt00318 {
 
@@ -20,18 +19,22 @@ extern KZT_MODULE_API TrdmObservacao* rdmObservacao;
 
 // Occurrence lists: a data packet variant, or after a database error the text of
 // ADOExceptionMessage in its place.
-KZT_MODULE_API kzt::Variant getOcorCanc(const std::u16string& cdFilial, const std::u16string& cdLoja);
+KZT_MODULE_API kzt::Variant getOcorCanc(const std::u16string& cdFilial,
+                                        const std::u16string& cdLoja);
 KZT_MODULE_API kzt::Variant getOcorPed(const std::u16string& cdFilial, const std::u16string& cdLoja,
                                        const std::u16string& cdProduto);
 KZT_MODULE_API kzt::Variant getOcorCancProd(const std::u16string& cdFilial,
                                             const std::u16string& cdLoja,
                                             const std::u16string& cdProduto);
-KZT_MODULE_API kzt::Variant getOcorDesc(const std::u16string& cdFilial, const std::u16string& cdLoja);
+KZT_MODULE_API kzt::Variant getOcorDesc(const std::u16string& cdFilial,
+                                        const std::u16string& cdLoja);
 
 // Store and product rules. The first two return the error text in place of their value;
 // getQtMaxObserv lets database errors propagate.
-KZT_MODULE_API std::string getNrSeqVenda(const std::u16string& cdFilial, const std::u16string& cdCaixa);
-KZT_MODULE_API std::string getObrigaObsCan(const std::u16string& cdFilial, const std::u16string& cdLoja);
+KZT_MODULE_API std::string getNrSeqVenda(const std::u16string& cdFilial,
+                                         const std::u16string& cdCaixa);
+KZT_MODULE_API std::string getObrigaObsCan(const std::u16string& cdFilial,
+                                           const std::u16string& cdLoja);
 KZT_MODULE_API int getQtMaxObserv(const std::string& cdProduto);
 
 } // namespace Srv_kzt00318

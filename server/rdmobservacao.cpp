@@ -68,8 +68,8 @@ TrdmObservacao::TrdmObservacao()
     adcObs.beforeConnect = [this](kzt::Connection& sender) { adcObsBeforeConnect(sender); };
     adcObs.afterConnect = [this](kzt::Connection& sender) { adcObsAfterConnect(sender); };
 
-    adqOcorCancProd.setSql(productList(
-        "CDGRPOCORCAN", "AND ((PR.CDPRODUTO =:P_CDPRODUTO) OR (:P_TCDPRODUTO = 'T'))"));
+    adqOcorCancProd.setSql(
+        productList("CDGRPOCORCAN", "AND ((PR.CDPRODUTO =:P_CDPRODUTO) OR (:P_TCDPRODUTO = 'T'))"));
     addOccurrenceColumns(adqOcorCancProd);
 
     adqOcorPed.setSql(productList("CDGRPOCORPED", "AND (PR.CDPRODUTO =:P_CDPRODUTO)"));
@@ -85,20 +85,15 @@ TrdmObservacao::TrdmObservacao()
     addOccurrenceColumns(adqOcorDesc);
 
     adqNrSeqVenda.setSql({"SELECT ISNULL(MAX(NRSEQVENDA),'0000000000') AS NRSEQVENDA",
-                          "FROM   VENDA",
-                          "WHERE  CDFILIAL = :P_CDFILIAL AND",
+                          "FROM   VENDA", "WHERE  CDFILIAL = :P_CDFILIAL AND",
                           "CDCAIXA  = :P_CDCAIXA"});
     adqNrSeqVenda.addColumn(ColumnDef{"NRSEQVENDA", FieldType::String, 10, true});
 
-    adqObrigaObsCan.setSql({"SELECT  IDOBRIGAOBSCAN",
-                            "FROM  LOJA",
-                            "WHERE  CDFILIAL = :P_CDFILIAL",
+    adqObrigaObsCan.setSql({"SELECT  IDOBRIGAOBSCAN", "FROM  LOJA", "WHERE  CDFILIAL = :P_CDFILIAL",
                             "AND  CDLOJA  = :P_CDLOJA"});
     adqObrigaObsCan.addColumn(ColumnDef{"IDOBRIGAOBSCAN", FieldType::String, 1, true});
 
-    adqQtMaxObserv.setSql({"SELECT QTMAXOBSERV",
-                           "FROM PRODUTO",
-                           "WHERE CDPRODUTO = :P_CDPRODUTO",
+    adqQtMaxObserv.setSql({"SELECT QTMAXOBSERV", "FROM PRODUTO", "WHERE CDPRODUTO = :P_CDPRODUTO",
                            "AND QTMAXOBSERV IS NOT NULL"});
     adqQtMaxObserv.addColumn(ColumnDef{"QTMAXOBSERV", FieldType::Float, 0});
 }
@@ -107,8 +102,7 @@ TrdmObservacao::~TrdmObservacao() = default;
 
 void TrdmObservacao::adcObsBeforeConnect(kzt::Connection& sender)
 {
-    const std::string exeName =
-        kzt::upperAscii(kzt::extractFileName(kzt::hostExecutablePath()));
+    const std::string exeName = kzt::upperAscii(kzt::extractFileName(kzt::hostExecutablePath()));
     const std::string code = (exeName == "KRB.EXE" || exeName == "LXN.EXE") ? "212" : "";
     sender.setConnectionString(kzt::cp1252ToUtf16(host::_GetStringConexQtr(code)));
 }

@@ -5,8 +5,6 @@
 
 #include "platform/database.h"
 
-#include <memory>
-
 namespace Srv_kzt00318 {
 
 class TrdmObservacao {

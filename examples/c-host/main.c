@@ -15,10 +15,10 @@
 #include <string.h>
 
 /* `text` as a JSON string: quotes, backslashes and control characters escaped. */
-static char *json_string(const char *text)
+static char* json_string(const char* text)
 {
-    char *out = malloc(strlen(text) * 6 + 3);
-    char *p = out;
+    char* out = malloc(strlen(text) * 6 + 3);
+    char* p = out;
     if (out == NULL)
         return NULL;
     *p++ = '"';
@@ -39,10 +39,10 @@ static char *json_string(const char *text)
 }
 
 /* Points the module at STATION_DIR: the host executable is taken to live there. */
-static int configure(const char *station_dir)
+static int configure(const char* station_dir)
 {
     static const char name[] = "/kzt-c-host";
-    char *host_exe = malloc(strlen(station_dir) + sizeof name);
+    char* host_exe = malloc(strlen(station_dir) + sizeof name);
     char *quoted, *config, *reply = NULL;
     int status;
     if (host_exe == NULL)
@@ -68,11 +68,10 @@ static int configure(const char *station_dir)
     return status;
 }
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
-    const char *request = argc > 2 ? argv[2]
-                                   : "[\"N\", \"P\", \"1001\", \"X-BURGER\", \"\", true]";
-    char *reply = NULL;
+    const char* request = argc > 2 ? argv[2] : "[\"N\", \"P\", \"1001\", \"X-BURGER\", \"\", true]";
+    char* reply = NULL;
     int status;
 
     fprintf(stderr, "kzt-c-host: observation module %s\n", kzt_version());

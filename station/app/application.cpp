@@ -1,4 +1,4 @@
-#include "application.h"
+#include "station/app/application.h"
 
 #include "platform/text.h"
 

@@ -3,7 +3,7 @@
 // The station's application object: like a host's, it catches the errors that escape an
 // event handler, reports them and keeps the dialog open.
 
-#include "record.h"
+#include "station/app/record.h"
 
 #include <QApplication>
 

@@ -2,7 +2,7 @@
 // headless run to show what an operator would see. Each picture is the whole screen the
 // window opens on, the window where it stands, so a window that does not fit shows.
 
-#include "station.h"
+#include "station/app/station.h"
 
 #include "station/companion/fiscalmenu.h"
 #include "station/companion/numerickeypad.h"
@@ -26,14 +26,12 @@ namespace {
 void sampleOccurrences(kzt::ClientDataSet& cds)
 {
     cds.addFieldDef({"CDOCORR", kzt::FieldType::String, 2, true, kzt::utf8ToCp1252("Código")});
-    cds.addFieldDef(
-        {"DSOCORR", kzt::FieldType::String, 40, true, kzt::utf8ToCp1252("Descrição")});
+    cds.addFieldDef({"DSOCORR", kzt::FieldType::String, 40, true, kzt::utf8ToCp1252("Descrição")});
     cds.addFieldDef({"IDCONTROLAOBS", kzt::FieldType::String, 1, false, {}});
     cds.createDataSet();
-    const char* const rows[][2] = {{"01", "SEM CEBOLA"},  {"02", "SEM SAL"},
-                                   {"03", "BEM PASSADO"}, {"04", "AO PONTO"},
-                                   {"05", "SEM GELO"},    {"06", "COM LIMÃO"},
-                                   {"07", "SEM AÇÚCAR"},  {"08", "PÃO INTEGRAL"}};
+    const char* const rows[][2] = {
+        {"01", "SEM CEBOLA"}, {"02", "SEM SAL"},   {"03", "BEM PASSADO"}, {"04", "AO PONTO"},
+        {"05", "SEM GELO"},   {"06", "COM LIMÃO"}, {"07", "SEM AÇÚCAR"},  {"08", "PÃO INTEGRAL"}};
     for (const auto& row : rows) {
         cds.append();
         cds.fieldByName("CDOCORR").setAsString(row[0]);
@@ -125,8 +123,8 @@ std::vector<std::string> drawCompanionDialogs(const std::string& dir)
     companion::FiscalMenuDialog fiscal;
     keep(draw(fiscal, {}, dir, "companion-fiscal.png"));
 
-    host::MessageBoxForm message({kzt::utf8ToCp1252("Observação deve ser informada."), "", 3,
-                                  "001"});
+    host::MessageBoxForm message(
+        {kzt::utf8ToCp1252("Observação deve ser informada."), "", 3, "001"});
     keep(draw(message, {}, dir, "companion-message.png"));
 
     std::string failure = kzt::utf8ToCp1252("Erro ao ler a lista de ocorrências: ");

@@ -1,6 +1,6 @@
-#include "options.h"
+#include "station/app/options.h"
 
-#include "routines.h"
+#include "station/app/routines.h"
 
 #include "platform/process.h"
 #include "platform/text.h"
@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <system_error>
 
@@ -32,8 +31,8 @@ int countArgument(const std::string& option, const std::string& text, int minimu
 {
     const auto value = toInteger(text);
     if (!value || *value < minimum || *value > kMaxEntries)
-        throw UsageError(option + " needs a whole number from " + std::to_string(minimum) +
-                         " to " + std::to_string(kMaxEntries) + ", not '" + text + "'");
+        throw UsageError(option + " needs a whole number from " + std::to_string(minimum) + " to "
+                         + std::to_string(kMaxEntries) + ", not '" + text + "'");
     return static_cast<int>(*value);
 }
 
@@ -66,8 +65,8 @@ kzt::Variant typedEntry(const std::string& type, const std::string& value, const
             throw UsageError("--entry " + given + ": an empty entry takes no value");
         return kzt::Variant();
     }
-    throw UsageError("--entry " + given + ": unknown type '" + type +
-                     "' (use str, int, float, bool or empty)");
+    throw UsageError("--entry " + given + ": unknown type '" + type
+                     + "' (use str, int, float, bool or empty)");
 }
 
 std::pair<int, kzt::Variant> parseEntry(const std::string& given)
@@ -79,17 +78,21 @@ std::pair<int, kzt::Variant> parseEntry(const std::string& given)
     const auto index = toInteger(given.substr(0, equals));
     if (!index || *index < 0 || *index >= kMaxEntries)
         throw UsageError("--entry " + given + ": the index must be a whole number from 0");
-    return {static_cast<int>(*index),
-            typedEntry(given.substr(equals + 1, colon - equals - 1), given.substr(colon + 1), given)};
+    return {static_cast<int>(*index), typedEntry(given.substr(equals + 1, colon - equals - 1),
+                                                 given.substr(colon + 1), given)};
 }
 
 // Options that build the request or the result variant: a data routine has no use for them.
 bool shapesTheDialogCall(const std::string& option)
 {
-    static const std::set<std::string> options = {
-        "--obligatory", "--kind", "--product", "--name", "--current", "--sale-open", "--wait",
-        "--customer", "--consumer", "--time", "--entry", "--entries", "--result-size",
-        "--result-not-array", "--do"};
+    static const std::set<std::string> options = {"--obligatory",  "--kind",
+                                                  "--product",     "--name",
+                                                  "--current",     "--sale-open",
+                                                  "--wait",        "--customer",
+                                                  "--consumer",    "--time",
+                                                  "--entry",       "--entries",
+                                                  "--result-size", "--result-not-array",
+                                                  "--do"};
     return options.count(option) != 0;
 }
 
@@ -128,8 +131,8 @@ void checkOneDatabase(const StationOptions& options)
 std::uint16_t virtualKey(const std::string& name, const std::string& action)
 {
     static const std::map<std::string, std::uint16_t> names = {
-        {"ESC", kzt::VK_ESCAPE}, {"ESCAPE", kzt::VK_ESCAPE}, {"ENTER", kzt::VK_RETURN},
-        {"RETURN", kzt::VK_RETURN}, {"TAB", kzt::VK_TAB}, {"SPACE", kzt::VK_SPACE},
+        {"ESC", kzt::VK_ESCAPE},    {"ESCAPE", kzt::VK_ESCAPE}, {"ENTER", kzt::VK_RETURN},
+        {"RETURN", kzt::VK_RETURN}, {"TAB", kzt::VK_TAB},       {"SPACE", kzt::VK_SPACE},
         {"BACK", kzt::VK_BACK}};
     if (const auto number = toInteger(name)) {
         if (*number < 1 || *number > 255)
@@ -144,8 +147,8 @@ std::uint16_t virtualKey(const std::string& name, const std::string& action)
         if (n && *n >= 1 && *n <= 12)
             return static_cast<std::uint16_t>(kzt::VK_F1 + *n - 1);
     }
-    throw UsageError("--do " + action + ": unknown key '" + name +
-                     "' (a virtual-key number, F1..F12, ESC, ENTER, TAB, SPACE or BACK)");
+    throw UsageError("--do " + action + ": unknown key '" + name
+                     + "' (a virtual-key number, F1..F12, ESC, ENTER, TAB, SPACE or BACK)");
 }
 
 Action keyAction(const std::string& given, const std::string& action)
@@ -156,8 +159,8 @@ Action keyAction(const std::string& given, const std::string& action)
     bool first = true;
     while (start <= given.size()) {
         const auto plus = given.find('+', start);
-        const std::string part = given.substr(start, plus == std::string::npos ? std::string::npos
-                                                                               : plus - start);
+        const std::string part =
+            given.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
         if (first) {
             a.key = virtualKey(part, action);
             first = false;
@@ -168,8 +171,8 @@ Action keyAction(const std::string& given, const std::string& action)
         } else if (part == "shift") {
             a.shift |= kzt::ssShift;
         } else {
-            throw UsageError("--do " + action + ": unknown modifier '" + part +
-                             "' (alt, ctrl or shift)");
+            throw UsageError("--do " + action + ": unknown modifier '" + part
+                             + "' (alt, ctrl or shift)");
         }
         if (plus == std::string::npos)
             break;
@@ -186,8 +189,8 @@ Action postAction(std::string given)
     for (bool more = true; more;) {
         more = false;
         for (const std::string flag : {",enter", ",char"}) {
-            if (given.size() >= flag.size() &&
-                given.compare(given.size() - flag.size(), flag.size(), flag) == 0) {
+            if (given.size() >= flag.size()
+                && given.compare(given.size() - flag.size(), flag.size(), flag) == 0) {
                 (flag == ",enter" ? a.enter : a.asChar) = true;
                 given.resize(given.size() - flag.size());
                 more = true;
@@ -208,8 +211,8 @@ void takeRoutineArguments(const std::vector<std::string>& args, std::size_t& i, 
         std::string known;
         for (const auto& name : routineNames())
             known += (known.empty() ? "" : ", ") + name;
-        throw UsageError("--call: unknown routine \"" + routine
-                         + "\"; the module's routines are " + known);
+        throw UsageError("--call: unknown routine \"" + routine + "\"; the module's routines are "
+                         + known);
     }
     const auto [count, names] = *signature;
     while (call.routineArgs.size() < count && i + 1 < args.size() && !args[i + 1].starts_with("--"))
@@ -226,7 +229,7 @@ void checkStandAloneMode(const StationOptions& options,
                          const std::vector<std::vector<std::string>>& given,
                          const std::vector<std::string>& processWide)
 {
-    const char* mode = options.initSample ? "--init-sample"
+    const char* mode = options.initSample       ? "--init-sample"
                        : options.companionShots ? "--companion-shots"
                                                 : nullptr;
     if (!mode)
@@ -299,8 +302,8 @@ void parseAction(const std::string& action, CallOptions& call)
     } else if (verb == "editor" || verb == "keypad" || verb == "search" || verb == "price") {
         throw UsageError("--do " + action + ": " + verb + " needs ':' and its answer");
     } else {
-        throw UsageError("--do " + action + ": unknown action '" + verb +
-                         "' (press, key, post, editor, keypad, search, price, dump, shot)");
+        throw UsageError("--do " + action + ": unknown action '" + verb
+                         + "' (press, key, post, editor, keypad, search, price, dump, shot)");
     }
     a.source = action;
     call.actions.push_back(std::move(a));
@@ -331,9 +334,8 @@ StationOptions parseOptions(const std::vector<std::string>& args)
     std::vector<std::map<int, std::string>> entrySources(1);
     std::vector<std::string> processWide;
     static const std::map<std::string, int> textEntries = {
-        {"--obligatory", 0}, {"--kind", 1},     {"--product", 2},  {"--name", 3},
-        {"--current", 4},    {"--sale-open", 5}, {"--wait", 6},    {"--customer", 7},
-        {"--consumer", 8},   {"--time", 9}};
+        {"--obligatory", 0}, {"--kind", 1}, {"--product", 2},  {"--name", 3},     {"--current", 4},
+        {"--sale-open", 5},  {"--wait", 6}, {"--customer", 7}, {"--consumer", 8}, {"--time", 9}};
     static const std::set<std::string> repeatable = {"--do", "--entry"};
 
     auto once = [&](std::optional<std::string>& slot, const std::string& option,
@@ -426,7 +428,8 @@ StationOptions parseOptions(const std::vector<std::string>& args)
     checkStandAloneMode(options, given, processWide);
     for (std::size_t n = 0; n < options.calls.size(); ++n) {
         const CallOptions& call = options.calls[n];
-        const std::string which = options.calls.size() > 1 ? "call " + std::to_string(n + 1) + ": " : "";
+        const std::string which =
+            options.calls.size() > 1 ? "call " + std::to_string(n + 1) + ": " : "";
         if (call.routine && call.scripted)
             throw UsageError(which + "--call runs a data routine and takes no --do actions");
         for (const std::string& option : given[n]) {
@@ -437,9 +440,9 @@ StationOptions parseOptions(const std::vector<std::string>& args)
                 throw UsageError(which + "--result-size has no effect with --result-not-array");
         }
         if (!call.entries.empty() && call.entries.rbegin()->first >= call.entryCount)
-            throw UsageError(which + "entry " + std::to_string(call.entries.rbegin()->first) +
-                             " is beyond the request's " + std::to_string(call.entryCount) +
-                             " entries (--entries)");
+            throw UsageError(which + "entry " + std::to_string(call.entries.rbegin()->first)
+                             + " is beyond the request's " + std::to_string(call.entryCount)
+                             + " entries (--entries)");
     }
     checkOneDatabase(options);
     return options;
@@ -453,7 +456,8 @@ std::string usageText()
            "  result:  --result-size N, --result-not-array\n"
            "  host:    --connection STR, --connection-212 STR, --host-exe PATH, --trace\n"
            "  script:  --do press:NAME | key:VK[+alt][+ctrl][+shift] | post:TEXT[,enter][,char]\n"
-           "                | editor:TEXT | keypad:TEXT | search:CODE | price:TEXT | dump | shot:FILE\n"
+           "                | editor:TEXT | keypad:TEXT | search:CODE | price:TEXT | dump | "
+           "shot:FILE\n"
            "  other:   --call ROUTINE ARG... (exactly the routine's arguments), --module PATH,\n"
            "           --init-sample DIR [--connection STR] [--force], --companion-shots DIR\n"
            "           (each alone)\n"

@@ -4,7 +4,7 @@
 // checked completely before anything runs.
 
 #include "platform/error.h"
-#include "platform/keys.h"
+#include "platform/ui/keys.h"
 #include "platform/variant.h"
 
 #include <cstdint>
@@ -25,25 +25,25 @@ public:
 struct Action {
     enum class Kind { Press, Key, Post, Dump, Shot };
     Kind kind = Kind::Dump;
-    std::string name;            // press: the control; shot: the file
-    std::uint16_t key = 0;       // key: the virtual-key code
-    kzt::ShiftState shift = 0;   // key: the modifiers
-    std::string text;            // post: Windows-1252
-    bool enter = false;          // post
-    bool asChar = false;         // post
-    std::string source;          // the action as written, for messages
+    std::string name;          // press: the control; shot: the file
+    std::uint16_t key = 0;     // key: the virtual-key code
+    kzt::ShiftState shift = 0; // key: the modifiers
+    std::string text;          // post: Windows-1252
+    bool enter = false;        // post
+    bool asChar = false;       // post
+    std::string source;        // the action as written, for messages
 };
 
 // Companion dialog answers, one queue a kind, taken front first (Windows-1252).
 struct Answers {
     std::deque<std::string> editor;
     std::deque<std::string> keypad;
-    std::deque<std::optional<std::string>> search;  // nullopt: the operator cancels
+    std::deque<std::optional<std::string>> search; // nullopt: the operator cancels
     std::deque<std::string> price;
 };
 
 struct CallOptions {
-    std::map<int, kzt::Variant> entries;  // request entries given, by index
+    std::map<int, kzt::Variant> entries; // request entries given, by index
     int entryCount = 10;
     int resultSize = 5;
     bool resultNotArray = false;
@@ -51,10 +51,10 @@ struct CallOptions {
     std::optional<std::string> connection212;
     std::optional<std::string> hostExe;
     bool trace = false;
-    bool scripted = false;  // at least one --do
+    bool scripted = false; // at least one --do
     std::vector<Action> actions;
     Answers answers;
-    std::optional<std::string> routine;  // --call
+    std::optional<std::string> routine; // --call
     std::vector<std::string> routineArgs;
 
     // The request as the host builds it: entries not given are empty texts.

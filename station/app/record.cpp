@@ -1,13 +1,15 @@
-#include "record.h"
+#include "station/app/record.h"
 
 namespace station {
 
 StationPresentation::StationPresentation(CallRecord& record, Answers* answers)
     : mRecord(record), mAnswers(answers), mPrevious(host::setPresentation(this))
-{
-}
+{}
 
-StationPresentation::~StationPresentation() { host::setPresentation(mPrevious); }
+StationPresentation::~StationPresentation()
+{
+    host::setPresentation(mPrevious);
+}
 
 void StationPresentation::message(const host::MessageBoxRequest& request)
 {

@@ -3,7 +3,7 @@
 // What one call of the dialog produced besides its return: the message boxes, the errors
 // that escaped event handlers, the control dumps and the trace. Texts are Windows-1252.
 
-#include "options.h"
+#include "station/app/options.h"
 
 #include "platform/json.h"
 
@@ -30,7 +30,7 @@ struct CallRecord {
 class StationPresentation : public host::Presentation {
 public:
     StationPresentation(CallRecord& record, Answers* answers);
-    ~StationPresentation() override;  // restores the presentation it replaced
+    ~StationPresentation() override; // restores the presentation it replaced
 
     void message(const host::MessageBoxRequest& request) override;
     bool search(kzt::ClientDataSet& cds, const std::string& title) override;

@@ -1,4 +1,4 @@
-#include "routines.h"
+#include "station/app/routines.h"
 
 #include "server/Srv_kzt00318.h"
 
@@ -22,7 +22,7 @@ using Args = std::vector<std::string>;
 struct Routine {
     const char* name;
     const char* symbol;
-    const char* arguments;  // for the usage message
+    const char* arguments; // for the usage message
     std::size_t count;
     std::function<kzt::Variant(void* address, const Args& args)> call;
 };
@@ -46,8 +46,8 @@ const std::vector<Routine>& routines()
          [](void* f, const Args& a) {
              return as<decltype(getOcorCanc)>(f)(wide(a[0]), wide(a[1]));
          }},
-        {"getOcorPed", "_ZN12Srv_kzt0031810getOcorPedE" KZT_WIDE "S7_S7_",
-         "branch store product", 3,
+        {"getOcorPed", "_ZN12Srv_kzt0031810getOcorPedE" KZT_WIDE "S7_S7_", "branch store product",
+         3,
          [](void* f, const Args& a) {
              return as<decltype(getOcorPed)>(f)(wide(a[0]), wide(a[1]), wide(a[2]));
          }},
@@ -64,8 +64,7 @@ const std::vector<Routine>& routines()
          [](void* f, const Args& a) {
              return kzt::Variant(as<decltype(getNrSeqVenda)>(f)(wide(a[0]), wide(a[1])));
          }},
-        {"getObrigaObsCan", "_ZN12Srv_kzt0031815getObrigaObsCanE" KZT_WIDE "S7_",
-         "branch store", 2,
+        {"getObrigaObsCan", "_ZN12Srv_kzt0031815getObrigaObsCanE" KZT_WIDE "S7_", "branch store", 2,
          [](void* f, const Args& a) {
              return kzt::Variant(as<decltype(getObrigaObsCan)>(f)(wide(a[0]), wide(a[1])));
          }},
@@ -110,21 +109,21 @@ kzt::Variant callRoutine(void* module, const std::string& routine, const Args& a
         std::string known;
         for (const auto& name : routineNames())
             known += (known.empty() ? "" : ", ") + name;
-        throw RoutineUsageError(kzt::utf8ToCp1252("unknown routine \"" + routine +
-                                                  "\"; the module's routines are " + known));
+        throw RoutineUsageError(kzt::utf8ToCp1252("unknown routine \"" + routine
+                                                  + "\"; the module's routines are " + known));
     }
     if (args.size() != found->count)
-        throw RoutineUsageError(kzt::utf8ToCp1252(
-            routine + " takes " + std::to_string(found->count) + " argument" +
-            (found->count == 1 ? "" : "s") + " (" + found->arguments + "), " +
-            std::to_string(args.size()) + " given"));
+        throw RoutineUsageError(kzt::utf8ToCp1252(routine + " takes " + std::to_string(found->count)
+                                                  + " argument" + (found->count == 1 ? "" : "s")
+                                                  + " (" + found->arguments + "), "
+                                                  + std::to_string(args.size()) + " given"));
 
     dlerror();
     void* address = module ? dlsym(module, found->symbol) : nullptr;
     if (!address) {
         const char* why = module ? dlerror() : "no module is loaded";
-        throw kzt::Error(kzt::utf8ToCp1252("the module does not export " + routine + ": " +
-                                           (why ? why : "no such symbol")));
+        throw kzt::Error(kzt::utf8ToCp1252("the module does not export " + routine + ": "
+                                           + (why ? why : "no such symbol")));
     }
     return found->call(address, args);
 }

@@ -1,12 +1,12 @@
-#include "runner.h"
+#include "station/app/runner.h"
 
-#include "application.h"
+#include "station/app/application.h"
 
 #include "host/blended.h"
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/keys.h"
 #include "platform/text.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/form.h"
+#include "platform/ui/keys.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -17,14 +17,22 @@ namespace station {
 
 ActionRunner::ActionRunner(CallRecord& record, std::vector<Action> actions)
     : mRecord(record), mActions(std::move(actions))
+{}
+
+void ActionRunner::start()
 {
+    schedule(0);
 }
 
-void ActionRunner::start() { schedule(0); }
+void ActionRunner::stop()
+{
+    mStopped = true;
+}
 
-void ActionRunner::stop() { mStopped = true; }
-
-void ActionRunner::schedule(int ms) { QTimer::singleShot(ms, this, [this] { step(); }); }
+void ActionRunner::schedule(int ms)
+{
+    QTimer::singleShot(ms, this, [this] { step(); });
+}
 
 kzt::Form* ActionRunner::shownForm()
 {
@@ -54,7 +62,10 @@ void ActionRunner::step()
         mSettled = true;
         QMetaObject::invokeMethod(
             this,
-            [this] { QMetaObject::invokeMethod(this, [this] { step(); }, Qt::QueuedConnection); },
+            [this] {
+                QMetaObject::invokeMethod(
+                    this, [this] { step(); }, Qt::QueuedConnection);
+            },
             Qt::QueuedConnection);
         return;
     }
@@ -76,14 +87,17 @@ void ActionRunner::step()
 
 namespace {
 
-std::string utf8Name(const QObject& object) { return object.objectName().toStdString(); }
+std::string utf8Name(const QObject& object)
+{
+    return object.objectName().toStdString();
+}
 
 void pressButton(kzt::Form& form, const Action& action)
 {
     auto* button = form.findChild<host::TBlendedBitBtn*>(QString::fromStdString(action.name));
     if (!button) {
-        throw kzt::Error(kzt::utf8ToCp1252(action.source + ": the dialog has no button named '" +
-                                           action.name + "'"));
+        throw kzt::Error(kzt::utf8ToCp1252(action.source + ": the dialog has no button named '"
+                                           + action.name + "'"));
     }
     button->click();
 }
@@ -102,10 +116,10 @@ void sendKey(kzt::Form& form, const Action& action)
 
 void postText(kzt::Form& form, const Action& action)
 {
-    const bool found = QMetaObject::invokeMethod(
-        &form, "PostText", Qt::DirectConnection,
-        Q_ARG(QByteArray, QByteArray::fromStdString(action.text)), Q_ARG(bool, action.enter),
-        Q_ARG(bool, action.asChar));
+    const bool found =
+        QMetaObject::invokeMethod(&form, "PostText", Qt::DirectConnection,
+                                  Q_ARG(QByteArray, QByteArray::fromStdString(action.text)),
+                                  Q_ARG(bool, action.enter), Q_ARG(bool, action.asChar));
     if (!found)
         throw kzt::Error(kzt::utf8ToCp1252(action.source + ": the dialog has no PostText method"));
 }
@@ -113,7 +127,8 @@ void postText(kzt::Form& form, const Action& action)
 void saveShot(kzt::Form& form, const Action& action)
 {
     if (!form.grab().save(QString::fromStdString(action.name), "PNG"))
-        throw kzt::Error(kzt::utf8ToCp1252(action.source + ": could not write '" + action.name + "'"));
+        throw kzt::Error(
+            kzt::utf8ToCp1252(action.source + ": could not write '" + action.name + "'"));
 }
 
 } // namespace
@@ -121,21 +136,11 @@ void saveShot(kzt::Form& form, const Action& action)
 void ActionRunner::run(kzt::Form& form, const Action& action)
 {
     switch (action.kind) {
-    case Action::Kind::Press:
-        pressButton(form, action);
-        break;
-    case Action::Kind::Key:
-        sendKey(form, action);
-        break;
-    case Action::Kind::Post:
-        postText(form, action);
-        break;
-    case Action::Kind::Dump:
-        mRecord.snapshots.push_back(snapshot(form));
-        break;
-    case Action::Kind::Shot:
-        saveShot(form, action);
-        break;
+    case Action::Kind::Press: pressButton(form, action); break;
+    case Action::Kind::Key: sendKey(form, action); break;
+    case Action::Kind::Post: postText(form, action); break;
+    case Action::Kind::Dump: mRecord.snapshots.push_back(snapshot(form)); break;
+    case Action::Kind::Shot: saveShot(form, action); break;
     }
 }
 

@@ -3,8 +3,8 @@
 // Runs the scripted operator actions inside the modal dialog, one per event-loop pass, so
 // the handlers an action triggers (activation first of all) finish before the next one.
 
-#include "options.h"
-#include "record.h"
+#include "station/app/options.h"
+#include "station/app/record.h"
 
 #include "platform/json.h"
 
@@ -23,8 +23,8 @@ class ActionRunner : public QObject {
 public:
     ActionRunner(CallRecord& record, std::vector<Action> actions);
 
-    void start();  // before the dialog is shown; waits for it
-    void stop();   // the call returned: nothing more runs
+    void start(); // before the dialog is shown; waits for it
+    void stop();  // the call returned: nothing more runs
 
     // The dialog being shown: the active modal kzt::Form, or any visible one.
     static kzt::Form* shownForm();
@@ -41,7 +41,7 @@ private:
     std::vector<Action> mActions;
     std::size_t mNext = 0;
     bool mStopped = false;
-    bool mSettled = false;  // the shown form's activation has had its turn
+    bool mSettled = false; // the shown form's activation has had its turn
 };
 
 } // namespace station

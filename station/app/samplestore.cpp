@@ -1,4 +1,4 @@
-#include "samplestore.h"
+#include "station/app/samplestore.h"
 
 #include "platform/clientdataset.h"
 #include "platform/connectionstring.h"
@@ -162,7 +162,7 @@ std::vector<std::string> sampleTablesPresent(kzt::Connection& connection)
         } catch (const kzt::DatabaseError& e) {
             using Category = kzt::DatabaseError::Category;
             if (e.category() != Category::StatementFailed)
-                throw;  // not an absent table: the server cannot be used
+                throw; // not an absent table: the server cannot be used
         }
     }
     return present;
@@ -174,13 +174,14 @@ void loadSampleStore(kzt::Connection& connection, bool replace,
     connection.setConnected(true);
     const std::vector<std::string> present = sampleTablesPresent(connection);
     if (!present.empty() && !replace)
-        throw kzt::Error("the database already holds a store (table " + present.front() +
-                         "); --force replaces it");
+        throw kzt::Error("the database already holds a store (table " + present.front()
+                         + "); --force replaces it");
     const kzt::Engine engine = connection.engine();
     connection.transaction([&] {
         for (const auto& table : present)
             connection.execute("DROP TABLE " + table);
-        const std::string schema = kzt::translateColumnTypes(engine, std::string(sampleSchemaSql()));
+        const std::string schema =
+            kzt::translateColumnTypes(engine, std::string(sampleSchemaSql()));
         for (const auto& statement : kzt::splitStatements(schema))
             connection.execute(statement);
         for (const auto& statement : kzt::splitStatements(std::string(sampleDataSql())))
@@ -205,8 +206,8 @@ void writeSampleStore(const std::string& dir, const std::string& connection, boo
         if (parsed.sqliteInMemory)
             throw kzt::Error("an in-memory database cannot hold the sample store");
         if (kzt::fileExists(parsed.sqliteFile) && !force)
-            throw kzt::Error(kzt::utf8ToCp1252(parsed.sqliteFile) +
-                             " already holds a store; --force replaces it");
+            throw kzt::Error(kzt::utf8ToCp1252(parsed.sqliteFile)
+                             + " already holds a store; --force replaces it");
         writeSqliteStore(parsed.sqliteFile, parameters);
     } else {
         kzt::Connection store("adcAmostra");

@@ -1,15 +1,15 @@
-#include "station.h"
+#include "station/app/station.h"
 
-#include "application.h"
-#include "record.h"
-#include "routines.h"
-#include "runner.h"
-#include "samplestore.h"
+#include "station/app/application.h"
+#include "station/app/record.h"
+#include "station/app/routines.h"
+#include "station/app/runner.h"
+#include "station/app/samplestore.h"
 
 #include "platform/json.h"
 #include "platform/process.h"
-#include "platform/screen.h"
 #include "platform/text.h"
+#include "platform/ui/screen.h"
 
 #include <QDir>
 
@@ -143,7 +143,7 @@ Json runRoutineCall(const Module& module, const CallOptions& call)
         const kzt::Variant result = callRoutine(module.handle, *call.routine, call.routineArgs);
         out["result"] = kzt::variantJson(result);
     } catch (const RoutineUsageError&) {
-        throw;  // the command line's mistake, not the routine's
+        throw; // the command line's mistake, not the routine's
     } catch (const std::exception& e) {
         out["error"] = textJson(e.what());
     }
@@ -158,7 +158,7 @@ bool hasRealDisplay()
 {
     const char* chosen = std::getenv("QT_QPA_PLATFORM");
     std::string platform = chosen ? chosen : "";
-    platform = platform.substr(0, platform.find(':'));  // "offscreen:fontengine=..." too
+    platform = platform.substr(0, platform.find(':')); // "offscreen:fontengine=..." too
     const bool x11 = std::getenv("DISPLAY") && *std::getenv("DISPLAY");
     const bool wayland = std::getenv("WAYLAND_DISPLAY") && *std::getenv("WAYLAND_DISPLAY");
     if (platform.empty())
@@ -169,7 +169,7 @@ bool hasRealDisplay()
         return x11;
     if (platform.rfind("wayland", 0) == 0)
         return wayland;
-    return true;  // eglfs, linuxfb, vnc: a screen of their own
+    return true; // eglfs, linuxfb, vnc: a screen of their own
 }
 
 bool allScripted(const StationOptions& options)

@@ -3,9 +3,8 @@
 // kzt-station: plays the host. Loads the module, calls Observacao with the request its
 // options build, and prints one JSON line per call.
 
-#include "options.h"
-
 #include <string>
+#include <vector>
 
 namespace station {
 

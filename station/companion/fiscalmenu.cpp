@@ -1,9 +1,9 @@
-#include "fiscalmenu.h"
+#include "station/companion/fiscalmenu.h"
 
 #include "station/hostlib/presentation.h"
 
-#include "platform/controls.h"
 #include "platform/text.h"
+#include "platform/ui/controls.h"
 
 namespace companion {
 
@@ -14,8 +14,8 @@ std::vector<std::string> FiscalMenuDialog::reports()
 
 std::string FiscalMenuDialog::requestedText(const std::string& reportUtf8)
 {
-    return kzt::utf8ToCp1252("Relatório solicitado: " + reportUtf8 +
-                            ". Esta estação não tem impressora fiscal.");
+    return kzt::utf8ToCp1252("Relatório solicitado: " + reportUtf8
+                             + ". Esta estação não tem impressora fiscal.");
 }
 
 FiscalMenuDialog::FiscalMenuDialog(QWidget* parent)

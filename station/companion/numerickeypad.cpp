@@ -1,7 +1,6 @@
-#include "numerickeypad.h"
+#include "station/companion/numerickeypad.h"
 
-#include "platform/controls.h"
-#include "platform/text.h"
+#include "platform/ui/controls.h"
 
 namespace companion {
 
@@ -9,7 +8,7 @@ namespace {
 
 constexpr int kKey = 84;
 constexpr int kGap = 8;
-constexpr int kLeft = (340 - 3 * kKey - 2 * kGap) / 2;  // centred
+constexpr int kLeft = (340 - 3 * kKey - 2 * kGap) / 2; // centred
 constexpr int kTop = 120;
 
 } // namespace
@@ -55,11 +54,10 @@ NumericKeypadDialog::NumericKeypadDialog(const host::KeypadRequest& request, QWi
             }
         }
     }
-    addButton(QStringLiteral("btnCancelar"), "Cancelar", Look::Secondary, 20, 510, 140, 52,
-              [this] {
-                  mResult.reset();
-                  done(QDialog::Rejected);
-              });
+    addButton(QStringLiteral("btnCancelar"), "Cancelar", Look::Secondary, 20, 510, 140, 52, [this] {
+        mResult.reset();
+        done(QDialog::Rejected);
+    });
     addButton(QStringLiteral("btnConfirmar"), "Confirmar", Look::Action, 180, 510, 140, 52,
               [this] { confirm(); });
     setDigits({});

@@ -4,7 +4,7 @@
 // and cancel, with the prompt and the unit shown. Confirming with no number shows the
 // warning through the message box and keeps the keypad open.
 
-#include "touchstyle.h"
+#include "station/companion/touchstyle.h"
 
 #include "station/hostlib/presentation.h"
 
@@ -17,7 +17,7 @@ class Label;
 
 namespace companion {
 
-class HOST_API NumericKeypadDialog : public TouchDialog {
+class KZT_HOST_API NumericKeypadDialog : public TouchDialog {
     Q_OBJECT
 public:
     explicit NumericKeypadDialog(const host::KeypadRequest& request, QWidget* parent = nullptr);

@@ -1,4 +1,4 @@
-#include "pricelookup.h"
+#include "station/companion/pricelookup.h"
 
 #include "platform/database.h"
 #include "platform/text.h"
@@ -32,13 +32,12 @@ std::string code(const std::string& text)
     return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
-PriceRow readPrice(kzt::Connection& session, const std::string& cdFilial,
-                   const std::string& cdLoja, const std::string& cdProduto)
+PriceRow readPrice(kzt::Connection& session, const std::string& cdFilial, const std::string& cdLoja,
+                   const std::string& cdProduto)
 {
     kzt::Query query("adqPreco", session);
-    query.setSql({"SELECT VRPRECO, IDPRODBLOQ", "FROM PRECOPROD",
-                  "WHERE CDFILIAL = :P_CDFILIAL", "AND CDLOJA = :P_CDLOJA",
-                  "AND CDPRODUTO = :P_CDPRODUTO"});
+    query.setSql({"SELECT VRPRECO, IDPRODBLOQ", "FROM PRECOPROD", "WHERE CDFILIAL = :P_CDFILIAL",
+                  "AND CDLOJA = :P_CDLOJA", "AND CDPRODUTO = :P_CDPRODUTO"});
     query.addColumn({"VRPRECO", kzt::FieldType::Float, 0});
     query.addColumn({"IDPRODBLOQ", kzt::FieldType::String, 1, true});
     query.setParam("P_CDFILIAL", code(cdFilial));

@@ -17,15 +17,15 @@ namespace companion {
 // `precos` (created with its eight fields when not open; it holds this lookup's row alone)
 // and returns true. A failure returns its code as text ("PRECNCAD", "BLOQUEADO",
 // "PRECZERO", or the database's error text) for CheckResultServ to raise.
-HOST_API kzt::Variant lookUpPrice(kzt::Connection& session, const std::string& cdFilial,
-                                  const std::string& cdLoja, const std::string& cdProduto,
-                                  kzt::ClientDataSet& precos);
+KZT_HOST_API kzt::Variant lookUpPrice(kzt::Connection& session, const std::string& cdFilial,
+                                      const std::string& cdLoja, const std::string& cdProduto,
+                                      kzt::ClientDataSet& precos);
 // The same on a session of its own, opened and closed within the call.
-HOST_API kzt::Variant lookUpPrice(const std::string& connection, const std::string& cdFilial,
-                                  const std::string& cdLoja, const std::string& cdProduto,
-                                  kzt::ClientDataSet& precos);
+KZT_HOST_API kzt::Variant lookUpPrice(const std::string& connection, const std::string& cdFilial,
+                                      const std::string& cdLoja, const std::string& cdProduto,
+                                      kzt::ClientDataSet& precos);
 
 // Declares the price dataset's eight fields, in order.
-HOST_API void declarePriceFields(kzt::ClientDataSet& precos);
+KZT_HOST_API void declarePriceFields(kzt::ClientDataSet& precos);
 
 } // namespace companion

@@ -1,7 +1,7 @@
-#include "searchdialog.h"
+#include "station/companion/searchdialog.h"
 
-#include "platform/controls.h"
 #include "platform/text.h"
+#include "platform/ui/controls.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
@@ -157,16 +157,21 @@ void SearchDialog::applySearch()
     }
     mTable->setRowCount(static_cast<int>(mShown.size()));
     for (int row = 0; row < static_cast<int>(mShown.size()); ++row) {
-        const Entry& entry = mEntries[static_cast<std::size_t>(mShown[static_cast<std::size_t>(row)])];
+        const Entry& entry =
+            mEntries[static_cast<std::size_t>(mShown[static_cast<std::size_t>(row)])];
         for (int column = 0; column < static_cast<int>(entry.cells.size()); ++column) {
-            auto* item = new QTableWidgetItem(kzt::toQString(entry.cells[static_cast<std::size_t>(column)]));
+            auto* item =
+                new QTableWidgetItem(kzt::toQString(entry.cells[static_cast<std::size_t>(column)]));
             mTable->setItem(row, column, item);
         }
     }
     mTable->scrollToTop();
 }
 
-int SearchDialog::shownRows() const { return static_cast<int>(mShown.size()); }
+int SearchDialog::shownRows() const
+{
+    return static_cast<int>(mShown.size());
+}
 
 std::string SearchDialog::shownCell(int row, int column) const
 {

@@ -4,7 +4,7 @@
 // operator types (each word anywhere in a row, case and accents ignored, the list's order
 // kept); picking a row leaves it current in the dataset.
 
-#include "touchstyle.h"
+#include "station/companion/touchstyle.h"
 
 #include "platform/clientdataset.h"
 
@@ -15,7 +15,7 @@ class QTableWidget;
 
 namespace companion {
 
-class HOST_API SearchDialog : public TouchDialog {
+class KZT_HOST_API SearchDialog : public TouchDialog {
     Q_OBJECT
 public:
     SearchDialog(kzt::ClientDataSet& cds, const std::string& title, QWidget* parent = nullptr);
@@ -23,7 +23,7 @@ public:
     // What the operator typed so far (Windows-1252) and the rows it leaves, as shown.
     const std::string& searchText() const { return mSearch; }
     int shownRows() const;
-    std::string shownCell(int row, int column) const;  // Windows-1252
+    std::string shownCell(int row, int column) const; // Windows-1252
     QTableWidget* table() const { return mTable; }
 
     // Picks the shown row (0-based): makes it current in the dataset and accepts.
@@ -33,9 +33,9 @@ public:
 
 private:
     struct Entry {
-        int recNo;                       // position in the dataset as it was when opened
-        std::vector<std::string> cells;  // visible fields, Windows-1252
-        QString haystack;                // the string fields, folded, for narrowing
+        int recNo;                      // position in the dataset as it was when opened
+        std::vector<std::string> cells; // visible fields, Windows-1252
+        QString haystack;               // the string fields, folded, for narrowing
     };
 
     void loadRows();
@@ -44,7 +44,7 @@ private:
 
     kzt::ClientDataSet& mCds;
     std::vector<Entry> mEntries;
-    std::vector<int> mShown;  // indices into mEntries
+    std::vector<int> mShown; // indices into mEntries
     std::string mSearch;
     QTableWidget* mTable = nullptr;
     bool mPicked = false;

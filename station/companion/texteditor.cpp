@@ -1,7 +1,6 @@
-#include "texteditor.h"
+#include "station/companion/texteditor.h"
 
-#include "platform/controls.h"
-#include "platform/text.h"
+#include "platform/ui/controls.h"
 #include "station/hostlib/textview.h"
 
 namespace companion {
@@ -19,7 +18,7 @@ TextEditorDialog::TextEditorDialog(const std::string& prompt, const std::string&
     // The text in its frame with the scroll buttons beside it, the keyboard below, cancel
     // and confirm at the bottom right: all of it inside an 800 x 600 screen.
     auto* frame = new kzt::Shape(this, QStringLiteral("shpTexto"));
-    frame->setKind(kzt::Shape::Kind::Rectangle);  // square corners: no text is lost in them
+    frame->setKind(kzt::Shape::Kind::Rectangle); // square corners: no text is lost in them
     frame->setPen(kOrange, 2);
     frame->setBrushColor(kzt::clWhite);
     kzt::setBounds(frame, 20, 40, 632, 244);
@@ -27,12 +26,12 @@ TextEditorDialog::TextEditorDialog(const std::string& prompt, const std::string&
     mTextView->setFont({"Arial", 16, true, kzt::clBlack});
     mTextView->setShowCaret(true);
     mTextView->setFollowEnd(true);
-    kzt::setBounds(mTextView, 24, 44, 624, 236);  // inside the frame's line
+    kzt::setBounds(mTextView, 24, 44, 624, 236); // inside the frame's line
 
-    auto* up = addButton(QStringLiteral("btnSobe"), "Sobe", Look::Secondary, 666, 40, 94, 117,
-                         [] {});
-    auto* down = addButton(QStringLiteral("btnDesce"), "Desce", Look::Secondary, 666, 167, 94,
-                           117, [] {});
+    auto* up =
+        addButton(QStringLiteral("btnSobe"), "Sobe", Look::Secondary, 666, 40, 94, 117, [] {});
+    auto* down =
+        addButton(QStringLiteral("btnDesce"), "Desce", Look::Secondary, 666, 167, 94, 117, [] {});
     host::bindScrollButtons(mTextView, up, down);
 
     auto* keyboard = new TouchKeyboard(this, 52, 40);
@@ -49,15 +48,17 @@ TextEditorDialog::TextEditorDialog(const std::string& prompt, const std::string&
                   mConfirmed = false;
                   done(QDialog::Rejected);
               });
-    addButton(QStringLiteral("btnConfirmar"), "Confirmar", Look::Action, 666, 436, 94, 130,
-              [this] {
-                  mConfirmed = true;
-                  done(QDialog::Accepted);
-              });
+    addButton(QStringLiteral("btnConfirmar"), "Confirmar", Look::Action, 666, 436, 94, 130, [this] {
+        mConfirmed = true;
+        done(QDialog::Accepted);
+    });
     setText(initial);
 }
 
-std::string TextEditorDialog::result() const { return mConfirmed ? mText : mInitial; }
+std::string TextEditorDialog::result() const
+{
+    return mConfirmed ? mText : mInitial;
+}
 
 void TextEditorDialog::setText(std::string text)
 {

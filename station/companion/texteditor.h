@@ -5,7 +5,7 @@
 // after the last character stays in view as the operator types. Confirm returns the
 // text; cancel returns the text it was opened on.
 
-#include "touchstyle.h"
+#include "station/companion/touchstyle.h"
 
 #include <string>
 
@@ -15,14 +15,14 @@ class TouchTextView;
 
 namespace companion {
 
-class HOST_API TextEditorDialog : public TouchDialog {
+class KZT_HOST_API TextEditorDialog : public TouchDialog {
     Q_OBJECT
 public:
     TextEditorDialog(const std::string& prompt, const std::string& initial,
                      QWidget* parent = nullptr);
 
-    const std::string& text() const { return mText; }      // as typed so far
-    std::string result() const;                              // what the caller receives
+    const std::string& text() const { return mText; } // as typed so far
+    std::string result() const;                       // what the caller receives
     const std::string& prompt() const { return mPrompt; }
     host::TouchTextView* textView() const { return mTextView; }
 

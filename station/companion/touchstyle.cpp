@@ -1,7 +1,7 @@
-#include "touchstyle.h"
+#include "station/companion/touchstyle.h"
 
-#include "platform/form.h"
 #include "platform/text.h"
+#include "platform/ui/form.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -27,12 +27,9 @@ kzt::FontSpec buttonFont(TouchDialog::Look look, int height)
 kzt::TColor buttonFace(TouchDialog::Look look)
 {
     switch (look) {
-    case TouchDialog::Look::Action:
-        return kOrange;
-    case TouchDialog::Look::Secondary:
-        return kzt::clGray;
-    case TouchDialog::Look::Key:
-        break;
+    case TouchDialog::Look::Action: return kOrange;
+    case TouchDialog::Look::Secondary: return kzt::clGray;
+    case TouchDialog::Look::Key: break;
     }
     return kKeyFace;
 }
@@ -110,8 +107,7 @@ class KeyboardBuilder {
 public:
     KeyboardBuilder(TouchKeyboard* keyboard, int keyWidth, int keyHeight)
         : mKeyboard(keyboard), mWidth(keyWidth), mHeight(keyHeight)
-    {
-    }
+    {}
 
     host::TBlendedBitBtn* key(const QString& name, const std::string& captionUtf8, int column,
                               int row, int span, std::function<void()> onClick)
@@ -159,12 +155,12 @@ TouchKeyboard::TouchKeyboard(QWidget* parent, int keyWidth, int keyHeight) : QWi
     for (const auto& keys : layout) {
         int column = 0;
         for (const auto& text : keys) {
-            auto* button = builder.key(QStringLiteral("key_") + QString::fromUtf8(text), text,
-                                       column++, row, 1, [this, caps, text] {
-                                           if (onText)
-                                               onText(kzt::utf8ToCp1252(*caps ? upperUtf8(text)
-                                                                              : text));
-                                       });
+            auto* button =
+                builder.key(QStringLiteral("key_") + QString::fromUtf8(text), text, column++, row,
+                            1, [this, caps, text] {
+                                if (onText)
+                                    onText(kzt::utf8ToCp1252(*caps ? upperUtf8(text) : text));
+                            });
             letters->emplace_back(button, text);
         }
         ++row;

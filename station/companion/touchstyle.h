@@ -5,7 +5,7 @@
 
 #include "host/blended.h"
 #include "host/host_global.h"
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 
 #include <QDialog>
 #include <QWidget>
@@ -22,7 +22,7 @@ constexpr kzt::TColor kKeyFace = kzt::rgb(236, 236, 236);
 
 // A white, frameless, modal dialog of a fixed size with the orange border painted round it,
 // centred on the screen it opens on. Every dialog fits an 800 x 600 screen.
-class HOST_API TouchDialog : public QDialog {
+class KZT_HOST_API TouchDialog : public QDialog {
     Q_OBJECT
 public:
     TouchDialog(QWidget* parent, const QString& name, int width, int height);
@@ -39,13 +39,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void reject() override;  // only the dialog's own buttons end it
+    void reject() override; // only the dialog's own buttons end it
 };
 
 // The on-screen keyboard: Portuguese letter layout with ç and the accented vowels, digits,
 // backspace, space and clear. Each key reports through the callbacks; keys are named
 // "key_<text>" (UTF-8), "keyBackspace", "keySpace" and "keyClear".
-class HOST_API TouchKeyboard : public QWidget {
+class KZT_HOST_API TouchKeyboard : public QWidget {
     Q_OBJECT
 public:
     TouchKeyboard(QWidget* parent, int keyWidth, int keyHeight);
@@ -59,9 +59,9 @@ public:
 };
 
 // A label in the dialogs' type: Arial bold, black, `height` pixels.
-HOST_API kzt::Label* addLabel(QWidget* parent, const QString& name, int height);
+KZT_HOST_API kzt::Label* addLabel(QWidget* parent, const QString& name, int height);
 
 // Draws `dialog` into a PNG; the dialog is laid out but need not be shown.
-HOST_API bool savePng(QWidget& widget, const QString& path);
+KZT_HOST_API bool savePng(QWidget& widget, const QString& path);
 
 } // namespace companion

@@ -17,7 +17,10 @@ namespace host {
 
 namespace {
 
-std::string number(int value) { return std::to_string(value); }
+std::string number(int value)
+{
+    return std::to_string(value);
+}
 
 bool pesquisa(kzt::ClientDataSet& cds, const std::string& titulo, const std::string& mostraTodos,
               int p4, int p5, int p6, int p7, int p8)
@@ -27,8 +30,7 @@ bool pesquisa(kzt::ClientDataSet& cds, const std::string& titulo, const std::str
     return presentation().search(cds, titulo);
 }
 
-std::string editaTexto(const std::string& prompt, const std::string& texto, int p3, int p4,
-                       int p5)
+std::string editaTexto(const std::string& prompt, const std::string& texto, int p3, int p4, int p5)
 {
     traceCall("EditaTexto", {prompt, texto, number(p3), number(p4), number(p5)});
     return presentation().editText(prompt, texto);

@@ -1,9 +1,9 @@
-#include "widgetpresentation.h"
+#include "station/companion/widgetpresentation.h"
 
-#include "fiscalmenu.h"
-#include "numerickeypad.h"
-#include "searchdialog.h"
-#include "texteditor.h"
+#include "station/companion/fiscalmenu.h"
+#include "station/companion/numerickeypad.h"
+#include "station/companion/searchdialog.h"
+#include "station/companion/texteditor.h"
 
 #include "station/hostlib/messagebox.h"
 
@@ -20,7 +20,10 @@ namespace companion {
 namespace {
 
 // Companion dialogs open over whatever modal window asked for them.
-QWidget* owner() { return QApplication::activeModalWidget(); }
+QWidget* owner()
+{
+    return QApplication::activeModalWidget();
+}
 
 // Widgets exist only inside a QApplication and on its thread; Qt ends the process for
 // any other attempt.
@@ -70,7 +73,7 @@ std::optional<std::string> WidgetPresentation::keypad(const host::KeypadRequest&
                                                       const std::string& initial)
 {
     requireWidgets();
-    (void)initial;  // the keypad starts empty: the operator types the whole new number
+    (void)initial; // the keypad starts empty: the operator types the whole new number
     NumericKeypadDialog dialog(request, owner());
     dialog.exec();
     return dialog.result();

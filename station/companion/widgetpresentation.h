@@ -6,7 +6,7 @@
 
 namespace companion {
 
-class HOST_API WidgetPresentation : public host::Presentation {
+class KZT_HOST_API WidgetPresentation : public host::Presentation {
 public:
     void message(const host::MessageBoxRequest& request) override;
     bool search(kzt::ClientDataSet& cds, const std::string& title) override;

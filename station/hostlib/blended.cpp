@@ -1,6 +1,5 @@
 #include "host/blended.h"
 
-#include "platform/text.h"
 #include "station/hostlib/tracing.h"
 
 #include <QFontMetrics>
@@ -58,7 +57,10 @@ QImage prepareGlyph(const QImage& source)
     return image;
 }
 
-int cornerRadius(const QRect& r) { return std::min(r.width(), r.height()) / 4; }
+int cornerRadius(const QRect& r)
+{
+    return std::min(r.width(), r.height()) / 4;
+}
 
 // Breaks a caption into lines no wider than `width` at its blanks, the way the design's
 // captions expect: every run of blanks is a place to break, the one a line ends on is
@@ -81,7 +83,7 @@ QStringList wrapCaption(const QString& caption, const QFontMetrics& metrics, int
             const QString blanks = paragraph.mid(i, wordStart - i);
             const QString word = paragraph.mid(wordStart, wordEnd - wordStart);
             if (word.isEmpty())
-                break;  // trailing blanks would only shift a centred line
+                break; // trailing blanks would only shift a centred line
             if (!blanks.isEmpty() && metrics.horizontalAdvance(line + blanks + word) > width) {
                 lines.append(line);
                 line = word;
@@ -110,10 +112,10 @@ FittedCaption fitCaption(const QString& caption, const QFont& designed, int widt
         const QFontMetrics metrics(fit.font);
         fit.lines = wrapCaption(caption, metrics, width);
         const bool fitsHeight = static_cast<int>(fit.lines.size()) * metrics.height() <= height;
-        const bool fitsWidth = std::all_of(fit.lines.begin(), fit.lines.end(),
-                                           [&](const QString& line) {
-                                               return metrics.horizontalAdvance(line) <= width;
-                                           });
+        const bool fitsWidth =
+            std::all_of(fit.lines.begin(), fit.lines.end(), [&](const QString& line) {
+                return metrics.horizontalAdvance(line) <= width;
+            });
         if ((fitsHeight && fitsWidth) || fit.font.pixelSize() <= kSmallestCaptionPixels)
             break;
         fit.font.setPixelSize(fit.font.pixelSize() - 1);
@@ -208,8 +210,8 @@ void TBlendedBitBtn::click()
 {
     // Visible is the button's own flag: a hidden button ignores a scripted press even
     // before its window is shown, and a shown one takes it.
-    const bool hidden = testAttribute(Qt::WA_WState_ExplicitShowHide)
-                        && testAttribute(Qt::WA_WState_Hidden);
+    const bool hidden =
+        testAttribute(Qt::WA_WState_ExplicitShowHide) && testAttribute(Qt::WA_WState_Hidden);
     if (hidden || !isEnabled())
         return;
     if (OnClick)
@@ -330,7 +332,7 @@ void TBlendedBitBtn::paintEvent(QPaintEvent* event)
 // --- TBlendedShape ---
 
 TBlendedShape::TBlendedShape(QWidget* parent, const QString& name)
-    : QWidget(parent), mBrushColor(kzt::rgb(250, 231, 220))  // a light tint of the border's orange
+    : QWidget(parent), mBrushColor(kzt::rgb(250, 231, 220)) // a light tint of the border's orange
 {
     setObjectName(name);
     setFocusPolicy(Qt::NoFocus);

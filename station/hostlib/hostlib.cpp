@@ -1,4 +1,5 @@
 #include "host/hostlib.h"
+#include "host/settings.h"
 
 #include "platform/process.h"
 #include "platform/text.h"
@@ -14,23 +15,23 @@ namespace host {
 
 namespace {
 
-std::string gConnection;     // code ""
-std::string gConnection212;  // code "212"
+std::string gConnection;    // code ""
+std::string gConnection212; // code "212"
 std::weak_ptr<kzt::Connection* const> gPreparedSession;
 
 std::string variantText(const kzt::Variant& value)
 {
     switch (value.type()) {
-    case kzt::Variant::Type::Array:
-        return "<array " + std::to_string(value.array().size()) + ">";
-    case kzt::Variant::Type::Packet:
-        return "<packet>";
-    default:
-        return value.asText();
+    case kzt::Variant::Type::Array: return "<array " + std::to_string(value.array().size()) + ">";
+    case kzt::Variant::Type::Packet: return "<packet>";
+    default: return value.asText();
     }
 }
 
-std::string boolText(bool value) { return value ? "True" : "False"; }
+std::string boolText(bool value)
+{
+    return value ? "True" : "False";
+}
 
 void trace(const std::string& call, const std::vector<std::string>& args)
 {
@@ -99,8 +100,7 @@ void CheckResultServ(const kzt::Variant& resultado, bool mostra, int codigo)
     trace("CheckResultServ", {variantText(resultado), boolText(mostra), std::to_string(codigo)});
     using Type = kzt::Variant::Type;
     switch (resultado.type()) {
-    case Type::Empty:
-        return;
+    case Type::Empty: return;
     case Type::Boolean:
         if (resultado.asBoolean())
             return;
@@ -110,8 +110,7 @@ void CheckResultServ(const kzt::Variant& resultado, bool mostra, int codigo)
         if (resultado.asText().empty())
             throw HostError(kzt::utf8ToCp1252("A verificação falhou sem informar o motivo."));
         throw HostError(resultado.asText());
-    default:
-        throw HostError(variantText(resultado));
+    default: throw HostError(variantText(resultado));
     }
 }
 
@@ -172,9 +171,9 @@ std::string _GetStringConexQtr(const std::string& codigo)
     const std::string connection = connectionUtf8(codigo);
     if (const auto text = kzt::utf8ToCp1252Exact(connection))
         return *text;
-    throw HostError(kzt::utf8ToCp1252(
-        "A conexão com o banco de dados da loja não pode ser usada: \"" + connection
-        + "\" tem caracteres que o Windows-1252 não representa."));
+    throw HostError(
+        kzt::utf8ToCp1252("A conexão com o banco de dados da loja não pode ser usada: \""
+                          + connection + "\" tem caracteres que o Windows-1252 não representa."));
 }
 
 std::string ADOExceptionMessage(const std::exception& erro, kzt::Connection* conexao,
@@ -186,7 +185,7 @@ std::string ADOExceptionMessage(const std::exception& erro, kzt::Connection* con
     else if (const auto* error = dynamic_cast<const kzt::Error*>(&erro))
         driver = error->message();
     else
-        driver = kzt::utf8ToCp1252(erro.what());  // library texts are UTF-8
+        driver = kzt::utf8ToCp1252(erro.what()); // library texts are UTF-8
     trace("ADOExceptionMessage", {driver, conexao ? conexao->name() : "nil", complemento});
 
     std::string text = kzt::utf8ToCp1252("Erro no banco de dados");

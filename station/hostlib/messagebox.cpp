@@ -1,8 +1,8 @@
 #include "station/hostlib/messagebox.h"
 
 #include "host/blended.h"
-#include "platform/controls.h"
 #include "platform/text.h"
+#include "platform/ui/controls.h"
 #include "station/hostlib/textview.h"
 
 #include <algorithm>
@@ -14,18 +14,18 @@ namespace {
 constexpr kzt::TColor kOrange = kzt::rgb(204, 91, 44);
 constexpr int kWidth = 600;
 constexpr int kMinHeight = 300;
-constexpr int kMaxHeight = 560;  // inside an 800 x 600 screen with room to spare
+constexpr int kMaxHeight = 560; // inside an 800 x 600 screen with room to spare
 constexpr int kPad = 24;
 constexpr int kOkWidth = 180;
 constexpr int kOkHeight = 66;
-constexpr int kBelowText = 16 + kOkHeight + 28;  // gap, OK button, schema line
+constexpr int kBelowText = 16 + kOkHeight + 28; // gap, OK button, schema line
 constexpr int kScrollWidth = 72;
 constexpr int kScrollGap = 8;
 
 TBlendedBitBtn* addButton(kzt::Form& box, const QString& name, const char* caption, int height,
                           kzt::TColor face)
 {
-    auto* button = new TBlendedBitBtn(&box, name);  // owned by the box
+    auto* button = new TBlendedBitBtn(&box, name); // owned by the box
     button->setBrushColor(face);
     button->setFont({"Arial", height, true, kzt::clWhite});
     button->setDisabledColors(kzt::rgb(204, 204, 204), kzt::clWhite);
@@ -41,13 +41,13 @@ MessageBoxForm::MessageBoxForm(const MessageBoxRequest& request, QWidget* parent
     setObjectName(QStringLiteral("frmMensagem"));
     setCaption(request.title.empty() ? kzt::utf8ToCp1252("Atenção") : request.title);
 
-    auto* border = new kzt::Shape(this, QStringLiteral("blsBorda"));  // owned by the box
+    auto* border = new kzt::Shape(this, QStringLiteral("blsBorda")); // owned by the box
     border->setBrushColor(kzt::clWhite);
     border->setPen(kOrange, 2);
 
     int top = kPad;
     if (!request.title.empty()) {
-        auto* title = new kzt::Label(this, QStringLiteral("lblTitulo"));  // owned by the box
+        auto* title = new kzt::Label(this, QStringLiteral("lblTitulo")); // owned by the box
         kzt::setBounds(title, kPad, top, kWidth - 2 * kPad, 24);
         title->setFont({"Arial", 16, true, kOrange});
         title->setAlignment(kzt::Alignment::Center);
@@ -57,7 +57,7 @@ MessageBoxForm::MessageBoxForm(const MessageBoxRequest& request, QWidget* parent
 
     // The text decides the height: a short one keeps the usual box, a longer one grows
     // it, and one longer than the tallest box scrolls beside its buttons.
-    mText = new TouchTextView(this, QStringLiteral("txtTexto"));  // owned by the box
+    mText = new TouchTextView(this, QStringLiteral("txtTexto")); // owned by the box
     mText->setFont({"Arial", 18, true, kzt::clBlack});
     mText->setCentred(true);
     const int textWidth = kWidth - 2 * kPad;
@@ -69,7 +69,7 @@ MessageBoxForm::MessageBoxForm(const MessageBoxRequest& request, QWidget* parent
         scrolls ? room : std::max(mText->contentHeight(), kMinHeight - kBelowText - top);
     if (scrolls)
         mText->setGeometry(kPad, top, textWidth - kScrollWidth - kScrollGap, room);
-    else  // a short text stands in the middle of its room
+    else // a short text stands in the middle of its room
         mText->setGeometry(kPad, top + (textHeight - mText->contentHeight()) / 2, textWidth,
                            mText->contentHeight());
     const int height = top + textHeight + kBelowText;
@@ -86,7 +86,7 @@ MessageBoxForm::MessageBoxForm(const MessageBoxRequest& request, QWidget* parent
         bindScrollButtons(mText, up, down);
     }
 
-    auto* schema = new kzt::Label(this, QStringLiteral("lblEsquema"));  // owned by the box
+    auto* schema = new kzt::Label(this, QStringLiteral("lblEsquema")); // owned by the box
     kzt::setBounds(schema, kWidth - 120, height - 22, 110, 14);
     schema->setFont({"Arial", 11, false, kzt::clGray});
     schema->setAlignment(kzt::Alignment::Right);
@@ -100,19 +100,12 @@ MessageBoxForm::MessageBoxForm(const MessageBoxRequest& request, QWidget* parent
         switch (key) {
         case kzt::VK_RETURN:
         case kzt::VK_ESCAPE:
-        case kzt::VK_SPACE:
-            closeForm();
-            break;
+        case kzt::VK_SPACE: closeForm(); break;
         case kzt::VK_PRIOR:
-        case kzt::VK_UP:
-            mText->scrollPage(-1);
-            break;
+        case kzt::VK_UP: mText->scrollPage(-1); break;
         case kzt::VK_NEXT:
-        case kzt::VK_DOWN:
-            mText->scrollPage(1);
-            break;
-        default:
-            break;
+        case kzt::VK_DOWN: mText->scrollPage(1); break;
+        default: break;
         }
     };
 }

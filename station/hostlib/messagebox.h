@@ -7,14 +7,14 @@
 // or the space bar dismiss it.
 
 #include "host/host_global.h"
-#include "platform/form.h"
+#include "platform/ui/form.h"
 #include "station/hostlib/presentation.h"
 
 namespace host {
 
 class TouchTextView;
 
-class HOST_API MessageBoxForm : public kzt::Form {
+class KZT_HOST_API MessageBoxForm : public kzt::Form {
     Q_OBJECT
 public:
     explicit MessageBoxForm(const MessageBoxRequest& request, QWidget* parent = nullptr);
@@ -25,6 +25,6 @@ private:
     TouchTextView* mText = nullptr;
 };
 
-HOST_API void showMessageBox(const MessageBoxRequest& request);
+KZT_HOST_API void showMessageBox(const MessageBoxRequest& request);
 
 } // namespace host

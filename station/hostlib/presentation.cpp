@@ -22,7 +22,8 @@ Presentation& presentation()
     if (gInstalled)
         return *gInstalled;
     if (!&widgetPresentation)
-        throw kzt::Error("host library: no presentation installed and no widget presentation built in");
+        throw kzt::Error(
+            "host library: no presentation installed and no widget presentation built in");
     return widgetPresentation();
 }
 

@@ -7,31 +7,35 @@
 // own, so nothing ever waits on a window nobody answers.
 
 #include "host/host_global.h"
+#include "host/settings.h"
 
 #include "platform/clientdataset.h"
-#include "platform/connection.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
+namespace kzt {
+class Connection;
+}
+
 namespace host {
 
 struct MessageBoxRequest {
-    std::string text;       // Windows-1252
+    std::string text; // Windows-1252
     std::string title;
     int type = 3;
-    std::string schema;     // the schema identifier
+    std::string schema; // the schema identifier
 };
 
 struct KeypadRequest {
     std::string prompt;
     std::string unit;
-    std::string warning;    // shown when confirming with no number
+    std::string warning; // shown when confirming with no number
     int maxDigits = 3;
 };
 
-class HOST_API Presentation {
+class KZT_HOST_API Presentation {
 public:
     virtual ~Presentation();
 
@@ -57,20 +61,15 @@ public:
 };
 
 // The touch widgets (station/companion): what an operator sees.
-HOST_API Presentation& widgetPresentation();
+KZT_HOST_API Presentation& widgetPresentation();
 
 // The installed presentation; the widget one when none was installed.
-HOST_API Presentation& presentation();
+KZT_HOST_API Presentation& presentation();
 // Installs `p` (not owned; nullptr restores the widget presentation). Returns the previous.
-HOST_API Presentation* setPresentation(Presentation* p);
-
-// Connection strings the host library hands out (code "" and "212"), in UTF-8 as the
-// command line gives them; the library hands them out in Windows-1252. Empty: the
-// default, sqlite3://db=<host executable directory>/store.db.
-HOST_API void setConnectionString(const std::string& code, const std::string& connection);
+KZT_HOST_API Presentation* setPresentation(Presentation* p);
 
 // The connection the module last prepared with SetADODBSession, while it exists; null
 // before that. The price lookup reads from it, so it uses the store the module chose.
-HOST_API kzt::Connection* preparedSession();
+KZT_HOST_API kzt::Connection* preparedSession();
 
 } // namespace host

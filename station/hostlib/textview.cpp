@@ -106,7 +106,10 @@ int TouchTextView::visibleLines() const
     return std::max(1, (height() - 2 * kPad) / lineHeight());
 }
 
-int TouchTextView::contentHeight() const { return mContentHeight; }
+int TouchTextView::contentHeight() const
+{
+    return mContentHeight;
+}
 
 // Scrolled to the end, the last line is the last whole line shown.
 int TouchTextView::maxScrollOffset() const
@@ -132,7 +135,10 @@ void TouchTextView::scrollPage(int pages)
     setOffset((mOffset + step / 2) / step * step + pages * page);
 }
 
-void TouchTextView::scrollToEnd() { setOffset(maxScrollOffset()); }
+void TouchTextView::scrollToEnd()
+{
+    setOffset(maxScrollOffset());
+}
 
 QRect TouchTextView::endRect() const
 {

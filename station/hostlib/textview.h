@@ -8,7 +8,7 @@
 #include "host/blended.h"
 #include "host/host_global.h"
 
-#include "platform/graphics.h"
+#include "platform/ui/graphics.h"
 
 #include <QTextLayout>
 #include <QWidget>
@@ -19,7 +19,7 @@
 
 namespace host {
 
-class HOST_API TouchTextView : public QWidget {
+class KZT_HOST_API TouchTextView : public QWidget {
     Q_OBJECT
 public:
     explicit TouchTextView(QWidget* parent, const QString& name = {});
@@ -29,13 +29,13 @@ public:
     const std::string& text() const { return mText; }
     void setFont(const kzt::FontSpec& font);
     void setCentred(bool on);
-    void setShowCaret(bool on);  // a bar after the last character
+    void setShowCaret(bool on); // a bar after the last character
     // After every change of the text, scroll so that its end is in view.
     void setFollowEnd(bool on);
 
     // The whole text laid out at the view's width, padding included.
     int contentHeight() const;
-    int scrollOffset() const { return mOffset; }  // pixels of the text above the view
+    int scrollOffset() const { return mOffset; } // pixels of the text above the view
     int maxScrollOffset() const;
     bool canScrollUp() const { return mOffset > 0; }
     bool canScrollDown() const { return mOffset < maxScrollOffset(); }
@@ -77,6 +77,6 @@ private:
 
 // Makes `up` and `down` scroll `view` a page at a time, each enabled only while there is
 // more text its way.
-HOST_API void bindScrollButtons(TouchTextView* view, TBlendedBitBtn* up, TBlendedBitBtn* down);
+KZT_HOST_API void bindScrollButtons(TouchTextView* view, TBlendedBitBtn* up, TBlendedBitBtn* down);
 
 } // namespace host

@@ -5,9 +5,9 @@
 
 #include "host/blended.h"
 #include "host/hostlib.h"
-#include "platform/application.h"
-#include "platform/form.h"
 #include "platform/process.h"
+#include "platform/ui/application.h"
+#include "platform/ui/form.h"
 #include "platform/variant.h"
 #include "tests/support/fakepresentation.h"
 #include "tests/support/store.h"
@@ -90,8 +90,14 @@ Resposta pede(F funcao, Args... args)
     return r;
 }
 
-Resposta configura(const std::string& json) { return pede(modulo().configure, json.c_str()); }
-Resposta observa(const std::string& json) { return pede(modulo().observacao, json.c_str()); }
+Resposta configura(const std::string& json)
+{
+    return pede(modulo().configure, json.c_str());
+}
+Resposta observa(const std::string& json)
+{
+    return pede(modulo().observacao, json.c_str());
+}
 Resposta chama(const char* rotina, const std::string& args)
 {
     return pede(modulo().call, rotina, args.c_str());
@@ -111,7 +117,10 @@ const std::string& estacao()
     return dir.path();
 }
 
-std::string configuracao() { return Json{{"hostExe", estacao() + "/host"}}.dump(); }
+std::string configuracao()
+{
+    return Json{{"hostExe", estacao() + "/host"}}.dump();
+}
 
 // The settings in force, as the host library and the platform hand them out.
 std::vector<std::string> emVigor()
@@ -126,10 +135,9 @@ class Operador : public kzt::test::FakePresentation {
 public:
     explicit Operador(std::vector<std::string> toques = {"sptConfirmar"})
         : mToques(std::move(toques))
-    {
-    }
+    {}
     int dialogos = 0;
-    std::function<void()> durante;  // runs while the dialog is up, before the touches
+    std::function<void()> durante; // runs while the dialog is up, before the touches
 
     void trace(const std::string& call, const std::vector<std::string>& args) override
     {
@@ -154,7 +162,7 @@ private:
             return;
         }
         for (int i = 0; i < 3; ++i)
-            QCoreApplication::sendPostedEvents();  // the activation handler goes first
+            QCoreApplication::sendPostedEvents(); // the activation handler goes first
         if (durante)
             durante();
         for (const std::string& nome : mToques) {
@@ -165,7 +173,7 @@ private:
                 botao->click();
         }
         if (form->isVisible())
-            form->closeForm();  // never leave a test waiting on the dialog
+            form->closeForm(); // never leave a test waiting on the dialog
     }
     std::vector<std::string> mToques;
 };
@@ -186,11 +194,11 @@ TEST_F(CInterface, JsonBoundary)
     struct Caso {
         const char* nome;
         Funcao funcao;
-        const char* rotina;  // kzt_call
+        const char* rotina; // kzt_call
         std::string entrada;
         int status;
-        const char* campo;  // a JSON pointer into the reply
-        Json esperado;      // its value; for a text ending in "...", the start of it
+        const char* campo; // a JSON pointer into the reply
+        Json esperado;     // its value; for a text ending in "...", the start of it
         int dialogos;
     };
     const std::string onze = R"(["N","P","1001","X","","","","","","",""])";
@@ -206,8 +214,8 @@ TEST_F(CInterface, JsonBoundary)
          R"(["N","P","1001","X","café ✓ 日本"])", 0, "/returned", "café ? ??", 1},
         {"an integer is read as its text", Funcao::Observacao, nullptr,
          R"(["N","P","1001","X",15])", 0, "/returned", "15", 1},
-        {"a float is read as its text", Funcao::Observacao, nullptr,
-         R"(["N","P","1001","X",2.5])", 0, "/returned", "2.5", 1},
+        {"a float is read as its text", Funcao::Observacao, nullptr, R"(["N","P","1001","X",2.5])",
+         0, "/returned", "2.5", 1},
         {"a boolean is read as its text", Funcao::Observacao, nullptr,
          R"(["N","P","1001","X",true])", 0, "/returned", "True", 1},
         {"null is empty", Funcao::Observacao, nullptr, R"(["N","P","1001","X",null])", 0,
@@ -235,14 +243,12 @@ TEST_F(CInterface, JsonBoundary)
          std::string("unknown routine \"getNada\"; ") + rotinas, 0},
         {"a wrong argument count", Funcao::Call, "getOcorPed", R"(["0001","01"])", 1, "/error",
          "getOcorPed takes 3 arguments (branch store product), 2 given", 0},
-        {"an argument that is not a string", Funcao::Call, "getQtMaxObserv", "[1001]", 1,
-         "/error", "argument 0 of getQtMaxObserv is number; arguments are strings", 0},
+        {"an argument that is not a string", Funcao::Call, "getQtMaxObserv", "[1001]", 1, "/error",
+         "argument 0 of getQtMaxObserv is number; arguments are strings", 0},
         {"arguments that are not an array", Funcao::Call, "getQtMaxObserv", R"("1001")", 1,
          "/error", "args_json must be a JSON array of the routine's arguments as strings", 0},
-        {"an unknown setting", Funcao::Configure, nullptr, R"({"hostexe":"/x/pdv"})", 1,
-         "/error",
-         "unknown setting \"hostexe\"; the settings are hostExe, connection and connection212",
-         0},
+        {"an unknown setting", Funcao::Configure, nullptr, R"({"hostexe":"/x/pdv"})", 1, "/error",
+         "unknown setting \"hostexe\"; the settings are hostExe, connection and connection212", 0},
         {"a setting that is not a string", Funcao::Configure, nullptr,
          R"({"hostExe":"/x/pdv","connection":5})", 1, "/error",
          "setting \"connection\" is number; settings are strings, or null for the default", 0},
@@ -336,7 +342,7 @@ TEST(QtPlatform, ProblemsAreFoundBeforeQtMeetsThem)
     const std::string semDisplay = "xcb: a variável DISPLAY não está definida";
     struct Caso {
         const char* nome;
-        std::map<std::string, std::string> ambiente;  // the variables set; the others unset
+        std::map<std::string, std::string> ambiente; // the variables set; the others unset
         std::string problema;
     };
     const std::vector<Caso> casos = {
@@ -344,18 +350,20 @@ TEST(QtPlatform, ProblemsAreFoundBeforeQtMeetsThem)
         {"the offscreen platform", {{"QT_QPA_PLATFORM", "offscreen"}}, ""},
         {"a platform's options are its own", {{"QT_QPA_PLATFORM", "offscreen:size=800x600"}}, ""},
         {"xcb asked for with no display", {{"QT_QPA_PLATFORM", "xcb"}}, semDisplay},
-        {"a display no server answers", {{"DISPLAY", ":97"}},
+        {"a display no server answers",
+         {{"DISPLAY", ":97"}},
          "xcb: não foi possível conectar ao display \":97\""},
         {"a platform not installed",
          {{"QT_QPA_PLATFORM", "nenhuma"}},
          "nenhuma: o plugin de plataforma \"nenhuma\" não está instalado"},
         {"the next platform on the list serves", {{"QT_QPA_PLATFORM", "nenhuma;offscreen"}}, ""},
-        {"an empty list", {{"QT_QPA_PLATFORM", ";"}},
+        {"an empty list",
+         {{"QT_QPA_PLATFORM", ";"}},
          "QT_QPA_PLATFORM não nomeia plataforma alguma"},
         {"a Wayland session tries Wayland first",
          {{"XDG_SESSION_TYPE", "wayland"}, {"XDG_RUNTIME_DIR", runtime.path()}},
-         "wayland: não foi possível conectar ao display Wayland \"" + runtime.path() +
-             "/wayland-0\"; " + semDisplay},
+         "wayland: não foi possível conectar ao display Wayland \"" + runtime.path()
+             + "/wayland-0\"; " + semDisplay},
     };
     const char* const variaveis[] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY",
                                      "XDG_SESSION_TYPE", "XDG_RUNTIME_DIR"};
@@ -393,9 +401,10 @@ Filho executaFilho(const std::string& teste, const std::string& ambiente)
     char self[4096];
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     const std::string programa(self, n > 0 ? static_cast<std::size_t>(n) : 0);
-    const std::string comando = "env " + ambiente + " '" + programa +
-                                "' --gtest_also_run_disabled_tests "
-                                "--gtest_filter=ChildHost.DISABLED_" + teste + " 2>&1";
+    const std::string comando = "env " + ambiente + " '" + programa
+                                + "' --gtest_also_run_disabled_tests "
+                                  "--gtest_filter=ChildHost.DISABLED_"
+                                + teste + " 2>&1";
     Filho filho;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(comando.c_str(), "r"), pclose);
     if (!pipe)

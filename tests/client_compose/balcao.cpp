@@ -1,9 +1,9 @@
-#include "balcao.h"
+#include "tests/client_compose/balcao.h"
 
 #include "client/Cli_kzt00318.h"
 #include "host/blended.h"
-#include "platform/keys.h"
 #include "platform/text.h"
+#include "platform/ui/keys.h"
 
 #include <QMetaObject>
 #include <QTest>
@@ -30,7 +30,8 @@ std::string maximoTexto(int maximo)
 {
     return "A quantidade máxima de observações para o produto foi atingida! Favor limpar as "
            "observações para trocar as já existentes. A quantidade máxima de observações "
-           "desse produto é " + std::to_string(maximo) + ".";
+           "desse produto é "
+           + std::to_string(maximo) + ".";
 }
 
 void Balcao::SetUp()
@@ -49,10 +50,11 @@ void Balcao::TearDown()
 TfrmObservacao& Balcao::abre(const Pedido& p)
 {
     const auto cp = [](const std::string& s) { return kzt::Variant(kzt::utf8ToCp1252(s)); };
-    const std::vector<kzt::Variant> pedido{cp(p.obriga), cp(p.tipo), cp(p.produto),
-                                           cp("PRODUTO"), cp(p.atual), kzt::Variant(p.vendaAberta),
-                                           cp(p.espera), cp(p.cliente), cp(p.consumidor),
-                                           cp(p.hora)};
+    const std::vector<kzt::Variant> pedido{cp(p.obriga),     cp(p.tipo),
+                                           cp(p.produto),    cp("PRODUTO"),
+                                           cp(p.atual),      kzt::Variant(p.vendaAberta),
+                                           cp(p.espera),     cp(p.cliente),
+                                           cp(p.consumidor), cp(p.hora)};
     form = std::make_unique<TfrmObservacao>();
     form->InicializaForm(pedido.data(), static_cast<int>(pedido.size()) - 1);
     form->show();
@@ -139,9 +141,15 @@ std::string Balcao::desc() const
     return kzt::cp1252ToUtf8(form->lblDesc->caption());
 }
 
-std::string Balcao::livre() const { return kzt::cp1252ToUtf8(form->stTextoLivre); }
+std::string Balcao::livre() const
+{
+    return kzt::cp1252ToUtf8(form->stTextoLivre);
+}
 
-std::string Balcao::retorno() const { return kzt::cp1252ToUtf8(form->stRetorno); }
+std::string Balcao::retorno() const
+{
+    return kzt::cp1252ToUtf8(form->stRetorno);
+}
 
 std::vector<std::string> Balcao::coluna(kzt::ClientDataSet& cds, const char* campo)
 {

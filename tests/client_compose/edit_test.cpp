@@ -1,7 +1,7 @@
 // Free text typed in the editor: the composed text is replaced whole, and whatever lies
 // beyond its old length is kept as typed text.
 
-#include "balcao.h"
+#include "tests/client_compose/balcao.h"
 
 #include "platform/text.h"
 
@@ -18,7 +18,11 @@ struct CasoTexto {
 
 const CasoTexto kCasos[] = {
     {"typed on nothing", {"ed=MOLHO"}, "MOLHO;", "MOLHO;", {}},
-    {"typed after a button", {"01", "ed= SEM CEBOLA;MOLHO"}, " SEM CEBOLA;MOLHO;", "MOLHO;", {"01"}},
+    {"typed after a button",
+     {"01", "ed= SEM CEBOLA;MOLHO"},
+     " SEM CEBOLA;MOLHO;",
+     "MOLHO;",
+     {"01"}},
     {"already closed", {"ed=MOLHO;"}, "MOLHO;", "MOLHO;", {}},
     {"left unchanged", {"01", "ed"}, " SEM CEBOLA;", "", {"01"}},
     {"all deleted", {"01", "ed="}, "", "", {"01"}},
@@ -33,7 +37,10 @@ const CasoTexto kCasos[] = {
 };
 
 // Cases print as their description.
-void PrintTo(const CasoTexto& c, std::ostream* os) { *os << c.nome; }
+void PrintTo(const CasoTexto& c, std::ostream* os)
+{
+    *os << c.nome;
+}
 
 class TextoLivre : public Balcao, public testing::WithParamInterface<CasoTexto> {};
 

@@ -1,10 +1,10 @@
 // Ending the composition (confirm, exit, clear), the waiting time, the keys and PostText.
 
-#include "balcao.h"
+#include "tests/client_compose/balcao.h"
 
 #include "client/Cli_kzt00318.h"
-#include "platform/keys.h"
 #include "platform/text.h"
+#include "platform/ui/keys.h"
 
 namespace compose {
 namespace {
@@ -45,7 +45,12 @@ const CasoFim kCasos[] = {
     {"Enter insists on a required one", pedido("S"), {"key:13"}, "", true, {kObsInf}},
     {"Esc exits", pedido("N"), {"key:27"}, "erro", false, {}},
     // Store 01 demands an observation on cancellations: the exit is locked.
-    {"Esc with the exit locked", pedido("S", "", "C"), {"key:27", "sair", "ok"}, "", true, {kObsInf}},
+    {"Esc with the exit locked",
+     pedido("S", "", "C"),
+     {"key:27", "sair", "ok"},
+     "",
+     true,
+     {kObsInf}},
     {"PostText Enter alone confirms", pedido("N"), {"post:,enter"}, "OBS ANTIGA", false, {}},
     {"PostText Enter alone insists", pedido("S"), {"post:,enter"}, "", true, {kObsInf}},
     {"PostText Esc as a key exits", pedido("N"), {"post:\x1b"}, "erro", false, {}},
@@ -53,7 +58,10 @@ const CasoFim kCasos[] = {
 };
 
 // Cases print as their description.
-void PrintTo(const CasoFim& c, std::ostream* os) { *os << c.nome; }
+void PrintTo(const CasoFim& c, std::ostream* os)
+{
+    *os << c.nome;
+}
 
 class Fim : public Balcao, public testing::WithParamInterface<CasoFim> {};
 
@@ -91,7 +99,7 @@ TEST_F(Balcao, ExitAndClearKeepWhatTheyShould)
 
 struct CasoEspera {
     const char* nome;
-    std::string espera;   // request entry 6
+    std::string espera; // request entry 6
     Strings passos;
     std::string rotulo;
     std::string valor;
@@ -99,10 +107,22 @@ struct CasoEspera {
 
 const CasoEspera kEsperas[] = {
     {"one time", "", {"espera=10"}, "Tempo de espera de produção (minutos): 10", "10"},
-    {"the second replaces the first", "", {"espera=10", "espera=25"}, "Tempo de espera de produção (minutos): 25", "25"},
-    {"the host's time is replaced", "30", {"espera=25"}, "Tempo de espera de produção (minutos): 25", "25"},
+    {"the second replaces the first",
+     "",
+     {"espera=10", "espera=25"},
+     "Tempo de espera de produção (minutos): 25",
+     "25"},
+    {"the host's time is replaced",
+     "30",
+     {"espera=25"},
+     "Tempo de espera de produção (minutos): 25",
+     "25"},
     {"keypad left at once", "", {"espera"}, "Tempo de espera de produção (minutos): ", ""},
-    {"keypad left keeps the time", "", {"espera=15", "espera"}, "Tempo de espera de produção (minutos): 15", "15"},
+    {"keypad left keeps the time",
+     "",
+     {"espera=15", "espera"},
+     "Tempo de espera de produção (minutos): 15",
+     "15"},
 };
 
 TEST_F(Balcao, WaitingTime)
@@ -165,7 +185,12 @@ TEST_F(Balcao, KeysThatDoNotClose)
 
 TEST_F(Balcao, KeysArriveFromTheKeyboardAndFromPostText)
 {
-    struct Caso { const char* nome; bool vendaAberta; const char* passo; int menuFiscal; };
+    struct Caso {
+        const char* nome;
+        bool vendaAberta;
+        const char* passo;
+        int menuFiscal;
+    };
     const Caso casos[] = {
         {"F1 key", false, "key:112", 1},
         {"F1 key in a sale", true, "key:112", 0},

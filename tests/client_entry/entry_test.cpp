@@ -4,8 +4,8 @@
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
 #include "platform/clientdataset.h"
-#include "platform/screen.h"
 #include "platform/text.h"
+#include "platform/ui/screen.h"
 #include "tests/support/fakepresentation.h"
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
@@ -32,7 +32,10 @@ const std::string kFimVenda = "IDSOLOBSFINVEN";
 const std::string kResultadoInvalido =
     "O resultado da observação deve ser uma lista com as posições 0 a 4.";
 
-std::string cp(const char* utf8) { return kzt::utf8ToCp1252(utf8); }
+std::string cp(const char* utf8)
+{
+    return kzt::utf8ToCp1252(utf8);
+}
 
 // The host's operator: once a call's dialog is up and its activation has run, does
 // `acao` with it, then closes it from code as confirm and exit do.
@@ -44,7 +47,7 @@ public:
         QObject::connect(&mTimer, &QTimer::timeout, [this] { tick(); });
         mTimer.start();
     }
-    std::vector<QPointer<TfrmObservacao>> vistos;  // every dialog shown, in order
+    std::vector<QPointer<TfrmObservacao>> vistos; // every dialog shown, in order
 
 private:
     void tick()
@@ -109,7 +112,7 @@ protected:
 
 TEST_F(EntryTest, EachCallCreatesShowsAndFreesItsOwnDialog)
 {
-    m::boObsFinVen = true;  // the host's; no call touches it
+    m::boObsFinVen = true; // the host's; no call touches it
     std::vector<bool> criadoDuranteExibicao;
     Operador operador([&](TfrmObservacao&) { criadoDuranteExibicao.push_back(m::boCriado); });
 
@@ -258,8 +261,8 @@ TEST_F(EntryTest, ErrorWhilePreparingIsShownWithSchema002AndFreesTheDialog)
         for (const auto& [call, a] : pessoa.traced)
             if (call == "Mensagem")
                 args = a;
-        EXPECT_EQ(args, (std::vector<std::string>{esperado, "", "N", "N", "3", "", "002", "0",
-                                                  "nil"}));
+        EXPECT_EQ(args,
+                  (std::vector<std::string>{esperado, "", "N", "N", "3", "", "002", "0", "nil"}));
         EXPECT_EQ(resultado.at(0), Variant("kept"));
         EXPECT_EQ(kzt::screenCursor(), kzt::crDefault);
         EXPECT_EQ(m::frmObservacao, nullptr);
@@ -317,7 +320,7 @@ TEST_F(EntryTest, OnlyTheExactEndOfSaleCodeSwitchesTheMode)
 {
     struct Case {
         Variant code;
-        const char* shown;   // the product code as initialisation puts it in the header
+        const char* shown; // the product code as initialisation puts it in the header
     };
     const Case cases[] = {
         {"idsolobsfinven", "idsolobsfinven"},
@@ -356,7 +359,7 @@ TEST_F(EntryTest, RequestEntriesOfOtherKindsOrMissingReadAsText)
         int high;
         bool nullRequest;
         bool endOfSale;
-        const char* header;   // end-of-sale mode: entry 3 alone
+        const char* header; // end-of-sale mode: entry 3 alone
     };
     const Case cases[] = {
         {"title an integer", {"N", "P", kFimVenda, Variant(42)}, 3, false, true, "42"},
@@ -365,7 +368,10 @@ TEST_F(EntryTest, RequestEntriesOfOtherKindsOrMissingReadAsText)
         {"title missing", {"N", "P", kFimVenda}, 2, false, true, ""},
         {"entries beyond 9 ignored",
          {"N", "P", kFimVenda, "T", "", true, "", "", "", "", "extra", Variant(Variant::Array{})},
-         11, false, true, "T"},
+         11,
+         false,
+         true,
+         "T"},
         {"negative high", {"N", "P", kFimVenda, "T"}, -1, false, false, nullptr},
         {"no request", {}, 9, true, false, nullptr},
     };
@@ -405,7 +411,8 @@ TEST_F(EntryTest, WindowManagerCloseRequestsLeaveTheDialogOpen)
         std::function<void(TfrmObservacao&)> act;
     };
     const Tentativa tentativas[] = {
-        {"close event", [](TfrmObservacao& f) {
+        {"close event",
+         [](TfrmObservacao& f) {
              QCloseEvent fechar;
              QCoreApplication::sendEvent(&f, &fechar);
          }},
@@ -455,9 +462,9 @@ TEST_F(EntryTest, CallMadeWhileADialogIsShownIsRefusedAndLeavesItAlone)
     EXPECT_EQ(retornoInterno, "");
     EXPECT_TRUE(externoVivo);
     EXPECT_EQ(operador.vistos.size(), 1u);
-    EXPECT_EQ(mensagens(), std::vector<std::string>{
-                               "Uma observação já está sendo informada; conclua-a antes de "
-                               "iniciar outra."});
+    EXPECT_EQ(mensagens(),
+              std::vector<std::string>{"Uma observação já está sendo informada; conclua-a antes de "
+                                       "iniciar outra."});
 }
 
 TEST_F(EntryTest, EndOfSaleSwitchWithoutADialogDoesNothing)

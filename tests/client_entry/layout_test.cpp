@@ -86,20 +86,62 @@ TEST_F(LayoutTest, LabelsStandWhereTheDesignPutsThemWithTheirTextsAndFonts)
         bool visible;
     };
     const Row rows[] = {
-        {"lblCodigo", {19, 36, 171, 19}, "Informe a observação:", {"Arial", 16, true, kPreto},
-         true, false, Alignment::Left, true},
-        {"lblObsAtual", {91, 183, 644, 44}, "observacao autal", {"Arial", 11, true, kPreto},
-         false, true, Alignment::Left, true},
-        {"lblProduto", {20, 9, 521, 19}, "Nome do Produto", {"Arial", 16, true, kPreto}, false,
-         false, Alignment::Left, true},
-        {"lblObsAtu", {20, 193, 64, 15}, "Obs.  Atual:", {"Arial", 12, true, kPreto}, true,
-         false, Alignment::Center, true},
-        {"lblDesc", {26, 98, 705, 71}, "", {"Arial", 13, true, kPreto}, false, true,
-         Alignment::Left, true},
-        {"lblEsperaProd", {19, 66, 314, 19}, "Tempo de espera de produção (minutos):",
-         {"Arial", 16, true, kPreto}, true, false, Alignment::Left, false},
-        {"lblCodTela", {601, 557, 138, 14}, "F1 - Menu Fiscal - Kzt00318",
-         {"Arial", 11, false, kCinza}, true, false, Alignment::Right, true},
+        {"lblCodigo",
+         {19, 36, 171, 19},
+         "Informe a observação:",
+         {"Arial", 16, true, kPreto},
+         true,
+         false,
+         Alignment::Left,
+         true},
+        {"lblObsAtual",
+         {91, 183, 644, 44},
+         "observacao autal",
+         {"Arial", 11, true, kPreto},
+         false,
+         true,
+         Alignment::Left,
+         true},
+        {"lblProduto",
+         {20, 9, 521, 19},
+         "Nome do Produto",
+         {"Arial", 16, true, kPreto},
+         false,
+         false,
+         Alignment::Left,
+         true},
+        {"lblObsAtu",
+         {20, 193, 64, 15},
+         "Obs.  Atual:",
+         {"Arial", 12, true, kPreto},
+         true,
+         false,
+         Alignment::Center,
+         true},
+        {"lblDesc",
+         {26, 98, 705, 71},
+         "",
+         {"Arial", 13, true, kPreto},
+         false,
+         true,
+         Alignment::Left,
+         true},
+        {"lblEsperaProd",
+         {19, 66, 314, 19},
+         "Tempo de espera de produção (minutos):",
+         {"Arial", 16, true, kPreto},
+         true,
+         false,
+         Alignment::Left,
+         false},
+        {"lblCodTela",
+         {601, 557, 138, 14},
+         "F1 - Menu Fiscal - Kzt00318",
+         {"Arial", 11, false, kCinza},
+         true,
+         false,
+         Alignment::Right,
+         true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -128,8 +170,8 @@ TEST_F(LayoutTest, ButtonsCarryTheirFacesColoursGlyphsAndPlacement)
         TColor disabledFace;
         TColor disabledText;
         TButtonLayout layout;
-        int margin;    // -1: the control's default
-        int spacing;   // -1: the control's default
+        int margin;  // -1: the control's default
+        int spacing; // -1: the control's default
         bool glyph;
         bool glyphDisabled;
         bool visible;
@@ -138,18 +180,83 @@ TEST_F(LayoutTest, ButtonsCarryTheirFacesColoursGlyphsAndPlacement)
     const int espacoPadrao = host::TBlendedBitBtn(nullptr).spacing();
     const Fonte fonteForm{"MS Sans Serif", 11, false, kzt::clMenu};
     const Row rows[] = {
-        {"sbtPesquisa", {643, 6, 96, 66}, "", {"Tahoma", 11, true, kMarinho}, kCinza,
-         kCinzaClaro, kPrata, TButtonLayout::blGlyphRight, 0, 0, true, true, true},
-        {"sbtSair", {19, 511, 57, 46}, "", {"Tahoma", 21, false, kzt::clWindowText}, kLaranja,
-         kCinzaClaro, kBranco, padrao, -1, espacoPadrao, true, true, true},
-        {"sptConfirmar", {595, 511, 130, 46}, "", fonteForm, kLaranja, kCinzaClaro, kBranco,
-         padrao, -1, espacoPadrao, true, true, true},
-        {"btnEsperaProd", {543, 6, 96, 66}, "Espera de Produção", {"Arial", 12, true, kBranco},
-         kCinza, kCinzaClaro, kPrata, TButtonLayout::blGlyphTop, 0, 0, true, false, true},
-        {"sbtEditaDesc", {91, 511, 57, 46}, "", {"Arial", 15, true, kMarinho}, kLaranja, kCinza,
-         kPrata, padrao, -1, espacoPadrao, true, true, true},
-        {"btnLimparObs", {443, 6, 96, 66}, "                   Limpar Observações",
-         {"Arial", 12, true, kBranco}, kCinza, kCinzaClaro, kPrata, padrao, 0, 0, false, false,
+        {"sbtPesquisa",
+         {643, 6, 96, 66},
+         "",
+         {"Tahoma", 11, true, kMarinho},
+         kCinza,
+         kCinzaClaro,
+         kPrata,
+         TButtonLayout::blGlyphRight,
+         0,
+         0,
+         true,
+         true,
+         true},
+        {"sbtSair",
+         {19, 511, 57, 46},
+         "",
+         {"Tahoma", 21, false, kzt::clWindowText},
+         kLaranja,
+         kCinzaClaro,
+         kBranco,
+         padrao,
+         -1,
+         espacoPadrao,
+         true,
+         true,
+         true},
+        {"sptConfirmar",
+         {595, 511, 130, 46},
+         "",
+         fonteForm,
+         kLaranja,
+         kCinzaClaro,
+         kBranco,
+         padrao,
+         -1,
+         espacoPadrao,
+         true,
+         true,
+         true},
+        {"btnEsperaProd",
+         {543, 6, 96, 66},
+         "Espera de Produção",
+         {"Arial", 12, true, kBranco},
+         kCinza,
+         kCinzaClaro,
+         kPrata,
+         TButtonLayout::blGlyphTop,
+         0,
+         0,
+         true,
+         false,
+         true},
+        {"sbtEditaDesc",
+         {91, 511, 57, 46},
+         "",
+         {"Arial", 15, true, kMarinho},
+         kLaranja,
+         kCinza,
+         kPrata,
+         padrao,
+         -1,
+         espacoPadrao,
+         true,
+         true,
+         true},
+        {"btnLimparObs",
+         {443, 6, 96, 66},
+         "                   Limpar Observações",
+         {"Arial", 12, true, kBranco},
+         kCinza,
+         kCinzaClaro,
+         kPrata,
+         padrao,
+         0,
+         0,
+         false,
+         false,
          true},
     };
     for (const Row& r : rows) {
@@ -252,9 +359,9 @@ TEST_F(LayoutTest, ShapesFrameTheDialogAndTheComposedText)
 TEST_F(LayoutTest, ControlsAreStackedInTheDrawingOrder)
 {
     std::vector<std::string> expected = {
-        "blsBorda", "blsCabec", "lblCodigo", "blsObsAtual", "lblObsAtual", "lblProduto",
-        "lblObsAtu", "Bevel2", "sbtPesquisa", "sbtSair", "blsObservacao", "lblDesc",
-        "sptConfirmar", "btnEsperaProd", "lblEsperaProd"};
+        "blsBorda",      "blsCabec",  "lblCodigo",    "blsObsAtual",   "lblObsAtual",
+        "lblProduto",    "lblObsAtu", "Bevel2",       "sbtPesquisa",   "sbtSair",
+        "blsObservacao", "lblDesc",   "sptConfirmar", "btnEsperaProd", "lblEsperaProd"};
     for (int i = 1; i <= 28; ++i)
         expected.push_back((i < 10 ? "sbt0" : "sbt") + std::to_string(i));
     for (const char* name : {"sbtEditaDesc", "lblCodTela", "btnLimparObs"})
@@ -361,9 +468,9 @@ bool temCor(const QImage& image, const QColor& color, int tolerance = 0)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
-            if (std::abs(c.red() - color.red()) <= tolerance &&
-                std::abs(c.green() - color.green()) <= tolerance &&
-                std::abs(c.blue() - color.blue()) <= tolerance)
+            if (std::abs(c.red() - color.red()) <= tolerance
+                && std::abs(c.green() - color.green()) <= tolerance
+                && std::abs(c.blue() - color.blue()) <= tolerance)
                 return true;
         }
     return false;
@@ -378,7 +485,7 @@ TEST_F(LayoutTest, GlyphsAreWhiteDrawingsOnTheirFlatBackgrounds)
         Glyph glyph;
         QColor background;
         bool orangeLens;
-        QColor disabledBackground;   // invalid: no disabled picture
+        QColor disabledBackground; // invalid: no disabled picture
     };
     const Row rows[] = {
         {"sbtPesquisa", Glyph::Pesquisa, cinza, true, claro},

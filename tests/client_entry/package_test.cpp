@@ -1,7 +1,6 @@
 // The module library as a host sees it: what it exports, what its load step sets, and
 // its entry point found by name.
 
-#include "platform/text.h"
 #include "platform/variant.h"
 #include "tests/support/fakepresentation.h"
 
@@ -112,8 +111,8 @@ TEST_F(PackageTest, LoadedLibraryOffersItsEntryPointAndVariablesByName)
         bool text;
     };
     const Variavel variaveis[] = {
-        {"frmObservacao", false}, {"boCriado", false}, {"boClickAutomatico", false},
-        {"boObsFinVen", false},   {"stCdOcorr", true}, {"stEsperaProd", true},
+        {"frmObservacao", false}, {"boCriado", false},   {"boClickAutomatico", false},
+        {"boObsFinVen", false},   {"stCdOcorr", true},   {"stEsperaProd", true},
         {"stCdCliDeb", true},     {"stCdConsDeb", true}, {"stHora", true},
     };
     for (const Variavel& v : variaveis) {

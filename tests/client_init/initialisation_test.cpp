@@ -73,7 +73,8 @@ protected:
             sql(std::string("INSERT INTO VENDA (CDFILIAL,CDCAIXA,NRSEQVENDA) VALUES ('1','001','")
                 + numero + "')");
     }
-    void desconto(const std::string& codigo, const std::string& descricao, const std::string& controle)
+    void desconto(const std::string& codigo, const std::string& descricao,
+                  const std::string& controle)
     {
         sql("INSERT INTO OCORRENCIA (CDGRPOCOR,CDOCORR,DSOCORR,IDCONTROLAOBS) VALUES ('DE','"
             + codigo + "','" + descricao + "'," + controle + ")");
@@ -93,7 +94,10 @@ protected:
                 calls.push_back(args);
         return calls;
     }
-    static bool mostrado(const TfrmObservacao& form, int i) { return form.sbtGrade[i]->isVisibleTo(&form); }
+    static bool mostrado(const TfrmObservacao& form, int i)
+    {
+        return form.sbtGrade[i]->isVisibleTo(&form);
+    }
 
     t::TempDir dir;
     t::FakePresentation pessoa;
@@ -104,14 +108,19 @@ protected:
 
 TEST_F(InitTest, KindChoosesTheListCheckedWithTheKeyText)
 {
-    struct Case { const char* kind; const char* produto; const char* rotina; const char* grupo;
-                  const char* primeira; };
+    struct Case {
+        const char* kind;
+        const char* produto;
+        const char* rotina;
+        const char* grupo;
+        const char* primeira;
+    };
     const Case cases[] = {
         {"C", "100", "getOcorCanc", "CV", "Desistiu"},
         {"P", "100", "getOcorPed", "PE", "Sem sal"},
         {"CP", "100", "getOcorCancProd", "CI", "Errado"},
         {"D", "100", "getOcorDesc", "DE", "Cortesia"},
-        {"P", "IDSOLOBSFINVEN", "getOcorPed", "PE", "Fim de venda"},  // end-of-sale mode
+        {"P", "IDSOLOBSFINVEN", "getOcorPed", "PE", "Fim de venda"}, // end-of-sale mode
         {"c", "100", nullptr, "", nullptr},
         {"X", "100", nullptr, "", nullptr},
         {"", "100", nullptr, "", nullptr},
@@ -119,7 +128,7 @@ TEST_F(InitTest, KindChoosesTheListCheckedWithTheKeyText)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " " + c.produto);
         pessoa.traced.clear();
-        Cli_kzt00318::stCdOcorr = "ZZ";  // left by an earlier call
+        Cli_kzt00318::stCdOcorr = "ZZ"; // left by an earlier call
         Pedido pedido = tipo(c.kind);
         pedido.produto = c.produto;
         auto form = inicializa(pedido);
@@ -132,24 +141,28 @@ TEST_F(InitTest, KindChoosesTheListCheckedWithTheKeyText)
             EXPECT_FALSE(mostrado(*form, 0));
             continue;
         }
-        EXPECT_THAT(mensagemMetodo(),
-                    testing::ElementsAre(testing::ElementsAre(
-                        testing::_, "True", "0", c.rotina, "Cli_Kzt00318",
-                        std::string("1-2-") + c.produto, "001")));
+        EXPECT_THAT(mensagemMetodo(), testing::ElementsAre(testing::ElementsAre(
+                                          testing::_, "True", "0", c.rotina, "Cli_Kzt00318",
+                                          std::string("1-2-") + c.produto, "001")));
         EXPECT_EQ(form->sbtGrade[0]->caption(), c.primeira);
     }
 }
 
 TEST_F(InitTest, HeaderShowsProductOrSaleNumber)
 {
-    struct Case { const char* kind; Variant vendaAberta; const char* guardada; bool nfce, sat;
-                  const char* cabecalho; };
+    struct Case {
+        const char* kind;
+        Variant vendaAberta;
+        const char* guardada;
+        bool nfce, sat;
+        const char* cabecalho;
+    };
     const Case cases[] = {
-        {"C", "True", nullptr, false, false, "0000000001"},  // a till without sales
+        {"C", "True", nullptr, false, false, "0000000001"}, // a till without sales
         {"D", "False", "0000000041", false, false, "0000000041"},
         {"D", true, "0000000041", false, false, "0000000042"},
         {"C", 1, "0000000041", false, false, "0000000042"},
-        {"C", "S", "0000000041", false, false, "0000000041"},  // no boolean: no sale open
+        {"C", "S", "0000000041", false, false, "0000000041"}, // no boolean: no sale open
         {"C", "True", "2147483647", false, false, "2147483648"},
         {"D", "True", "9999999998", false, false, "9999999999"},
         {"D", "False", "abc", false, false, "abc"},
@@ -185,13 +198,19 @@ std::string parametrosDeForma(int campos, int linhas)
 
 TEST_F(InitTest, ParameterFileAndSaleNumberFailuresStopBeforeTheDialog)
 {
-    struct Case { const char* guardada; bool comSat; std::string conteudo; std::uintmax_t tamanho;
-                  const char* mensagem; };
+    struct Case {
+        const char* guardada;
+        bool comSat;
+        std::string conteudo;
+        std::uintmax_t tamanho;
+        const char* mensagem;
+    };
     const Case cases[] = {
         {"abc", true, {}, 0, "'abc' is not a valid integer value"},
         {"12.5", true, {}, 0, "'12.5' is not a valid integer value"},
         {"1", false, {}, 0, "cdsParametrosQtr: Field 'SISTEMAQTRSAT' not found"},
-        {"1", true, "<DATAPACKET Version=\"2.0\"><METADATA>", 0, "PARAMETROSQTR.CDS into cdsParametrosQtr"},
+        {"1", true, "<DATAPACKET Version=\"2.0\"><METADATA>", 0,
+         "PARAMETROSQTR.CDS into cdsParametrosQtr"},
         // Shapes no station file has, refused before they can ask for gigabytes.
         {"1", true, parametrosDeForma(1006, 200000), 0, "is larger than 1048576 bytes"},
         {"1", true, {}, 3ull << 30, "is larger than 1048576 bytes"},
@@ -206,11 +225,11 @@ TEST_F(InitTest, ParameterFileAndSaleNumberFailuresStopBeforeTheDialog)
         if (!c.conteudo.empty())
             std::ofstream(parametros, std::ios::trunc) << c.conteudo;
         if (c.tamanho > 0)
-            std::filesystem::resize_file(parametros, c.tamanho);  // sparse: nothing written
+            std::filesystem::resize_file(parametros, c.tamanho); // sparse: nothing written
         EXPECT_THAT([&] { inicializa(tipo("C")); },
                     testing::ThrowsMessage<kzt::Error>(testing::HasSubstr(c.mensagem)));
     }
-    std::remove(parametros.c_str());  // a missing file is no error: the store is unknown
+    std::remove(parametros.c_str()); // a missing file is no error: the store is unknown
     pessoa.traced.clear();
     auto form = inicializa(tipo("CP"));
     EXPECT_EQ(mensagemMetodo().at(0).at(5), "--100");
@@ -219,9 +238,13 @@ TEST_F(InitTest, ParameterFileAndSaleNumberFailuresStopBeforeTheDialog)
 
 TEST_F(InitTest, ExitButtonFollowsTheStoreFlagOnCancellations)
 {
-    struct Case { const char* kind; const char* flag; bool habilitado; };
+    struct Case {
+        const char* kind;
+        const char* flag;
+        bool habilitado;
+    };
     const Case cases[] = {
-        {"C", "S", false}, {"CP", "S", false}, {"P", "S", true}, {"D", "S", true},
+        {"C", "S", false}, {"CP", "S", false}, {"P", "S", true},  {"D", "S", true},
         {"X", "S", true},  {"C", "N", true},   {"CP", "s", true}, {"C", "", true},
     };
     for (const Case& c : cases) {
@@ -234,10 +257,14 @@ TEST_F(InitTest, ExitButtonFollowsTheStoreFlagOnCancellations)
 TEST_F(InitTest, WaitingTimeLabelShowsEntrySixOfAnyType)
 {
     const std::string layout = kzt::utf8ToCp1252("Tempo de espera de produção (minutos):");
-    struct Case { Variant espera; bool visivel; std::string legenda; };
+    struct Case {
+        Variant espera;
+        bool visivel;
+        std::string legenda;
+    };
     const Case cases[] = {
         {"15", true, layout + " 15"}, {15, true, layout + " 15"}, {2.5, true, layout + " 2.5"},
-        {"", false, layout}, {"   ", false, layout}, {Variant(), false, layout},
+        {"", false, layout},          {"   ", false, layout},     {Variant(), false, layout},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legenda);
@@ -261,14 +288,21 @@ TEST_F(InitTest, PriceLookupCodesComeFromThisCallOnly)
     numeros.hora = 12.5;
     numeros.nome = 15;
     Pedido curto = texto, arrayEm8 = texto, arrayEm3 = texto;
-    curto.high = 6;  // entries 7 to 9 missing
+    curto.high = 6; // entries 7 to 9 missing
     arrayEm8.consumidor = Variant(Variant::Array{"x"});
     arrayEm3.nome = Variant::arrayOf(1);
     const std::string layout = TfrmObservacao().lblProduto->caption();
     Pedido arrayEm1 = texto;
     arrayEm1.tipo = Variant::arrayOf(1);
-    struct Case { const char* nome; Pedido pedido; const char* cli; const char* cons;
-                  const char* hora; std::string cabecalho; const char* atual; };
+    struct Case {
+        const char* nome;
+        Pedido pedido;
+        const char* cli;
+        const char* cons;
+        const char* hora;
+        std::string cabecalho;
+        const char* atual;
+    };
     const Case cases[] = {
         {"text", texto, "C7", "C8", "12:30", "100 - X-BURGER", "SEM SAL;"},
         {"numbers and booleans", numeros, "7", "True", "12.5", "100 - 15", ""},
@@ -293,11 +327,15 @@ TEST_F(InitTest, PriceLookupCodesComeFromThisCallOnly)
 
 TEST_F(InitTest, GridShowsTheFirstTwentyEightRowsInCodeOrder)
 {
-    struct Case { int linhas; int mostrados; int linhaAtual; };
+    struct Case {
+        int linhas;
+        int mostrados;
+        int linhaAtual;
+    };
     for (const Case c : {Case{0, 0, 0}, Case{3, 3, 3}, Case{28, 28, 28}, Case{30, 28, 29}}) {
         SCOPED_TRACE(c.linhas);
         sql("DELETE FROM OCORRENCIA WHERE CDGRPOCOR = 'DE'");
-        for (int i = c.linhas; i >= 1; --i) {  // backwards: the list's order must win
+        for (int i = c.linhas; i >= 1; --i) { // backwards: the list's order must win
             const std::string codigo = (i < 10 ? "0" : "") + std::to_string(i);
             desconto(codigo, "Ocorrência " + codigo, "NULL");
         }
@@ -317,7 +355,12 @@ TEST_F(InitTest, GridShowsTheFirstTwentyEightRowsInCodeOrder)
 
 TEST_F(InitTest, GridColourTellsTheControlKindAndRefillHidesTheRest)
 {
-    struct Case { const char* codigo; const char* descricao; const char* controle; int cor; };
+    struct Case {
+        const char* codigo;
+        const char* descricao;
+        const char* controle;
+        int cor;
+    };
     const Case cases[] = {
         {"01", "Bacon extra", "'A'", 6610210}, {"02", "Sem cebola", "'R'", 1130222},
         {"03", "Minusculo", "'a'", 8421504},   {"04", "Vazio", "''", 8421504},
@@ -329,7 +372,7 @@ TEST_F(InitTest, GridColourTellsTheControlKindAndRefillHidesTheRest)
     auto form = inicializa(tipo("D"));
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].codigo);
-        EXPECT_TRUE(mostrado(*form, static_cast<int>(i)));  // an empty caption is still a button
+        EXPECT_TRUE(mostrado(*form, static_cast<int>(i))); // an empty caption is still a button
         EXPECT_EQ(form->sbtGrade[i]->caption(), cases[i].descricao);
         EXPECT_EQ(form->sbtGrade[i]->brushColor(), cases[i].cor);
     }
@@ -346,7 +389,12 @@ TEST_F(InitTest, GridColourTellsTheControlKindAndRefillHidesTheRest)
 // Whole calls: what initialisation prepared is on screen, or its failure is shown instead.
 TEST_F(InitTest, CallShowsThePreparedDialogOrTheFailure)
 {
-    struct Case { const char* guardada; bool comSat; const char* cabecalho; const char* mensagem; };
+    struct Case {
+        const char* guardada;
+        bool comSat;
+        const char* cabecalho;
+        const char* mensagem;
+    };
     const Case cases[] = {
         {"2147483647", true, "2147483648", nullptr},
         {"abc", true, "(not shown)", "'abc' is not a valid integer value"},
@@ -359,7 +407,7 @@ TEST_F(InitTest, CallShowsThePreparedDialogOrTheFailure)
         t::writeParameterFile(dir.path(), estacao);
         pessoa.messages.clear();
         std::string cabecalho = "(not shown)", primeiro;
-        QTimer operador;  // closes the dialog once shown, noting what the operator saw
+        QTimer operador; // closes the dialog once shown, noting what the operator saw
         operador.setInterval(1);
         QObject::connect(&operador, &QTimer::timeout, [&] {
             auto* form = Cli_kzt00318::frmObservacao;

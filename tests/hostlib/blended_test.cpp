@@ -1,10 +1,9 @@
 #include "host/blended.h"
 
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/form.h"
 #include "station/hostlib/messagebox.h"
 #include "station/hostlib/textview.h"
-#include "tests/support/fakepresentation.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -41,7 +40,7 @@ TEST(TBlendedBitBtn, ScriptedClickHonoursVisibleAndEnabled)
     rows.push_back({"never shown nor hidden: visible as far as the button goes", true, true, 1});
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        QWidget window;  // never shown: the button's own flags decide
+        QWidget window; // never shown: the button's own flags decide
         TBlendedBitBtn button(&window, QStringLiteral("sbt01"));
         std::vector<QObject*> senders;
         button.OnClick = [&](QObject* sender) { senders.push_back(sender); };
@@ -92,7 +91,7 @@ TEST(TBlendedBitBtn, PressIsShownAndReleaseOutsideCancels)
     EXPECT_EQ(clicks, 0);
 
     QTest::mouseClick(&button, Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
-    EXPECT_EQ(clicks, 0);  // only the touch (left) button presses
+    EXPECT_EQ(clicks, 0); // only the touch (left) button presses
 }
 
 TEST(TBlendedBitBtn, FaceAndTextColoursFollowItsState)
@@ -106,9 +105,9 @@ TEST(TBlendedBitBtn, FaceAndTextColoursFollowItsState)
         bool pressed;
         QColor face;
     };
-    for (const Row row : {Row{"enabled", true, false, orange},
-                          Row{"pressed: window text", true, true, black},
-                          Row{"disabled", false, false, lightGrey}}) {
+    for (const Row row :
+         {Row{"enabled", true, false, orange}, Row{"pressed: window text", true, true, black},
+          Row{"disabled", false, false, lightGrey}}) {
         SCOPED_TRACE(row.what);
         QWidget window;
         window.resize(300, 200);
@@ -145,19 +144,19 @@ TEST(TBlendedBitBtn, GlyphBackgroundGivesWayToTheFace)
             stored.setPixel(x, y, stored.pixel(x, y) & 0x00FFFFFFu);
     TBlendedBitBtn button(nullptr);
     button.setGlyph(stored);
-    EXPECT_EQ(qAlpha(button.glyph().pixel(0, 0)), 0);  // background: see-through
+    EXPECT_EQ(qAlpha(button.glyph().pixel(0, 0)), 0); // background: see-through
 
     // On an orange face every pixel of the picture is the face, white, or between the two:
     // no grey of the picture's background is left round the ring.
     button.setGeometry(0, 0, 96, 66);
     button.setBrushColor(2907084);
     const QImage face = button.grab().toImage();
-    const QPoint glyphAt((96 - 34) / 2, (66 - 34) / 2);  // centred, no caption
+    const QPoint glyphAt((96 - 34) / 2, (66 - 34) / 2); // centred, no caption
     int white = 0;
     for (int y = 0; y < 34; ++y)
         for (int x = 0; x < 34; ++x) {
             const QColor c = face.pixelColor(glyphAt + QPoint(x, y));
-            const double t = (c.green() - 91) / 164.0;  // share of white over orange 204, 91, 44
+            const double t = (c.green() - 91) / 164.0; // share of white over orange 204, 91, 44
             EXPECT_NEAR(c.red(), 204 + t * 51, 4) << x << "," << y;
             EXPECT_NEAR(c.blue(), 44 + t * 211, 4) << x << "," << y;
             white += c == QColor(Qt::white);
@@ -192,13 +191,19 @@ TEST(TBlendedBitBtn, LongCaptionsWrapInsideTheFace)
     struct Row {
         const char* what;
         std::string caption;
-        int firstLine;  // the caption's first line of ink, in text lines from the top
+        int firstLine; // the caption's first line of ink, in text lines from the top
         int lines;
     };
     const std::vector<Row> rows = {
-        {"leading blanks leave an empty first line", std::string(19, ' ') + "Limpar Observa\xE7\xF5" "es",
+        {"leading blanks leave an empty first line",
+         std::string(19, ' ')
+             + "Limpar Observa\xE7\xF5"
+               "es",
          1, 3},
-        {"two words wrap to two lines", "Limpar Observa\xE7\xF5" "es", 0, 2},
+        {"two words wrap to two lines",
+         "Limpar Observa\xE7\xF5"
+         "es",
+         0, 2},
         {"a short caption stays on one line", "OK", 0, 1},
     };
     for (const auto& row : rows) {
@@ -228,21 +233,37 @@ TEST(TBlendedBitBtn, CaptionsThatDoNotFitStepDownThenEndInAnEllipsis)
     struct Row {
         const char* what;
         QSize size;
-        int pixels;            // the designed type
+        int pixels; // the designed type
         std::string caption;
-        int smallest;          // the type may step down to this, no further
+        int smallest; // the type may step down to this, no further
         int largest;
-        bool shortened;        // ends in an ellipsis
+        bool shortened; // ends in an ellipsis
     };
     const std::vector<Row> rows = {
         {"a caption that fits keeps its type", {130, 46}, 16, "SEM SAL", 16, 16, false},
-        {"three lines too tall for a grid button", {130, 46}, 16,
-         "ERRO NO LAN\xC7" "AMENTO DA VENDA", 10, 15, false},
+        {"three lines too tall for a grid button",
+         {130, 46},
+         16,
+         "ERRO NO LAN\xC7"
+         "AMENTO DA VENDA",
+         10,
+         15,
+         false},
         {"a word wider than the face", {130, 46}, 16, "DOIMPORCASTANHAS", 10, 15, false},
-        {"a word too wide even in the smallest type", {130, 46}, 16,
-         "PNEUMOULTRAMICROSCOPICOSSILICOVULCANOCONIOTICO", 10, 10, true},
-        {"too many lines even in the smallest type", {57, 46}, 15,
-         "MUITO TEXTO PARA UM BOTAO TAO PEQUENO COMO ESTE AQUI", 10, 10, true},
+        {"a word too wide even in the smallest type",
+         {130, 46},
+         16,
+         "PNEUMOULTRAMICROSCOPICOSSILICOVULCANOCONIOTICO",
+         10,
+         10,
+         true},
+        {"too many lines even in the smallest type",
+         {57, 46},
+         15,
+         "MUITO TEXTO PARA UM BOTAO TAO PEQUENO COMO ESTE AQUI",
+         10,
+         10,
+         true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -257,7 +278,7 @@ TEST(TBlendedBitBtn, CaptionsThatDoNotFitStepDownThenEndInAnEllipsis)
         EXPECT_LE(layout.pixelSize, row.largest);
         ASSERT_FALSE(layout.lines.isEmpty());
         EXPECT_EQ(layout.lines.last().endsWith(ellipsis), row.shortened);
-        if (!row.shortened) {  // nothing of the caption is lost
+        if (!row.shortened) { // nothing of the caption is lost
             EXPECT_EQ(layout.lines.join(QString()).remove(QLatin1Char(' ')),
                       kzt::toQString(row.caption).remove(QLatin1Char(' ')));
         }
@@ -291,11 +312,11 @@ TEST(TMessages, MsgFindsTheTextAfterTheBar)
     const std::vector<Row> rows = {
         {"Cod_Inv", "Observa\xE7\xE3o n\xE3o cadastrada."},
         {"Preco_Zero", "Pre\xE7o do produto deve ser maior que zero."},
-        {"Preco", ""},         // a prefix of a key is not the key
-        {"preco_deve", ""},    // keys are exact
+        {"Preco", ""},      // a prefix of a key is not the key
+        {"preco_deve", ""}, // keys are exact
         {"Ausente", ""},
-        {"Dup", "first"},      // the first line of a key wins
-        {"Barra", "a|b"},      // the text may hold the bar itself
+        {"Dup", "first"}, // the first line of a key wins
+        {"Barra", "a|b"}, // the text may hold the bar itself
         {"Vazio", ""},
         {"linha sem separador", ""},
         {"", ""},
@@ -327,7 +348,7 @@ TEST(MessageBox, ShowsTheTextAndClosesOnOk)
         }
         QTest::mouseClick(ok, Qt::LeftButton, Qt::NoModifier, ok->rect().center());
     });
-    host::showMessageBox(request);  // returns once OK is pressed
+    host::showMessageBox(request); // returns once OK is pressed
     EXPECT_EQ(shownText, request.text);
     EXPECT_EQ(shownSchema, "001");
 }

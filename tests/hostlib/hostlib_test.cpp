@@ -19,7 +19,10 @@ namespace {
 using kzt::Variant;
 using kzt::test::FakePresentation;
 
-std::string cp(const char* utf8) { return kzt::utf8ToCp1252(utf8); }
+std::string cp(const char* utf8)
+{
+    return kzt::utf8ToCp1252(utf8);
+}
 
 // The text of the error `call` raises, as UTF-8; fails the test when it raises none or
 // raises something other than the host library's error.
@@ -45,9 +48,9 @@ TEST(TextRoutines, AjustaPadsOnTheLeftAndNeverCuts)
         std::string expected;
     };
     const std::vector<Row> rows = {
-        {"1", 2, "01"},       {"28", 2, "28"},        {"123", 2, "123"},
-        {"", 2, "00"},        {"42", 10, "0000000042"}, {"9999999999", 10, "9999999999"},
-        {"7", 0, "7"},        {"7", -4, "7"},          {"ab", 4, "00ab"},
+        {"1", 2, "01"}, {"28", 2, "28"},          {"123", 2, "123"},
+        {"", 2, "00"},  {"42", 10, "0000000042"}, {"9999999999", 10, "9999999999"},
+        {"7", 0, "7"},  {"7", -4, "7"},           {"ab", 4, "00ab"},
     };
     FakePresentation fake;
     for (const auto& row : rows)
@@ -61,9 +64,9 @@ TEST(TextRoutines, EmptyStringCountsBlanksAsEmpty)
         bool empty;
     };
     const std::vector<Row> rows = {
-        {"", true},         {" ", true},          {"   ", true},  {"\t\r\n ", true},
-        {"a", false},       {"  x  ", false},     {"\xA0", false},  // non-breaking space is text
-        {cp("ç"), false},   {"0", false},
+        {"", true},       {" ", true},      {"   ", true},   {"\t\r\n ", true},
+        {"a", false},     {"  x  ", false}, {"\xA0", false}, // non-breaking space is text
+        {cp("ç"), false}, {"0", false},
     };
     FakePresentation fake;
     for (const auto& row : rows)
@@ -139,7 +142,7 @@ TEST(CheckResultServ, PassesTrueOrEmptyAndRaisesTheFailureText)
         {Variant(cp("Tabela de preço inválida")), "Tabela de preço inválida"},
         {Variant(std::string()), "A verificação falhou sem informar o motivo."},
         {Variant(std::int64_t{0}), "0"},
-        {Variant("True"), "True"},  // only a boolean true passes, not its spelling
+        {Variant("True"), "True"}, // only a boolean true passes, not its spelling
     };
     for (const auto& row : rows)
         EXPECT_EQ(hostErrorOf([&] { host::CheckResultServ(row.value, true, 0); }), row.message);
@@ -158,8 +161,8 @@ TEST(Mensagem, GoesThroughThePresentationAndIsTraced)
 
     ASSERT_FALSE(fake.traced.empty());
     EXPECT_EQ(fake.traced.back().first, "Mensagem");
-    const std::vector<std::string> args = {cp("Observação deve ser informada."), "", "N", "N", "3",
-                                           "", "001", "0", "nil"};
+    const std::vector<std::string> args = {
+        cp("Observação deve ser informada."), "", "N", "N", "3", "", "001", "0", "nil"};
     EXPECT_EQ(fake.traced.back().second, args);
 }
 
@@ -175,14 +178,18 @@ TEST(Tracing, EveryRoutineReportsItsCall)
     host::ADOExceptionMessage(std::runtime_error("x"), nullptr, "");
     try {
         host::CheckResultServ(Variant("PRECZERO"), true, 0);
-    } catch (const host::HostError&) {
-    }
+    } catch (const host::HostError&) {}
     std::vector<std::string> calls;
     for (const auto& [call, args] : fake.traced)
         calls.push_back(call);
-    const std::vector<std::string> expected = {"Ajusta", "EmptyString", "iif", "Trad",
-                                               "_GetStringConexQtr", "SetADODBSession",
-                                               "ADOExceptionMessage", "CheckResultServ"};
+    const std::vector<std::string> expected = {"Ajusta",
+                                               "EmptyString",
+                                               "iif",
+                                               "Trad",
+                                               "_GetStringConexQtr",
+                                               "SetADODBSession",
+                                               "ADOExceptionMessage",
+                                               "CheckResultServ"};
     EXPECT_EQ(calls, expected);
     EXPECT_EQ(fake.traced[0].second, (std::vector<std::string>{"5", "2"}));
 }
@@ -202,8 +209,8 @@ TEST_F(ConnectionStrings, DefaultsAndOverrides)
 {
     struct Row {
         const char* what;
-        std::string general;   // set for ""
-        std::string code212;   // set for "212"
+        std::string general; // set for ""
+        std::string code212; // set for "212"
         std::string code;
         std::string expected;
     };
@@ -211,8 +218,7 @@ TEST_F(ConnectionStrings, DefaultsAndOverrides)
         {"default beside the host", "", "", "", "sqlite3://db=/opt/loja/store.db"},
         {"default for 212 too", "", "", "212", "sqlite3://db=/opt/loja/store.db"},
         {"general set", "odbc://DSN=loja", "", "", "odbc://DSN=loja"},
-        {"212 without its own takes the general", "odbc://DSN=loja", "", "212",
-         "odbc://DSN=loja"},
+        {"212 without its own takes the general", "odbc://DSN=loja", "", "212", "odbc://DSN=loja"},
         {"212 set", "odbc://DSN=loja", "sqlite3://db=/srv/krb.db", "212",
          "sqlite3://db=/srv/krb.db"},
         {"another code ignores 212's", "", "sqlite3://db=/srv/krb.db", "",
@@ -300,7 +306,7 @@ TEST(SetADODBSession, TurnsOnForeignKeysAndABusyTimeoutForSQLite)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("store.db"));
-    QFile empty(path);  // an empty file is an empty SQLite database
+    QFile empty(path); // an empty file is an empty SQLite database
     ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     empty.close();
     kzt::Connection connection("adcObs");

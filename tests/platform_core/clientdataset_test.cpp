@@ -61,7 +61,7 @@ std::string occurrencePacket(const std::vector<Occurrence>& rows, bool withProdu
 }
 
 const std::vector<Occurrence> kKitchen = {
-    {"01", "SEM CEBOLA", "N"}, {"02", "Sem Cebola Roxa", "A"}, {"03", "BEM PASSADO", "R"},
+    {"01", "SEM CEBOLA", "N"},  {"02", "Sem Cebola Roxa", "A"}, {"03", "BEM PASSADO", "R"},
     {"04", "MAL PASSADO", "N"}, {"05", "SEM SAL", "N"},
 };
 
@@ -102,9 +102,10 @@ TEST(ClientDataSet, LoadedOccurrencesKeepDeclaredOrderFlagsAndLabels)
     cdsObs.setData(Variant::fromPacket(occurrencePacket(kKitchen)));
 
     ASSERT_EQ(cdsObs.fieldCount(), 6);
-    EXPECT_EQ(cdsObs.fields()[4].name, "IDCONTROLAOBS");  // declared order, not the packet's
+    EXPECT_EQ(cdsObs.fields()[4].name, "IDCONTROLAOBS"); // declared order, not the packet's
     EXPECT_FALSE(cdsObs.fieldByName("CDGRPOCOR").visible());
-    EXPECT_EQ(cdsObs.fieldByName("CDOCORR").displayLabel(), "C\xF3" "digo");
+    EXPECT_EQ(cdsObs.fieldByName("CDOCORR").displayLabel(), "C\xF3"
+                                                            "digo");
     EXPECT_EQ(cdsObs.fieldByName("DSOCORR").displayLabel(), "Descri\xE7\xE3o");
     EXPECT_EQ(cdsObs.fieldByName("CDPRODUTO").displayLabel(), "CDPRODUTO");
     EXPECT_EQ(cdsObs.recordCount(), 5);
@@ -139,23 +140,33 @@ TEST_P(InsertAtCursor, GoesBeforeTheCurrentRowAndStaysCurrent)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, InsertAtCursor,
-    testing::Values(
-        InsertCase{"Empty", {}, [](ClientDataSet& ds) { ds.first(); }, {"NN"}, 1},
-        InsertCase{"First", {"01", "02", "03"}, [](ClientDataSet& ds) { ds.first(); },
-                   {"NN", "01", "02", "03"}, 1},
-        InsertCase{"Middle", {"01", "02", "03"}, [](ClientDataSet& ds) { ds.moveTo(2); },
-                   {"01", "NN", "02", "03"}, 2},
-        // A post leaves the new row current, so the next insert goes before it.
-        InsertCase{"AfterAPost", {"01", "02"}, [](ClientDataSet&) {}, {"01", "NN", "02"}, 2},
-        InsertCase{"PastTheEnd", {"01", "02"},
-                   [](ClientDataSet& ds) {
-                       ds.last();
-                       ds.next();
-                   },
-                   {"01", "NN", "02"}, 2},
-        InsertCase{"AfterALocate", {"01", "02", "03"},
-                   [](ClientDataSet& ds) { ASSERT_TRUE(ds.locate("CDOCORR", "03")); },
-                   {"01", "02", "NN", "03"}, 3}),
+    testing::Values(InsertCase{"Empty", {}, [](ClientDataSet& ds) { ds.first(); }, {"NN"}, 1},
+                    InsertCase{"First",
+                               {"01", "02", "03"},
+                               [](ClientDataSet& ds) { ds.first(); },
+                               {"NN", "01", "02", "03"},
+                               1},
+                    InsertCase{"Middle",
+                               {"01", "02", "03"},
+                               [](ClientDataSet& ds) { ds.moveTo(2); },
+                               {"01", "NN", "02", "03"},
+                               2},
+                    // A post leaves the new row current, so the next insert goes before it.
+                    InsertCase{
+                        "AfterAPost", {"01", "02"}, [](ClientDataSet&) {}, {"01", "NN", "02"}, 2},
+                    InsertCase{"PastTheEnd",
+                               {"01", "02"},
+                               [](ClientDataSet& ds) {
+                                   ds.last();
+                                   ds.next();
+                               },
+                               {"01", "NN", "02"},
+                               2},
+                    InsertCase{"AfterALocate",
+                               {"01", "02", "03"},
+                               [](ClientDataSet& ds) { ASSERT_TRUE(ds.locate("CDOCORR", "03")); },
+                               {"01", "02", "NN", "03"},
+                               3}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ClientDataSet, AppendGoesLastAndAnEmptyDataSetTakesInsertsAgain)
@@ -196,7 +207,7 @@ TEST(ClientDataSet, CancelAndDeleteLeaveTheOtherRows)
     EXPECT_EQ(ds.fieldByName("CDOCORR").asString(), "03");
     ds.edit();
     ds.fieldByName("CDOCORR").setAsString("33");
-    ds.next();  // moving on stores the edit
+    ds.next(); // moving on stores the edit
     EXPECT_EQ(column(ds, "CDOCORR"), (std::vector<std::string>{"01", "33"}));
 }
 
@@ -217,64 +228,14 @@ TEST_P(LocateExactly, MatchesWholeCaseSensitiveValues)
     if (GetParam().found)
         EXPECT_EQ(cdsObs.fieldByName("DSOCORR").asString(), GetParam().value);
     else
-        EXPECT_EQ(cdsObs.recNo(), 4);  // a miss leaves the cursor where it was
+        EXPECT_EQ(cdsObs.recNo(), 4); // a miss leaves the cursor where it was
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, LocateExactly,
-                         testing::Values(LocateCase{"SEM CEBOLA", true}, LocateCase{"SEM SAL", true},
+                         testing::Values(LocateCase{"SEM CEBOLA", true},
+                                         LocateCase{"SEM SAL", true},
                                          LocateCase{"sem cebola", false}, LocateCase{"SEM", false},
                                          LocateCase{"SEM CEBOLA ", false}, LocateCase{"", false}));
-
-struct FilterCase {
-    const char* filter;
-    kzt::FilterOptions options;
-    std::vector<std::string> codes;
-};
-
-class Filters : public testing::TestWithParam<FilterCase> {};
-
-TEST_P(Filters, NarrowTheRowsTheCursorVisits)
-{
-    ClientDataSet cdsObs("cdsObs");
-    declareOccurrences(cdsObs);
-    cdsObs.setData(Variant::fromPacket(occurrencePacket(kKitchen)));
-    cdsObs.setFilterOptions(GetParam().options);
-    cdsObs.setFilter(GetParam().filter);
-    cdsObs.setFiltered(true);
-    EXPECT_EQ(column(cdsObs, "CDOCORR"), GetParam().codes);
-    EXPECT_EQ(cdsObs.recordCount(), static_cast<int>(GetParam().codes.size()));
-    EXPECT_EQ(cdsObs.isEmpty(), GetParam().codes.empty());
-    // The packet always carries every row.
-    EXPECT_EQ(kzt::parsePacket(cdsObs.data().packet()).rows.size(), kKitchen.size());
-}
-
-constexpr kzt::FilterOptions kNoCase = kzt::foCaseInsensitive;
-constexpr kzt::FilterOptions kWhole = kzt::foNoPartialCompare;
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, Filters,
-    testing::Values(
-        FilterCase{"", 0, {"01", "02", "03", "04", "05"}},
-        FilterCase{"   ", 0, {"01", "02", "03", "04", "05"}},
-        FilterCase{"CDOCORR = '03'", 0, {"03"}},
-        FilterCase{"cdocorr='03'", 0, {"03"}},
-        FilterCase{"[DSOCORR] = 'SEM SAL'", 0, {"05"}},
-        FilterCase{"IDCONTROLAOBS <> 'N'", 0, {"02", "03"}},
-        FilterCase{"DSOCORR LIKE '%CEBOLA%'", 0, {"01"}},
-        FilterCase{"DSOCORR LIKE '%CEBOLA%'", kNoCase, {"01", "02"}},
-        FilterCase{"DSOCORR like '_AL%'", 0, {"04"}},
-        FilterCase{"DSOCORR = 'SEM*'", 0, {"01", "05"}},
-        FilterCase{"DSOCORR = 'SEM*'", kWhole, {}},
-        FilterCase{"DSOCORR = 'sem*'", kNoCase, {"01", "02", "05"}},
-        FilterCase{"DSOCORR = 'sem sal'", kNoCase | kWhole, {"05"}},
-        FilterCase{"IDCONTROLAOBS = 'N' AND DSOCORR LIKE 'SEM%'", 0, {"01", "05"}},
-        FilterCase{"CDOCORR = '01' OR CDOCORR = '04' AND IDCONTROLAOBS = 'A'", 0, {"01"}},
-        FilterCase{"(CDOCORR = '01' OR CDOCORR = '04') AND IDCONTROLAOBS = 'N'", 0, {"01", "04"}},
-        FilterCase{"NOT (IDCONTROLAOBS = 'N')", 0, {"02", "03"}},
-        FilterCase{"CDTIPRISCO = ''", 0, {"01", "02", "03", "04", "05"}},
-        FilterCase{"DSOCORR = 'D''AGUA'", 0, {}},
-        FilterCase{"CDOCORR = 'ZZ'", 0, {}}),
-    [](const auto& row) { return "Case" + std::to_string(row.index); });
 
 TEST(ClientDataSet, LocateAfterAFilterSeesOnlyTheNarrowedRowsUntilItIsSwitchedOff)
 {
@@ -313,33 +274,19 @@ TEST(ClientDataSet, FilterCallbackReadsTheRowItTests)
     EXPECT_EQ(column(cdsObs, "CDOCORR"), (std::vector<std::string>{"02", "03"}));
 }
 
-struct BadFilterCase {
-    const char* filter;
-    std::string message;
-};
-
-class BadFilters : public testing::TestWithParam<BadFilterCase> {};
-
-TEST_P(BadFilters, AreRefusedAndKeepTheFilterInForce)
+// The expression's own faults are its tests'; here, that the dataset names itself and
+// keeps the filter in force.
+TEST(ClientDataSet, BadFilterIsRefusedAndKeepsTheFilterInForce)
 {
     ClientDataSet cdsObs("cdsObs");
     declareOccurrences(cdsObs);
     cdsObs.setData(Variant::fromPacket(occurrencePacket(kKitchen)));
     cdsObs.setFilter("CDOCORR = '01'");
     cdsObs.setFiltered(true);
-    EXPECT_EQ(errorOf([&] { cdsObs.setFilter(GetParam().filter); }), GetParam().message);
+    EXPECT_EQ(errorOf([&] { cdsObs.setFilter("CDOCORR = '01"); }),
+              "cdsObs: Invalid filter 'CDOCORR = '01': unterminated text at position 14");
     EXPECT_EQ(column(cdsObs, "CDOCORR"), (std::vector<std::string>{"01"}));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, BadFilters,
-    testing::Values(
-        BadFilterCase{"CDOCORR = '01", "cdsObs: Invalid filter 'CDOCORR = '01': unterminated text at position 14"},
-        BadFilterCase{"CDOCORR", "cdsObs: Invalid filter 'CDOCORR': '=', '<>' or LIKE expected at position 8"},
-        BadFilterCase{"(CDOCORR = '01'", "cdsObs: Invalid filter '(CDOCORR = '01'': ')' expected at position 16"},
-        BadFilterCase{"CDOCORR = '01' XOR", "cdsObs: Invalid filter 'CDOCORR = '01' XOR': unexpected text at position 16"},
-        BadFilterCase{"= '01'", "cdsObs: Invalid filter '= '01'': field name expected at position 1"},
-        BadFilterCase{"CDOCORR = abc", "cdsObs: Invalid filter 'CDOCORR = abc': a quoted text or a number expected at position 11"}));
 
 TEST(ClientDataSet, FilterOnAMissingFieldNamesIt)
 {
@@ -379,15 +326,19 @@ INSTANTIATE_TEST_SUITE_P(
                        "cdsParametrosQtr: Field 'SISTEMAQTRSAT' not found"},
         FieldErrorCase{"LocateMissing", [](ClientDataSet& ds) { (void)ds.locate("CDLOJA", "1"); },
                        "cdsParametrosQtr: Field 'CDLOJA' not found"},
-        FieldErrorCase{"WriteInBrowse", [](ClientDataSet& ds) { ds.fieldByName("CDFILIAL").setAsString("1"); },
+        FieldErrorCase{"WriteInBrowse",
+                       [](ClientDataSet& ds) { ds.fieldByName("CDFILIAL").setAsString("1"); },
                        "cdsParametrosQtr: Dataset not in edit or insert mode"},
-        FieldErrorCase{"ClearInBrowse", [](ClientDataSet& ds) { ds.fieldByName("CDFILIAL").clear(); },
+        FieldErrorCase{"ClearInBrowse",
+                       [](ClientDataSet& ds) { ds.fieldByName("CDFILIAL").clear(); },
                        "cdsParametrosQtr: Dataset not in edit or insert mode"},
         FieldErrorCase{"PostInBrowse", [](ClientDataSet& ds) { ds.post(); },
                        "cdsParametrosQtr: Dataset not in edit or insert mode"},
-        FieldErrorCase{"FlagAsBoolean", [](ClientDataSet& ds) { (void)ds.fieldByName("CDFILIAL").asBoolean(); },
+        FieldErrorCase{"FlagAsBoolean",
+                       [](ClientDataSet& ds) { (void)ds.fieldByName("CDFILIAL").asBoolean(); },
                        "cdsParametrosQtr: 'S' is not a valid boolean value for field 'CDFILIAL'"},
-        FieldErrorCase{"FlagAsInteger", [](ClientDataSet& ds) { (void)ds.fieldByName("CDFILIAL").asInteger(); },
+        FieldErrorCase{"FlagAsInteger",
+                       [](ClientDataSet& ds) { (void)ds.fieldByName("CDFILIAL").asInteger(); },
                        "cdsParametrosQtr: 'S' is not a valid integer value for field 'CDFILIAL'"},
         FieldErrorCase{"WordIntoFloat",
                        [](ClientDataSet& ds) {
@@ -444,8 +395,9 @@ TEST(ClientDataSet, PacketLackingADeclaredFieldIsRefusedNamingIt)
 {
     ClientDataSet cdsObs("cdsObs");
     declareOccurrences(cdsObs);
-    EXPECT_EQ(errorOf([&] { cdsObs.setData(Variant::fromPacket(occurrencePacket(kKitchen, false))); }),
-              "cdsObs: Field 'CDPRODUTO' not found");
+    EXPECT_EQ(
+        errorOf([&] { cdsObs.setData(Variant::fromPacket(occurrencePacket(kKitchen, false))); }),
+        "cdsObs: Field 'CDPRODUTO' not found");
     EXPECT_FALSE(cdsObs.active());
 }
 
@@ -455,8 +407,9 @@ TEST(ClientDataSet, PacketWithAnotherTypeIsRefusedNamingBothTypes)
     ds.addFieldDef({"CDOCORR", FieldType::String, 2, true, {}});
     const std::string xml = R"(<DATAPACKET Version="2.0"><METADATA><FIELDS>
 <FIELD attrname="CDOCORR" fieldtype="i4"/></FIELDS><PARAMS/></METADATA><ROWDATA/></DATAPACKET>)";
-    EXPECT_EQ(errorOf([&] { ds.setData(Variant::fromPacket(xml)); }),
-              "cdsControlaObs: Type mismatch for field 'CDOCORR', expecting: String actual: Integer");
+    EXPECT_EQ(
+        errorOf([&] { ds.setData(Variant::fromPacket(xml)); }),
+        "cdsControlaObs: Type mismatch for field 'CDOCORR', expecting: String actual: Integer");
 }
 
 struct FailedLoadCase {
@@ -481,7 +434,8 @@ TEST_P(FailedLoads, LeaveTheDataSetAsItWas)
     const std::string before = cdsObs.data().packet();
 
     const std::string message = errorOf([&] { GetParam().load(cdsObs, dir.path()); });
-    EXPECT_EQ(message.substr(0, GetParam().messageStart.size()), GetParam().messageStart) << message;
+    EXPECT_EQ(message.substr(0, GetParam().messageStart.size()), GetParam().messageStart)
+        << message;
 
     EXPECT_TRUE(cdsObs.active());
     EXPECT_EQ(cdsObs.data().packet(), before);
@@ -502,20 +456,23 @@ INSTANTIATE_TEST_SUITE_P(
         FailedLoadCase{"BadValueInLastRow",
                        [](ClientDataSet& ds, const std::string&) {
                            std::string xml = occurrencePacket(kKitchen);
-                           xml.insert(xml.rfind("\"/>"), "X");  // IDCONTROLAOBS two characters long
+                           xml.insert(xml.rfind("\"/>"), "X"); // IDCONTROLAOBS two characters long
                            ds.setData(Variant::fromPacket(xml));
                        },
                        "Field 'IDCONTROLAOBS' of row 5: 'NX' is longer than the field's width 1"},
-        FailedLoadCase{"MissingField",
-                       [](ClientDataSet& ds, const std::string&) {
-                           ds.setData(Variant::fromPacket(occurrencePacket({{"09", "X", "N"}}, false)));
-                       },
-                       "cdsObs: Field 'CDPRODUTO' not found"},
-        FailedLoadCase{"ErrorText", [](ClientDataSet& ds, const std::string&) { ds.setData(Variant("erro")); },
+        FailedLoadCase{
+            "MissingField",
+            [](ClientDataSet& ds, const std::string&) {
+                ds.setData(Variant::fromPacket(occurrencePacket({{"09", "X", "N"}}, false)));
+            },
+            "cdsObs: Field 'CDPRODUTO' not found"},
+        FailedLoadCase{"ErrorText",
+                       [](ClientDataSet& ds, const std::string&) { ds.setData(Variant("erro")); },
                        "cdsObs: Cannot load a variant of type (Text) as a data packet"},
-        FailedLoadCase{"MissingFile",
-                       [](ClientDataSet& ds, const std::string& dir) { ds.loadFromFile(dir + "/none.cds"); },
-                       "cdsObs: Cannot open file '"},
+        FailedLoadCase{
+            "MissingFile",
+            [](ClientDataSet& ds, const std::string& dir) { ds.loadFromFile(dir + "/none.cds"); },
+            "cdsObs: Cannot open file '"},
         FailedLoadCase{"TruncatedFile",
                        [](ClientDataSet& ds, const std::string& dir) {
                            const std::string xml = occurrencePacket(kKitchen);
@@ -563,7 +520,7 @@ TEST(ClientDataSet, ParameterFileGivesItsOwnFieldsAndSavesAtomically)
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         names.push_back(entry.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"PARAMETROSQTR.CDS"});  // no temporary left
+    EXPECT_EQ(names, std::vector<std::string>{"PARAMETROSQTR.CDS"}); // no temporary left
 
     ClientDataSet reread("cdsParametrosQtr");
     reread.loadFromFile(path);
@@ -586,7 +543,8 @@ TEST(ClientDataSet, ReopensTheRowsItHeld)
 {
     ClientDataSet ds("cdsOcorrencia");
     EXPECT_EQ(errorOf([&] { ds.open(); }), "cdsOcorrencia: Missing data provider or data packet");
-    EXPECT_EQ(errorOf([&] { ds.createDataSet(); }), "cdsOcorrencia: Cannot create a dataset without fields");
+    EXPECT_EQ(errorOf([&] { ds.createDataSet(); }),
+              "cdsOcorrencia: Cannot create a dataset without fields");
     fillCodes(ds, {"01", "02"});
     ds.close();
     EXPECT_FALSE(ds.active());

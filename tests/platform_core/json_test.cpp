@@ -49,8 +49,7 @@ TEST(VariantJson, PrintsOnOneLineInTheSharedShape)
          Json::object({{std::string("k\xff"), std::string("a\xff")}}),
          "{\"k\xEF\xBF\xBD\": \"a\xEF\xBF\xBD\"}"},
         {"array of mixed entries",
-         kzt::variantJson(Variant(Variant::Array{Variant("01"), Variant()})),
-         R"(["01", null])"},
+         kzt::variantJson(Variant(Variant::Array{Variant("01"), Variant()})), R"(["01", null])"},
         {"packet: fields with type and width, rows by name, nulls as null",
          kzt::variantJson(Variant::fromPacket(kzt::writePacket(packet))),
          R"({"fields": [{"name": "CDOCORR", "type": "string", "width": 2}, )"

@@ -23,12 +23,12 @@ TEST_P(PathParts, SplitAtTheLastSlash)
     EXPECT_EQ(kzt::extractFileName(GetParam().path), GetParam().name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, PathParts,
-                         testing::Values(PathCase{"/opt/pdv/kzt-station", "/opt/pdv", "kzt-station"},
-                                         PathCase{"/kzt-station", "/", "kzt-station"},
-                                         PathCase{"kzt-station", "", "kzt-station"},
-                                         PathCase{"/opt/pdv/", "/opt/pdv", ""},
-                                         PathCase{"", "", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, PathParts,
+    testing::Values(PathCase{"/opt/pdv/kzt-station", "/opt/pdv", "kzt-station"},
+                    PathCase{"/kzt-station", "/", "kzt-station"},
+                    PathCase{"kzt-station", "", "kzt-station"},
+                    PathCase{"/opt/pdv/", "/opt/pdv", ""}, PathCase{"", "", ""}));
 
 struct JoinCase {
     std::string dir;

@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <charconv>
 #include <cfloat>
+#include <charconv>
 #include <cstdint>
 #include <functional>
 #include <limits>
-#include <optional>
 #include <string>
 
 namespace {
@@ -44,7 +43,7 @@ struct ConversionCase {
     const char* name;
     Variant value;
     Conversion conversion;
-    std::string expected;  // the result, or the error message when `fails`
+    std::string expected; // the result, or the error message when `fails`
     bool fails = false;
 };
 
@@ -83,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ConversionCase{"Empty", Variant(), T, ""},
         ConversionCase{"Text", Variant("Cebola"), T, "Cebola"},
-        ConversionCase{"WideText", Variant(std::u16string(u"A\u00E7\u00E3o \u20AC")), T, "A\xE7\xE3o \x80"},
+        ConversionCase{"WideText", Variant(std::u16string(u"A\u00E7\u00E3o \u20AC")), T,
+                       "A\xE7\xE3o \x80"},
         ConversionCase{"WideTextWithoutForm", Variant(std::u16string(u"\u65E5")), T, "?"},
         ConversionCase{"Integer", Variant(42), T, "42"},
         ConversionCase{"Int64Min", Variant(std::numeric_limits<std::int64_t>::min()), T,
@@ -105,26 +105,26 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     AsBoolean, VariantConversions,
-    testing::Values(
-        ConversionCase{"True", Variant(true), B, "true"},
-        ConversionCase{"False", Variant(false), B, "false"},
-        ConversionCase{"Zero", Variant(0), B, "false"},
-        ConversionCase{"NonZero", Variant(-2), B, "true"},
-        ConversionCase{"FloatFraction", Variant(0.5), B, "true"},
-        ConversionCase{"FloatZero", Variant(0.0), B, "false"},
-        ConversionCase{"TextTrue", Variant("True"), B, "true"},
-        ConversionCase{"TextUpper", Variant("FALSE"), B, "false"},
-        ConversionCase{"TextMixedCase", Variant("tRuE"), B, "true"},
-        ConversionCase{"WideText", Variant(std::u16string(u"false")), B, "false"},
-        ConversionCase{"NumericText", Variant("1"), B, "true"},
-        ConversionCase{"NumericTextZero", Variant("0"), B, "false"},
-        ConversionCase{"PaddedNumber", Variant(" 2.5 "), B, "true"},
-        ConversionCase{"FlagLetter", Variant("S"), B, failure("Text", B), true},
-        ConversionCase{"EmptyText", Variant(""), B, failure("Text", B), true},
-        ConversionCase{"WideWord", Variant(std::u16string(u"sim")), B, failure("WideText", B), true},
-        ConversionCase{"Empty", Variant(), B, failure("Empty", B), true},
-        ConversionCase{"Array", kArray, B, failure("Array", B), true},
-        ConversionCase{"Packet", kPacket, B, failure("Packet", B), true}),
+    testing::Values(ConversionCase{"True", Variant(true), B, "true"},
+                    ConversionCase{"False", Variant(false), B, "false"},
+                    ConversionCase{"Zero", Variant(0), B, "false"},
+                    ConversionCase{"NonZero", Variant(-2), B, "true"},
+                    ConversionCase{"FloatFraction", Variant(0.5), B, "true"},
+                    ConversionCase{"FloatZero", Variant(0.0), B, "false"},
+                    ConversionCase{"TextTrue", Variant("True"), B, "true"},
+                    ConversionCase{"TextUpper", Variant("FALSE"), B, "false"},
+                    ConversionCase{"TextMixedCase", Variant("tRuE"), B, "true"},
+                    ConversionCase{"WideText", Variant(std::u16string(u"false")), B, "false"},
+                    ConversionCase{"NumericText", Variant("1"), B, "true"},
+                    ConversionCase{"NumericTextZero", Variant("0"), B, "false"},
+                    ConversionCase{"PaddedNumber", Variant(" 2.5 "), B, "true"},
+                    ConversionCase{"FlagLetter", Variant("S"), B, failure("Text", B), true},
+                    ConversionCase{"EmptyText", Variant(""), B, failure("Text", B), true},
+                    ConversionCase{"WideWord", Variant(std::u16string(u"sim")), B,
+                                   failure("WideText", B), true},
+                    ConversionCase{"Empty", Variant(), B, failure("Empty", B), true},
+                    ConversionCase{"Array", kArray, B, failure("Array", B), true},
+                    ConversionCase{"Packet", kPacket, B, failure("Packet", B), true}),
     [](const auto& row) { return std::string(row.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -152,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ConversionCase{"Text", Variant("12.5"), F, "12.500000"},
                     ConversionCase{"Integer", Variant(3), F, "3.000000"},
                     ConversionCase{"Boolean", Variant(false), F, "0.000000"},
-                    ConversionCase{"CommaIsNoDecimalPoint", Variant("1,5"), F, failure("Text", F), true},
+                    ConversionCase{"CommaIsNoDecimalPoint", Variant("1,5"), F, failure("Text", F),
+                                   true},
                     ConversionCase{"NotANumber", Variant("nan"), F, failure("Text", F), true},
                     ConversionCase{"Word", Variant("abc"), F, failure("Text", F), true},
                     ConversionCase{"Empty", Variant(), F, failure("Empty", F), true},
@@ -209,17 +210,20 @@ TEST_P(VariantAccessErrors, NameWhatWentWrong)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, VariantAccessErrors,
-    testing::Values(
-        AccessCase{"IndexPastEnd", [] { (void)Variant::arrayOf(5).at(5); },
-                   "Variant array index 5 out of bounds (0..4)"},
-        AccessCase{"IndexOfEmptyArray", [] { (void)Variant::arrayOf(0).at(0); },
-                   "Variant array index 0 out of bounds (0..-1)"},
-        AccessCase{"TextIsNoArray", [] { (void)Variant("x").array(); },
-                   "Could not convert variant of type (Text) into type (Array)"},
-        AccessCase{"EmptyIsNoArray", [] { Variant v; v.at(0) = Variant(1); },
-                   "Could not convert variant of type (Empty) into type (Array)"},
-        AccessCase{"TextIsNoPacket", [] { (void)Variant("<DATAPACKET/>").packet(); },
-                   "Could not convert variant of type (Text) into type (Packet)"}),
+    testing::Values(AccessCase{"IndexPastEnd", [] { (void)Variant::arrayOf(5).at(5); },
+                               "Variant array index 5 out of bounds (0..4)"},
+                    AccessCase{"IndexOfEmptyArray", [] { (void)Variant::arrayOf(0).at(0); },
+                               "Variant array index 0 out of bounds (0..-1)"},
+                    AccessCase{"TextIsNoArray", [] { (void)Variant("x").array(); },
+                               "Could not convert variant of type (Text) into type (Array)"},
+                    AccessCase{"EmptyIsNoArray",
+                               [] {
+                                   Variant v;
+                                   v.at(0) = Variant(1);
+                               },
+                               "Could not convert variant of type (Empty) into type (Array)"},
+                    AccessCase{"TextIsNoPacket", [] { (void)Variant("<DATAPACKET/>").packet(); },
+                               "Could not convert variant of type (Text) into type (Packet)"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(VariantPacket, IsNeverTakenForText)

@@ -1,5 +1,5 @@
-#include "platform/controls.h"
-#include "platform/graphics.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/graphics.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -20,11 +20,16 @@ TEST(Graphics, ColourValuesAndSystemColours)
         QColor expected;
     };
     const std::vector<Row> rows = {
-        {2907084, QColor(204, 91, 44)},     {13421772, QColor(204, 204, 204)},
-        {8421504, QColor(128, 128, 128)},   {8388608, QColor(0, 0, 128)},
-        {12632256, QColor(192, 192, 192)},  {16777215, QColor(255, 255, 255)},
-        {0, QColor(0, 0, 0)},               {rgb(39, 174, 96), QColor(39, 174, 96)},
-        {clWindowText, QColor(0, 0, 0)},    {clWindow, QColor(255, 255, 255)},
+        {2907084, QColor(204, 91, 44)},
+        {13421772, QColor(204, 204, 204)},
+        {8421504, QColor(128, 128, 128)},
+        {8388608, QColor(0, 0, 128)},
+        {12632256, QColor(192, 192, 192)},
+        {16777215, QColor(255, 255, 255)},
+        {0, QColor(0, 0, 0)},
+        {rgb(39, 174, 96), QColor(39, 174, 96)},
+        {clWindowText, QColor(0, 0, 0)},
+        {clWindow, QColor(255, 255, 255)},
         {clMenu, QColor(240, 240, 240)},
     };
     for (const auto& row : rows)
@@ -92,7 +97,7 @@ TEST(Label, AutoSizeFollowsItsText)
         label.setAlignment(row.alignment);
         label.setWordWrap(row.wordWrap);
         label.setAutoSize(row.autoSize);
-        EXPECT_EQ(label.geometry(), QRect(601, 557, 138, 14));  // bounds stand until a change
+        EXPECT_EQ(label.geometry(), QRect(601, 557, 138, 14)); // bounds stand until a change
 
         label.setCaption(row.caption);
         const QRect g = label.geometry();
@@ -139,9 +144,9 @@ TEST(Shape, OutlineIsDrawnInsideTheBoundsAndWidthZeroDrawsNone)
         const char* what;
         Shape::Kind kind;
         int penWidth;
-        QColor corner;  // pixel (0, 0)
-        QColor edge;    // pixel (1, 20): inside a 2-pixel outline
-        QColor inner;   // pixel (4, 20)
+        QColor corner; // pixel (0, 0)
+        QColor edge;   // pixel (1, 20): inside a 2-pixel outline
+        QColor inner;  // pixel (4, 20)
     };
     const QColor orange(204, 91, 44);
     const QColor white(255, 255, 255);

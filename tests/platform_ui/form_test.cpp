@@ -1,6 +1,6 @@
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/screen.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/form.h"
+#include "platform/ui/screen.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -31,8 +31,8 @@ TEST(Form, FramelessFixedSizeAndCentred)
     });
     form.showModal();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_EQ(shownAt, QPoint(area.x() + (area.width() - 746) / 2,
-                              area.y() + (area.height() - 571) / 2));
+    EXPECT_EQ(shownAt,
+              QPoint(area.x() + (area.width() - 746) / 2, area.y() + (area.height() - 571) / 2));
 }
 
 TEST(Form, OnlyCodeClosesIt)
@@ -51,7 +51,7 @@ TEST(Form, OnlyCodeClosesIt)
     QCloseEvent request;
     QApplication::sendEvent(&form, &request);
     EXPECT_FALSE(request.isAccepted());
-    static_cast<QDialog&>(form).reject();  // QDialog's own Esc path
+    static_cast<QDialog&>(form).reject(); // QDialog's own Esc path
     EXPECT_TRUE(form.isVisible());
     EXPECT_TRUE(events.empty());
 
@@ -132,7 +132,7 @@ TEST(Form, FindsItsControlsByName)
 {
     Form form;
     auto* label = new Label(&form, QStringLiteral("lblDesc"));  // owned by the form
-    auto* shape = new Shape(&form, QStringLiteral("blsBorda"));  // owned by the form
+    auto* shape = new Shape(&form, QStringLiteral("blsBorda")); // owned by the form
     EXPECT_EQ(form.findComponent("lblDesc"), label);
     EXPECT_EQ(form.findComponent("blsBorda"), shape);
     EXPECT_EQ(form.findComponent("lbldesc"), nullptr);
@@ -150,12 +150,12 @@ TEST(ScreenCursor, BusyAndDefaultWithoutStacking)
     ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
 
-    setScreenCursor(crHourGlass);  // twice: one restore must still clear it
+    setScreenCursor(crHourGlass); // twice: one restore must still clear it
     setScreenCursor(crDefault);
     EXPECT_EQ(screenCursor(), 0);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 
-    setScreenCursor(crDefault);  // restoring with nothing set changes nothing
+    setScreenCursor(crDefault); // restoring with nothing set changes nothing
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 
     // Another value reads back but leaves the busy state.

@@ -1,5 +1,5 @@
-#include "platform/form.h"
-#include "platform/keys.h"
+#include "platform/ui/form.h"
+#include "platform/ui/keys.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -16,7 +16,7 @@ using namespace kzt;
 struct KeyRow {
     int qtKey;
     std::uint16_t vk;
-    int qtBack;  // what the code maps back to
+    int qtBack; // what the code maps back to
 };
 
 TEST(VirtualKeys, MapBothWays)
@@ -32,7 +32,7 @@ TEST(VirtualKeys, MapBothWays)
         {Qt::Key_F12, 123, Qt::Key_F12},
         {Qt::Key_Escape, 27, Qt::Key_Escape},
         {Qt::Key_Return, 13, Qt::Key_Return},
-        {Qt::Key_Enter, 13, Qt::Key_Return},  // the keypad's Enter is the same key
+        {Qt::Key_Enter, 13, Qt::Key_Return}, // the keypad's Enter is the same key
         {Qt::Key_Tab, 9, Qt::Key_Tab},
         {Qt::Key_Backspace, 8, Qt::Key_Backspace},
         {Qt::Key_Space, 32, Qt::Key_Space},
@@ -108,7 +108,7 @@ TEST(SendMessage, KeyDownAndCharReachTheirOwnHandlers)
     EXPECT_EQ(SendMessageA(form.handle(), WM_KEYDOWN, 'p', 0), 0);
     SendMessageA(form.handle(), WM_KEYDOWN, 13, 0);
     SendMessageA(form.handle(), WM_CHAR, 0xE7, 0);  // "ç"
-    SendMessageA(form.handle(), 0x0100 + 1, 65, 0);  // WM_KEYUP: not delivered
+    SendMessageA(form.handle(), 0x0100 + 1, 65, 0); // WM_KEYUP: not delivered
 
     ASSERT_EQ(log.downs.size(), 2u);
     EXPECT_EQ(log.downs[0], std::make_pair(std::uint16_t{112}, ShiftState{0}));
@@ -130,7 +130,7 @@ TEST(SendMessage, HandlesAreUniqueAndDieWithTheirForm)
         gone = first.handle();
     }
     EXPECT_EQ(Form::fromHandle(gone), nullptr);
-    EXPECT_EQ(SendMessageA(gone, WM_KEYDOWN, 13, 0), 0);  // nothing to reach, no crash
+    EXPECT_EQ(SendMessageA(gone, WM_KEYDOWN, 13, 0), 0); // nothing to reach, no crash
     Form later;
     EXPECT_NE(later.handle(), gone);
 }
@@ -150,8 +150,8 @@ TEST(Keyboard, RealKeysReachKeyDownWithTheirModifiers)
 
     // The modifier keys go down too, as keys of their own.
     const std::vector<std::pair<std::uint16_t, ShiftState>> expected = {
-        {VK_MENU, ssAlt},   {VK_F4, ssAlt},    {VK_RETURN, 0},
-        {VK_ESCAPE, 0},     {VK_SHIFT, ssShift}, {VK_CONTROL, ssShift | ssCtrl},
+        {VK_MENU, ssAlt},       {VK_F4, ssAlt},      {VK_RETURN, 0},
+        {VK_ESCAPE, 0},         {VK_SHIFT, ssShift}, {VK_CONTROL, ssShift | ssCtrl},
         {'A', ssShift | ssCtrl}};
     EXPECT_EQ(log.downs, expected);
     // Esc went to the handler only: the form did not close behind its back.

@@ -63,7 +63,7 @@ struct Window {
     const char* name;
     // Builds the window the way its caller does; `owner` is the window it opens over.
     std::function<std::unique_ptr<QWidget>(QWidget* owner)> open;
-    std::vector<const char*> buttons;  // leaving, confirming, and scrolling to reach either
+    std::vector<const char*> buttons; // leaving, confirming, and scrolling to reach either
 };
 
 std::vector<Window> windows(kzt::ClientDataSet& cds)
@@ -100,8 +100,8 @@ std::vector<Window> windows(kzt::ClientDataSet& cds)
         {"message box holding a long text",
          [](QWidget*) {
              return std::make_unique<host::MessageBoxForm>(host::MessageBoxRequest{
-                 longText("Falha ao ler as ocorrências do servidor de banco de dados. ", 40), "",
-                 3, "001"});
+                 longText("Falha ao ler as ocorrências do servidor de banco de dados. ", 40), "", 3,
+                 "001"});
          },
          {"btnOK", "btnSobe", "btnDesce"}},
     };
@@ -111,7 +111,7 @@ TEST(Windows, FitTheScreenTheyOpenOnWithTheirButtonsInReach)
 {
     const QList<QScreen*> screens = QGuiApplication::screens();
     ASSERT_EQ(screens.size(), 2) << "the test's screens are not configured";
-    kzt::test::FakePresentation person;  // no editor opens by itself
+    kzt::test::FakePresentation person; // no editor opens by itself
     Cli_kzt00318::boClickAutomatico = true;
     kzt::ClientDataSet cds("cdsObs");
     occurrences(cds);

@@ -6,7 +6,6 @@
 
 #include "platform/connectionstring.h"
 #include "platform/database.h"
-#include "platform/process.h"
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +34,8 @@ TEST(RewriteForBackend, AdaptsOnlyTheNullFunction)
         const char* expected;
     };
     const std::vector<Case> cases = {
-        {"sqlite3", "SELECT ISNULL(MAX(NRSEQVENDA),'0000000000')", "SELECT IFNULL(MAX(NRSEQVENDA),'0000000000')"},
+        {"sqlite3", "SELECT ISNULL(MAX(NRSEQVENDA),'0000000000')",
+         "SELECT IFNULL(MAX(NRSEQVENDA),'0000000000')"},
         {"postgresql", "SELECT ISNULL(MAX(N),'0')", "SELECT COALESCE(MAX(N),'0')"},
         {"odbc", "SELECT ISNULL(MAX(N),'0')", "SELECT ISNULL(MAX(N),'0')"},
         {"sqlite3", "select isnull (a, b), IsNull(c,d)", "select IFNULL (a, b), IFNULL(c,d)"},
@@ -54,14 +54,19 @@ TEST(SqlDialect, TheEngineDecidesTheSpelling)
         {"ODBC to SQL Server keeps ISNULL(",
          [] { return rewriteForEngine(engineOfDbmsName("Microsoft SQL Server"), "ISNULL(A,'0')"); },
          "ISNULL(A,'0')"},
-        {"ODBC to PostgreSQL", [] { return rewriteForEngine(engineOfDbmsName("PostgreSQL"), "ISNULL(A,'0')"); },
+        {"ODBC to PostgreSQL",
+         [] { return rewriteForEngine(engineOfDbmsName("PostgreSQL"), "ISNULL(A,'0')"); },
          "COALESCE(A,'0')"},
-        {"ODBC to SQLite", [] { return rewriteForEngine(engineOfDbmsName("SQLite"), "ISNULL(A,'0')"); },
+        {"ODBC to SQLite",
+         [] { return rewriteForEngine(engineOfDbmsName("SQLite"), "ISNULL(A,'0')"); },
          "IFNULL(A,'0')"},
         {"any other engine: standard SQL",
-         [] { return rewriteForEngine(engineOfDbmsName("MySQL"), "ISNULL(A,'0')"); }, "COALESCE(A,'0')"},
+         [] { return rewriteForEngine(engineOfDbmsName("MySQL"), "ISNULL(A,'0')"); },
+         "COALESCE(A,'0')"},
         {"column types for PostgreSQL",
-         [] { return translateColumnTypes(Engine::PostgreSql, "D DATETIME, E DATETIME2, 'DATETIME'"); },
+         [] {
+             return translateColumnTypes(Engine::PostgreSql, "D DATETIME, E DATETIME2, 'DATETIME'");
+         },
          "D TIMESTAMP, E DATETIME2, 'DATETIME'"},
         {"column types kept for SQL Server",
          [] { return translateColumnTypes(Engine::SqlServer, "D DATETIME"); }, "D DATETIME"},
@@ -84,22 +89,22 @@ TEST(ConnectionString, TakenApartOnce)
 {
     struct Case {
         std::string text;
-        std::string parameters;  // what the backend gets ("" when only the file matters)
-        std::string file;        // sqlite3: the file checked and opened
+        std::string parameters; // what the backend gets ("" when only the file matters)
+        std::string file;       // sqlite3: the file checked and opened
         int connectTimeout;
         int queryTimeout;
     };
     const std::vector<Case> cases = {
         {"sqlite3://db=/a/one.db db=/b/two.db", "db=file:///b/two.db?mode=rw", "/b/two.db", 10, 15},
-        {"sqlite3://db=file:/a/b%20c.db?cache=shared&mode=rwc", "db=file:///a/b%20c.db?mode=rw&cache=shared",
-         "/a/b c.db", 10, 15},
+        {"sqlite3://db=file:/a/b%20c.db?cache=shared&mode=rwc",
+         "db=file:///a/b%20c.db?mode=rw&cache=shared", "/a/b c.db", 10, 15},
         {"sqlite3://db=file://localhost/a/x.db readonly=1", "readonly=1 db=file:///a/x.db?mode=ro",
          "/a/x.db", 10, 15},
         {"sqlite3:///a/plain.db", "db=file:///a/plain.db?mode=rw", "/a/plain.db", 10, 15},
         {"sqlite3://db=/a/x.db timeout=2 connect_timeout=3 query_timeout=4",
          "timeout=2 db=file:///a/x.db?mode=rw", "/a/x.db", 3, 4},
-        {"postgresql://dbname=k host=/tmp", "dbname=k host=/tmp connect_timeout=11 client_encoding=UTF8",
-         "", 10, 15},
+        {"postgresql://dbname=k host=/tmp",
+         "dbname=k host=/tmp connect_timeout=11 client_encoding=UTF8", "", 10, 15},
         {"postgresql://dbname=k client_encoding=LATIN1 connect_timeout = 2",
          "dbname=k client_encoding=LATIN1 connect_timeout=3 client_encoding=UTF8", "", 2, 15},
         {"postgresql://postgresql://u@h/db?query_timeout=5&sslmode=off",
@@ -115,8 +120,9 @@ TEST(ConnectionString, TakenApartOnce)
         EXPECT_EQ(target.queryTimeout, c.queryTimeout);
     }
     const std::vector<std::pair<std::string, std::string>> refused = {
-        {"postgresql://dbname=k connect_timeout=0", "connect_timeout needs a whole number of seconds "
-                                                    "from 1 to 3600, not '0'"},
+        {"postgresql://dbname=k connect_timeout=0",
+         "connect_timeout needs a whole number of seconds "
+         "from 1 to 3600, not '0'"},
         {"odbc://DSN=x;query_timeout=soon", "query_timeout needs a whole number of seconds from 1 "
                                             "to 3600, not 'soon'"},
         {"sqlite3://db=file://server/x.db", "a file: URI names the host \"server\""},
@@ -137,8 +143,10 @@ TEST(QueryParams, NamesInOrderOfFirstUse)
     Connection connection;
     Query query("adqTeste", connection);
     const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
-        {{"WHERE (LJ.CDFILIAL =:P_CDFILIAL)", "AND (LJ.CDLOJA =:P_CDLOJA)"}, {"P_CDFILIAL", "P_CDLOJA"}},
-        {{"AND ((PR.CDPRODUTO =:P_CDPRODUTO) OR (:P_TCDPRODUTO = 'T'))"}, {"P_CDPRODUTO", "P_TCDPRODUTO"}},
+        {{"WHERE (LJ.CDFILIAL =:P_CDFILIAL)", "AND (LJ.CDLOJA =:P_CDLOJA)"},
+         {"P_CDFILIAL", "P_CDLOJA"}},
+        {{"AND ((PR.CDPRODUTO =:P_CDPRODUTO) OR (:P_TCDPRODUTO = 'T'))"},
+         {"P_CDPRODUTO", "P_TCDPRODUTO"}},
         {{"WHERE A = :P_A AND B = :P_A OR C=:P_C"}, {"P_A", "P_C"}},
         {{"WHERE A = ':P_QUOTED' AND B = \"X:Y\" AND C = X::TEXT AND D = :P_D"}, {"P_D"}},
         {{"SELECT 1"}, {}},
@@ -161,9 +169,9 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (::bind(mListener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(mListener, 8) != 0 ||
-            ::getsockname(mListener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        if (::bind(mListener, reinterpret_cast<sockaddr*>(&address), length) != 0
+            || ::listen(mListener, 8) != 0
+            || ::getsockname(mListener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             ADD_FAILURE() << "cannot listen on the loopback";
         mPort = ntohs(address.sin_port);
         mThread = std::thread([this] { serve(); });
@@ -185,7 +193,8 @@ private:
             pollfd listening{mListener, POLLIN, 0};
             if (::poll(&listening, 1, 50) == 1)
                 taken.emplace_back(::accept(mListener, nullptr, nullptr), Clock::now());
-            while (!taken.empty() && Clock::now() - taken.front().second > std::chrono::seconds(8)) {
+            while (!taken.empty()
+                   && Clock::now() - taken.front().second > std::chrono::seconds(8)) {
                 ::close(taken.front().first);
                 taken.erase(taken.begin());
             }
@@ -207,8 +216,8 @@ TEST(ConnectionLimits, ASilentServerGivesAClearMessageWithinTheLimit)
     const std::vector<std::string> cases = {
         "postgresql://host=127.0.0.1 port=" + port + " dbname=kzt user=kzt connect_timeout=1",
         // The driver's own client waits without end: the limit is ours alone here.
-        "odbc://Driver=PostgreSQL Unicode;Servername=127.0.0.1;Port=" + port +
-            ";Database=kzt;Username=kzt;connect_timeout=1",
+        "odbc://Driver=PostgreSQL Unicode;Servername=127.0.0.1;Port=" + port
+            + ";Database=kzt;Username=kzt;connect_timeout=1",
     };
     for (const auto& text : cases) {
         SCOPED_TRACE(text);
@@ -220,7 +229,8 @@ TEST(ConnectionLimits, ASilentServerGivesAClearMessageWithinTheLimit)
             ADD_FAILURE() << "connected to a server that never answers";
         } catch (const DatabaseError& e) {
             EXPECT_EQ(e.category(), DatabaseError::Category::Timeout) << e.what();
-            EXPECT_STREQ(e.what(), "The database server did not answer within 1 second (connecting).");
+            EXPECT_STREQ(e.what(),
+                         "The database server did not answer within 1 second (connecting).");
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
         EXPECT_FALSE(connection.connected());
@@ -232,7 +242,8 @@ protected:
     void SetUp() override
     {
         db = createStore(dir.path(), false);
-        execSql(db, "CREATE TABLE T (ID INTEGER, NOME VARCHAR(40), VALOR FLOAT, TEXTO VARCHAR(20))");
+        execSql(db,
+                "CREATE TABLE T (ID INTEGER, NOME VARCHAR(40), VALOR FLOAT, TEXTO VARCHAR(20))");
         connection.setConnectionString(utf8ToUtf16(sqliteConnection(db)));
     }
     TempDir dir;
@@ -247,9 +258,7 @@ TEST_F(DatabaseTest, ConnectEventsRunOnceAroundEachOpen)
         events.push_back("before");
         EXPECT_FALSE(c.connected());
     };
-    connection.afterConnect = [&](Connection& c) {
-        events.push_back("after:" + c.backendName());
-    };
+    connection.afterConnect = [&](Connection& c) { events.push_back("after:" + c.backendName()); };
     connection.setConnected(true);
     connection.setConnected(true);
     EXPECT_EQ(events, (std::vector<std::string>{"before", "after:sqlite3"}));
@@ -269,7 +278,8 @@ TEST_F(DatabaseTest, FailedOpenLeavesTheConnectionClosed)
         {"", "No connection string was given."},
         {"db=x.db", "Invalid connection string \"db=x.db\": expected backend://parameters."},
         {"sqlite3://db=" + dir.file("none.db"), "Database file not found: " + dir.file("none.db")},
-        {"sqlite3://db=file:" + dir.file("none.db"), "Database file not found: " + dir.file("none.db")},
+        {"sqlite3://db=file:" + dir.file("none.db"),
+         "Database file not found: " + dir.file("none.db")},
         {"sqlite3://db=" + db + " db=" + dir.file("second.db"),
          "Database file not found: " + dir.file("second.db")},
         {"nosuch://db=x", "Failed to find shared library for backend nosuch"},
@@ -337,7 +347,7 @@ TEST_F(DatabaseTest, TypedColumnsAndCodePageAtTheEdge)
     EXPECT_EQ(query.fieldAsText("VALOR"), "3");
     query.next();
     EXPECT_TRUE(query.eof());
-    EXPECT_TRUE(query.fieldIsNull("NOME"));  // past the last row reads as null
+    EXPECT_TRUE(query.fieldIsNull("NOME")); // past the last row reads as null
 
     const Packet packet = query.toPacket();
     EXPECT_EQ(packet.fields[1], (PacketField{"NOME", FieldType::String, 15}));

@@ -7,10 +7,9 @@
 #include "server/Srv_kzt00318.h"
 #include "server/rdmobservacao.h"
 
+#include "host/settings.h"
 #include "platform/database.h"
 #include "platform/process.h"
-#include "platform/text.h"
-#include "station/hostlib/presentation.h"
 
 #include <fstream>
 #include <functional>
@@ -34,9 +33,9 @@ protected:
 
 struct FaultCase {
     const char* what;
-    std::function<std::string(const std::string& dir)> prepare;  // gives the connection
+    std::function<std::string(const std::string& dir)> prepare; // gives the connection
     const char* driverText;
-    bool staysOpen;  // the driver opened the store; only the statements fail
+    bool staysOpen; // the driver opened the store; only the statements fail
 };
 
 std::string sampleStore(const std::string& dir)
@@ -60,9 +59,11 @@ TEST_F(StoreFaultTest, EveryRoutineReportsTheDriversText)
              return sqliteConnection(d + "/store.db");
          },
          "file is not a database", true},
-        {"a missing store file", [](const std::string& d) { return sqliteConnection(d + "/none.db"); },
+        {"a missing store file",
+         [](const std::string& d) { return sqliteConnection(d + "/none.db"); },
          "Database file not found: ", false},
-        {"a connection string without a backend", [](const std::string&) { return std::string("store.db"); },
+        {"a connection string without a backend",
+         [](const std::string&) { return std::string("store.db"); },
          "Invalid connection string \"store.db\": expected backend://parameters.", false},
         {"an unknown backend", [](const std::string&) { return std::string("nosuch://db=x"); },
          "Failed to find shared library for backend nosuch", false},
@@ -141,11 +142,18 @@ TEST_F(StoreFaultTest, RoutinesCalledBeforeAnyDialogCreateTheDataModule)
 TEST_F(StoreFaultTest, ExecutableNameChoosesTheConnection)
 {
     const std::vector<std::pair<const char*, bool>> cases = {
-        {"/opt/pdv/KRB.EXE", true},   {"/opt/pdv/krb.exe", true}, {"C:/Caixa/KrB.ExE", true},
-        {"/opt/pdv/LXN.EXE", true},   {"/lxn.exe", true},         {"KRB.EXE", true},
-        {"/opt/pdv/KRB.EXE.OLD", false}, {"/opt/pdv/XKRB.EXE", false},
-        {"/opt/KRB.EXE/caixa", false},   {"/opt/pdv/KRB.EX", false},
-        {"/opt/pdv/KRB", false},         {"/opt/pdv/KRB.EXE ", false},
+        {"/opt/pdv/KRB.EXE", true},
+        {"/opt/pdv/krb.exe", true},
+        {"C:/Caixa/KrB.ExE", true},
+        {"/opt/pdv/LXN.EXE", true},
+        {"/lxn.exe", true},
+        {"KRB.EXE", true},
+        {"/opt/pdv/KRB.EXE.OLD", false},
+        {"/opt/pdv/XKRB.EXE", false},
+        {"/opt/KRB.EXE/caixa", false},
+        {"/opt/pdv/KRB.EX", false},
+        {"/opt/pdv/KRB", false},
+        {"/opt/pdv/KRB.EXE ", false},
     };
     const std::string store = sampleStore(dir.path());
     for (const auto& [exe, uses212] : cases) {

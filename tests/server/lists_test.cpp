@@ -46,7 +46,13 @@ TEST_P(ListsTest, EachListHoldsItsStoreGroupUniqueAndInCodeOrder)
 {
     const std::vector<ListCase> cases = {
         {"orders beyond the 28 buttons", List::Ped, "0001", "01", "1001", codeRange(1, 32), "01"},
-        {"a link held twice listed once", List::Ped, "0001", "01", "1002", {"01", "08", "11", "17"}, "01"},
+        {"a link held twice listed once",
+         List::Ped,
+         "0001",
+         "01",
+         "1002",
+         {"01", "08", "11", "17"},
+         "01"},
         {"the branch picks the store row", List::Ped, "0002", "01", "1001", {"01", "02"}, "06"},
         {"product without occurrences", List::Ped, "0001", "01", "7777", {}, ""},
         {"unknown store", List::Ped, "0001", "99", "1001", {}, ""},
@@ -56,9 +62,16 @@ TEST_P(ListsTest, EachListHoldsItsStoreGroupUniqueAndInCodeOrder)
         {"discounts", List::Desc, "0001", "01", "", codeRange(1, 6), "04"},
         {"discount group without occurrences", List::Desc, "0001", "02", "", {}, ""},
         {"unknown branch", List::Desc, "0009", "01", "", {}, ""},
-        {"item cancellation of the product", List::CancProd, "0001", "01", "1001", {"01", "03"}, "03"},
+        {"item cancellation of the product",
+         List::CancProd,
+         "0001",
+         "01",
+         "1001",
+         {"01", "03"},
+         "03"},
         {"one reason of its own is enough", List::CancProd, "0001", "02", "1003", {"02"}, "03"},
-        {"no reason of its own: whole group", List::CancProd, "0001", "01", "1002", codeRange(1, 6), "03"},
+        {"no reason of its own: whole group", List::CancProd, "0001", "01", "1002", codeRange(1, 6),
+         "03"},
         {"unknown product: whole group", List::CancProd, "0001", "01", "", codeRange(1, 6), "03"},
         {"no group at all: empty either way", List::CancProd, "0001", "03", "1001", {}, ""},
     };
@@ -66,7 +79,7 @@ TEST_P(ListsTest, EachListHoldsItsStoreGroupUniqueAndInCodeOrder)
         SCOPED_TRACE(c.what);
         const Packet packet = packetOf(callList(c.list, c.filial, c.loja, c.produto));
         const std::vector<PacketField> fields = {
-            {"CDGRPOCOR", FieldType::String, 2}, {"CDOCORR", FieldType::String, 2},
+            {"CDGRPOCOR", FieldType::String, 2},  {"CDOCORR", FieldType::String, 2},
             {"CDTIPRISCO", FieldType::String, 2}, {"DSOCORR", FieldType::String, 40},
             {"CDPRODUTO", FieldType::String, 10}, {"IDCONTROLAOBS", FieldType::String, 1}};
         EXPECT_EQ(packet.fields, fields);
@@ -83,13 +96,13 @@ TEST_P(ListsTest, RowsCarryTheStoredTextInTheCodePage)
 {
     const Packet packet = packetOf(getOcorPed(w("0001"), w("01"), w("1001")));
     ASSERT_EQ(packet.rows.size(), 32u);
-    const std::vector<CellValue> gluten = {std::string("01"), std::string("16"),
-                                           std::string("02"), utf8ToCp1252("PÃO SEM GLÚTEN"),
+    const std::vector<CellValue> gluten = {std::string("01"),   std::string("16"),
+                                           std::string("02"),   utf8ToCp1252("PÃO SEM GLÚTEN"),
                                            std::string("2011"), std::string("R")};
     EXPECT_EQ(packet.rows[15], gluten);
     EXPECT_EQ(packet.rows[10][5], CellValue(std::string("A")));
-    EXPECT_EQ(packet.rows[0][4], CellValue());   // uncontrolled: no product
-    EXPECT_EQ(packet.rows[31][5], CellValue());  // no control flag at all
+    EXPECT_EQ(packet.rows[0][4], CellValue());  // uncontrolled: no product
+    EXPECT_EQ(packet.rows[31][5], CellValue()); // no control flag at all
 }
 
 TEST_P(ListsTest, EveryCallReadsTheDatabaseAgain)
@@ -105,7 +118,7 @@ TEST_P(ListsTest, EveryCallReadsTheDatabaseAgain)
 
 struct TextRuleCase {
     const char* what;
-    bool saleNumber;  // getNrSeqVenda, else getObrigaObsCan
+    bool saleNumber; // getNrSeqVenda, else getObrigaObsCan
     const char* filial;
     const char* second;
     const char* expected;
@@ -145,17 +158,21 @@ TEST_P(ListsTest, FractionalMaximumRoundsDownAndStaysInRange)
     const std::vector<std::pair<const char*, int>> cases = {
         {"2.5", 2}, {"2.999", 2}, {"0.4", 0}, {"-0.5", -1}, {"1e12", INT_MAX}, {"-1e12", INT_MIN}};
     for (const auto& [stored, maximum] : cases) {
-        run(std::string("UPDATE PRODUTO SET QTMAXOBSERV = ") + stored +
-            " WHERE CDPRODUTO = '1001'");
+        run(std::string("UPDATE PRODUTO SET QTMAXOBSERV = ") + stored
+            + " WHERE CDPRODUTO = '1001'");
         EXPECT_EQ(getQtMaxObserv("1001"), maximum) << stored;
     }
 }
 
 TEST_P(ListsTest, CodesAreBoundAsValuesNeverAsSql)
 {
-    const std::vector<std::string> hostile = {
-        "01' OR '1'='1",  "0001' --", "'; DROP TABLE OCORRENCIA; --",
-        "1001; DELETE FROM LOJA", "' OR 1=1 OR '' = '", "\"01\"", ":P_CDLOJA"};
+    const std::vector<std::string> hostile = {"01' OR '1'='1",
+                                              "0001' --",
+                                              "'; DROP TABLE OCORRENCIA; --",
+                                              "1001; DELETE FROM LOJA",
+                                              "' OR 1=1 OR '' = '",
+                                              "\"01\"",
+                                              ":P_CDLOJA"};
     for (const auto& code : hostile) {
         SCOPED_TRACE(code);
         const std::u16string bad = w(code);
@@ -187,10 +204,12 @@ std::string joined(const std::vector<std::string>& codes)
 TEST_P(ListsTest, TrailingBlanksInCodesDoNotCount)
 {
     const std::vector<std::tuple<const char*, std::function<std::string()>, std::string>> cases = {
-        {"order list", [] { return joined(codesOf(getOcorPed(w("0001 "), w("01  "), w("1002 ")))); },
+        {"order list",
+         [] { return joined(codesOf(getOcorPed(w("0001 "), w("01  "), w("1002 ")))); },
          "01 08 11 17"},
         {"item cancellation of the product",
-         [] { return joined(codesOf(getOcorCancProd(w("0001 "), w("01 "), w("1001 ")))); }, "01 03"},
+         [] { return joined(codesOf(getOcorCancProd(w("0001 "), w("01 "), w("1001 ")))); },
+         "01 03"},
         {"sale cancellation", [] { return joined(codesOf(getOcorCanc(w("0001 "), w("01 ")))); },
          "01 02 03 04 05"},
         {"discounts", [] { return joined(codesOf(getOcorDesc(w("0001 "), w("01 ")))); },
@@ -251,14 +270,14 @@ TEST_P(ListsTest, ValuesThatDoNotFitNeverChangeMeaning)
          "Erro no banco de dados: adqOcorPed: 'AB' in field 'IDCONTROLAOBS' is longer than its "
          "1 characters."},
         {"a control character in a description",
-         "UPDATE OCORRENCIA SET DSOCORR = 'SEM' || " + control +
-             " || 'CEBOLA' WHERE CDGRPOCOR = '01' AND CDOCORR = '01'",
+         "UPDATE OCORRENCIA SET DSOCORR = 'SEM' || " + control
+             + " || 'CEBOLA' WHERE CDGRPOCOR = '01' AND CDOCORR = '01'",
          "UPDATE OCORRENCIA SET DSOCORR = 'SEM' || chr(1) || 'CEBOLA' "
          "WHERE CDGRPOCOR = '01' AND CDOCORR = '01'",
          [] {
              const Packet list = packetOf(getOcorPed(w("0001"), w("01"), w("1001")));
-             return std::to_string(list.rows.size()) + " rows, " +
-                    (list.rows.empty() ? "" : std::get<std::string>(list.rows[0][3]));
+             return std::to_string(list.rows.size()) + " rows, "
+                    + (list.rows.empty() ? "" : std::get<std::string>(list.rows[0][3]));
          },
          "32 rows, SEM CEBOLA"},
     };
@@ -270,7 +289,9 @@ TEST_P(ListsTest, ValuesThatDoNotFitNeverChangeMeaning)
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ListsTest, ::testing::ValuesIn(storeBackends()),
-                         [](const ::testing::TestParamInfo<std::string>& backend) { return backend.param; });
+                         [](const ::testing::TestParamInfo<std::string>& backend) {
+                             return backend.param;
+                         });
 
 } // namespace
 } // namespace kzt::test

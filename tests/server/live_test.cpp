@@ -6,11 +6,11 @@
 
 #include "server/Srv_kzt00318.h"
 
+#include "host/settings.h"
 #include "platform/database.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "station/app/samplestore.h"
-#include "station/hostlib/presentation.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -45,11 +45,12 @@ TEST(LiveServer, TextArrivesInUtf8WhateverTheDatabaseEncoding)
     {
         // Stored right whatever the module does: the loading session speaks UTF-8 itself.
         Connection store("adcTeste");
-        store.setConnectionString(utf8ToUtf16(
-            connection.rfind("postgresql://", 0) == 0 ? connection + " client_encoding=UTF8"
-                                                      : connection));
+        store.setConnectionString(utf8ToUtf16(connection.rfind("postgresql://", 0) == 0
+                                                  ? connection + " client_encoding=UTF8"
+                                                  : connection));
         station::loadSampleStore(store, true);
-        store.execute("INSERT INTO PRODOCORRE (CDGRPOCOR, CDOCORR, CDPRODUTO) VALUES ('01', '34', 'AÇAÍ')");
+        store.execute(
+            "INSERT INTO PRODOCORRE (CDGRPOCOR, CDOCORR, CDPRODUTO) VALUES ('01', '34', 'AÇAÍ')");
     }
     TempDir dir;
     pointAt(dir, connection);
@@ -72,8 +73,9 @@ TEST(LiveServer, AStatementThatGetsNoAnswerFailsWithinItsLimit)
         GTEST_SKIP() << engineName(admin.engine()) << " has no server to keep a statement waiting";
 
     TempDir dir;
-    pointAt(dir, connection + (connection.rfind("odbc://", 0) == 0 ? ";query_timeout=1"
-                                                                  : " query_timeout=1"));
+    pointAt(dir,
+            connection
+                + (connection.rfind("odbc://", 0) == 0 ? ";query_timeout=1" : " query_timeout=1"));
     ASSERT_EQ(getQtMaxObserv("1001"), 2);
 
     // Another session holds the table, so the module's next read gets no answer; it lets

@@ -1,10 +1,10 @@
 #include "tests/server/storefixture.h"
 
+#include "host/settings.h"
 #include "platform/database.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "station/app/samplestore.h"
-#include "station/hostlib/presentation.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -64,8 +64,8 @@ std::vector<std::string> codesOf(const Variant& result)
 Packet packetOf(const Variant& result)
 {
     if (!result.isPacket()) {
-        ADD_FAILURE() << "expected a data packet, got " << Variant::typeName(result.type())
-                      << ": " << cp1252ToUtf8(result.isText() ? result.asText() : "");
+        ADD_FAILURE() << "expected a data packet, got " << Variant::typeName(result.type()) << ": "
+                      << cp1252ToUtf8(result.isText() ? result.asText() : "");
         return {};
     }
     return parsePacket(result.packet());

@@ -29,7 +29,7 @@ protected:
 
     TempDir dir;
     std::string connection;
-    Engine engine = Engine::Sqlite;  // the engine on the other end of `connection`
+    Engine engine = Engine::Sqlite; // the engine on the other end of `connection`
 };
 
 // The backends every StoreTest case runs on; "external" skips without KZT_TEST_CONNECTION.

@@ -63,7 +63,7 @@ TEST(CompanionSeam, EditorReturnsTheAnswerOrTheInitialText)
                   (std::vector<std::string>{prompt, " SEM SAL;", "0", "0", "0"}));
     }
     {
-        FakePresentation fake;  // no answer: the operator cancelled
+        FakePresentation fake; // no answer: the operator cancelled
         EXPECT_EQ(host::EditaTexto("", " SEM SAL;", 0, 0, 0), " SEM SAL;");
     }
 }
@@ -81,8 +81,8 @@ TEST(CompanionSeam, KeypadSetsTheVariableOnlyWhenConfirmed)
         FakePresentation fake;
         fake.keypadAnswers.push_back(c.answer);
         std::string value = c.before;
-        host::TecladoNumerico(value, "Informe o tempo de espera", "minutos", "aviso", 3, 0, 0, 0,
-                              0, 0);
+        host::TecladoNumerico(value, "Informe o tempo de espera", "minutos", "aviso", 3, 0, 0, 0, 0,
+                              0);
         EXPECT_EQ(value, c.after);
         ASSERT_EQ(fake.keypadCalls.size(), 1u);
         EXPECT_EQ(fake.keypadCalls[0].prompt, "Informe o tempo de espera");
@@ -106,7 +106,7 @@ TEST(CompanionSeam, PriceAnswerFailsThroughCheckResultServ)
     FakePresentation fake;
     fake.priceAnswers.push_back("DTCLI");
     const kzt::Variant params[] = {kzt::Variant("0001"), kzt::Variant("C"), kzt::Variant("2001"),
-                                   kzt::Variant("01"), kzt::Variant("K"), kzt::Variant("12:00"),
+                                   kzt::Variant("01"),   kzt::Variant("K"), kzt::Variant("12:00"),
                                    kzt::Variant("")};
     kzt::ClientDataSet precos("cdsRetornaPreco");
     kzt::Variant retorno;

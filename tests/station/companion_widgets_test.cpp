@@ -8,8 +8,8 @@
 
 #include "tests/support/fakepresentation.h"
 
-#include "platform/controls.h"
 #include "platform/text.h"
+#include "platform/ui/controls.h"
 
 #include <QHeaderView>
 #include <QTableWidget>
@@ -47,19 +47,31 @@ TEST(TextEditorWidget, TypingOnTheKeyboard)
         const char* initial;
         std::vector<const char*> keys;
         const char* finish;
-        const char* expected;  // UTF-8
+        const char* expected; // UTF-8
     };
     const Case cases[] = {
-        {"accents and cedilla", "", {"key_p", "key_ã", "key_o", "keySpace", "key_ç"},
-         "btnConfirmar", "pão ç"},
-        {"caps turns letters upper case, accented ones too", "",
-         {"keyCaps", "key_ç", "key_á", "key_ô", "keyCaps", "key_à"}, "btnConfirmar", "ÇÁÔà"},
-        {"typing goes after the initial text", " SEM SAL;", {"keySpace", "key_x", "key_;"},
-         "btnConfirmar", " SEM SAL; x;"},
+        {"accents and cedilla",
+         "",
+         {"key_p", "key_ã", "key_o", "keySpace", "key_ç"},
+         "btnConfirmar",
+         "pão ç"},
+        {"caps turns letters upper case, accented ones too",
+         "",
+         {"keyCaps", "key_ç", "key_á", "key_ô", "keyCaps", "key_à"},
+         "btnConfirmar",
+         "ÇÁÔà"},
+        {"typing goes after the initial text",
+         " SEM SAL;",
+         {"keySpace", "key_x", "key_;"},
+         "btnConfirmar",
+         " SEM SAL; x;"},
         {"backspace takes the last character", "ab", {"keyBackspace"}, "btnConfirmar", "a"},
         {"backspace on nothing stays empty", "", {"keyBackspace", "key_1"}, "btnConfirmar", "1"},
         {"clear empties", " SEM SAL;", {"keyClear", "key_2"}, "btnConfirmar", "2"},
-        {"cancel returns the initial text", "INICIAL", {"keyClear", "key_z"}, "btnCancelar",
+        {"cancel returns the initial text",
+         "INICIAL",
+         {"keyClear", "key_z"},
+         "btnCancelar",
          "INICIAL"},
     };
     for (const auto& c : cases) {
@@ -108,21 +120,30 @@ TEST(TextEditorWidget, TheLastTypedCharacterIsPaintedInsideTheTextArea)
     struct Case {
         const char* name;
         std::string initial;
-        std::vector<const char*> steps;  // keys and buttons, or "drag:DY" over the text
-        const char* lastTyped;           // UTF-8
-        bool scrolled;                   // the text's start has left the view
+        std::vector<const char*> steps; // keys and buttons, or "drag:DY" over the text
+        const char* lastTyped;          // UTF-8
+        bool scrolled;                  // the text's start has left the view
     };
     const std::string longText = repeated(" PÃO INTEGRAL SEM AÇÚCAR;", 40);
     const std::vector<Case> cases = {
         {"a short text", "", {"key_p", "key_ã", "key_o"}, "pão", false},
-        {"typing at the end of a long text", longText, {"keySpace", "key_x", "key_y", "key_ç"},
-         " xyç", true},
-        {"a key after scrolling back brings the caret into view", longText,
-         {"btnSobe", "btnSobe", "key_á"}, "á", true},
+        {"typing at the end of a long text",
+         longText,
+         {"keySpace", "key_x", "key_y", "key_ç"},
+         " xyç",
+         true},
+        {"a key after scrolling back brings the caret into view",
+         longText,
+         {"btnSobe", "btnSobe", "key_á"},
+         "á",
+         true},
         {"a key after dragging the text down", longText, {"drag:150", "key_z"}, "z", true},
         {"one word wider than the frame", repeated("W", 120), {"key_w"}, "Ww", false},
-        {"the last line comes back up after backspace", longText + "x",
-         {"keyBackspace", "keyBackspace"}, "SEM AÇÚCAR", true},
+        {"the last line comes back up after backspace",
+         longText + "x",
+         {"keyBackspace", "keyBackspace"},
+         "SEM AÇÚCAR",
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -251,8 +272,7 @@ TEST(SearchWidget, ListsVisibleFieldsUnderTheirLabels)
     ASSERT_EQ(table->columnCount(), 2);
     EXPECT_EQ(table->horizontalHeaderItem(0)->text(), QStringLiteral("Código"));
     EXPECT_EQ(table->horizontalHeaderItem(1)->text(), QStringLiteral("Descrição"));
-    EXPECT_EQ(shownCodes(search),
-              (std::vector<std::string>{"01", "02", "03", "04", "13", "21"}));
+    EXPECT_EQ(shownCodes(search), (std::vector<std::string>{"01", "02", "03", "04", "13", "21"}));
     EXPECT_EQ(search.shownCell(1, 1), utf8ToCp1252("PÃO SEM GLÚTEN"));
 }
 
@@ -269,21 +289,21 @@ TEST(SearchWidget, EachTypedWordIsFoundAnywhereIgnoringCaseAndAccents)
 {
     const std::vector<std::string> all = {"01", "02", "03", "04", "13", "21"};
     struct Case {
-        const char* typed;  // UTF-8, typed key by key
+        const char* typed; // UTF-8, typed key by key
         std::vector<std::string> codes;
     };
     const std::vector<Case> cases = {
-        {"sem", {"01", "02", "13"}},    // lower case finds upper case, in the list's order
-        {"acucar", {"13"}},             // accents in the list are ignored
-        {"pássado", {"03"}},            // and in what is typed
+        {"sem", {"01", "02", "13"}}, // lower case finds upper case, in the list's order
+        {"acucar", {"13"}},          // accents in the list are ignored
+        {"pássado", {"03"}},         // and in what is typed
         {"pão", {"02", "04", "21"}},
-        {"pao integ", {"21"}},          // every word, each anywhere
-        {"integ pao", {"21"}},          // in any order
-        {"13", {"13"}},                 // codes are searched as well
-        {"21 pao", {"21"}},             // one word in the code, one in the description
-        {"pao zz", {}},                 // a word found nowhere leaves nothing
-        {"ssa", {"03"}},                // inside a word
-        {"  ", all},                    // blanks alone narrow nothing
+        {"pao integ", {"21"}}, // every word, each anywhere
+        {"integ pao", {"21"}}, // in any order
+        {"13", {"13"}},        // codes are searched as well
+        {"21 pao", {"21"}},    // one word in the code, one in the description
+        {"pao zz", {}},        // a word found nowhere leaves nothing
+        {"ssa", {"03"}},       // inside a word
+        {"  ", all},           // blanks alone narrow nothing
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);

@@ -2,8 +2,7 @@
 // ends, a station folder with an accented name, a parameter file in another letter case,
 // a host started through a link named like the code "212" programs.
 
-#include "stationprocess.h"
-#include "tests/support/store.h"
+#include "tests/station/stationprocess.h"
 #include "tests/support/tempdir.h"
 
 #include <QJsonArray>
@@ -19,14 +18,7 @@ namespace {
 
 using kzt::test::runStation;
 using kzt::test::StationOutput;
-
-QStringList words(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* w : list)
-        out << QString::fromUtf8(w);
-    return out;
-}
+using kzt::test::words;
 
 QJsonObject onlyLine(const StationOutput& run)
 {
@@ -41,14 +33,14 @@ QJsonObject onlyLine(const StationOutput& run)
 TEST(StationHardening, LongEntriesLeaveTheHostEndingCleanly)
 {
     kzt::test::TempDir dir;
-    ASSERT_EQ(runStation({QStringLiteral("--init-sample"), QString::fromStdString(dir.path())})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        runStation({QStringLiteral("--init-sample"), QString::fromStdString(dir.path())}).exitCode,
+        0);
     const StationOutput run = runStation(
         words({"--host-exe"}) + QStringList{QString::fromStdString(dir.file("kzt-station"))}
         + words({"--kind", "P", "--product", "1001", "--customer", "CLIENTE-0000000001",
-                 "--consumer", "CONSUMIDOR-00000001", "--time", "2024-05-17 12:34:56.789",
-                 "--do", "keypad:12345678901234567890", "--do", "press:btnEsperaProd", "--do",
+                 "--consumer", "CONSUMIDOR-00000001", "--time", "2024-05-17 12:34:56.789", "--do",
+                 "keypad:12345678901234567890", "--do", "press:btnEsperaProd", "--do",
                  "press:sptConfirmar"}));
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(onlyLine(run)[QStringLiteral("result")].toArray().at(1).toString(),
@@ -64,11 +56,14 @@ struct PathCase {
     const char* name;
     const char* folder;
     std::function<void(const std::filesystem::path& station)> prepare;
-    std::function<QStringList(const std::filesystem::path& station)> run;  // program first
+    std::function<QStringList(const std::filesystem::path& station)> run; // program first
     std::function<void(const QJsonObject& line)> check;
 };
 
-QString q(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+QString q(const std::filesystem::path& path)
+{
+    return QString::fromStdString(path.string());
+}
 
 QStringList dialogAt(const std::filesystem::path& station)
 {
@@ -109,8 +104,8 @@ TEST(StationHardening, PathsReachTheStoreAndTheParameterFile)
                  << firstMessage(line).toStdString();
              EXPECT_EQ(line[QStringLiteral("returned")].toString(), QString());
          }},
-        {"parameter file in lower case", "loja",
-         rename("PARAMETROSQTR.CDS", "parametrosqtr.cds"), dialogAt, groupOfTheList},
+        {"parameter file in lower case", "loja", rename("PARAMETROSQTR.CDS", "parametrosqtr.cds"),
+         dialogAt, groupOfTheList},
         {"two parameter files differing only in case", "loja",
          [](const std::filesystem::path& station) {
              std::filesystem::copy_file(station / "PARAMETROSQTR.CDS",

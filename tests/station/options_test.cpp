@@ -29,7 +29,8 @@ const station::CallOptions& only(const StationOptions& o)
 const std::vector<GoodLine>& goodLines()
 {
     static const std::vector<GoodLine> lines = {
-        {"nothing: one interactive call, ten text entries, five empty results", {},
+        {"nothing: one interactive call, ten text entries, five empty results",
+         {},
          [](const StationOptions& o) {
              const auto& c = only(o);
              EXPECT_FALSE(c.scripted);
@@ -42,13 +43,13 @@ const std::vector<GoodLine>& goodLines()
              EXPECT_FALSE(o.module.has_value());
          }},
         {"named entries land at their indices, converted to the code page",
-         {"--obligatory", "S", "--kind", "CP", "--product", "1001", "--name", "HAMBÚRGUER",
-          "--current", "X", "--sale-open", "True", "--wait", "5", "--customer", "C1",
-          "--consumer", "K2", "--time", "12:00"},
+         {"--obligatory", "S",         "--kind",     "CP",          "--product", "1001",   "--name",
+          "HAMBÚRGUER",   "--current", "X",          "--sale-open", "True",      "--wait", "5",
+          "--customer",   "C1",        "--consumer", "K2",          "--time",    "12:00"},
          [](const StationOptions& o) {
              const auto request = only(o).request();
-             const char* expected[] = {"S", "CP", "1001", "HAMBÚRGUER", "X", "True",
-                                       "5", "C1", "K2", "12:00"};
+             const char* expected[] = {"S",    "CP", "1001", "HAMBÚRGUER", "X",
+                                       "True", "5",  "C1",   "K2",         "12:00"};
              for (std::size_t i = 0; i < 10; ++i)
                  EXPECT_EQ(request[i].asText(), kzt::utf8ToCp1252(expected[i])) << "entry " << i;
          }},
@@ -70,12 +71,14 @@ const std::vector<GoodLine>& goodLines()
              EXPECT_EQ(only(o).request().size(), 3u);
              EXPECT_FALSE(only(o).result().isArray());
          }},
-        {"result size", {"--result-size", "2"},
+        {"result size",
+         {"--result-size", "2"},
          [](const StationOptions& o) { EXPECT_EQ(only(o).result().array().size(), 2u); }},
         {"actions in order, answers in their own queues",
-         {"--do", "press:sbt01", "--do", "editor:PÃO", "--do", "key:115+alt+ctrl", "--do",
-          "search:", "--do", "search:07", "--do", "post:a,b,enter,char", "--do", "keypad:15",
-          "--do", "price:PRECZERO", "--do", "dump", "--do", "shot:x.png", "--do", "key:F1"},
+         {"--do", "press:sbt01", "--do", "editor:PÃO",     "--do", "key:115+alt+ctrl",
+          "--do", "search:",     "--do", "search:07",      "--do", "post:a,b,enter,char",
+          "--do", "keypad:15",   "--do", "price:PRECZERO", "--do", "dump",
+          "--do", "shot:x.png",  "--do", "key:F1"},
          [](const StationOptions& o) {
              const auto& c = only(o);
              EXPECT_TRUE(c.scripted);
@@ -99,7 +102,8 @@ const std::vector<GoodLine>& goodLines()
              EXPECT_EQ(c.answers.keypad.front(), "15");
              EXPECT_EQ(c.answers.price.front(), "PRECZERO");
          }},
-        {"post of an empty text with enter only", {"--do", "post:,enter"},
+        {"post of an empty text with enter only",
+         {"--do", "post:,enter"},
          [](const StationOptions& o) {
              const auto& a = only(o).actions.at(0);
              EXPECT_EQ(a.text, "");
@@ -140,11 +144,16 @@ const std::vector<GoodLine>& goodLines()
          {"--init-sample", "/tmp/s", "--connection", "postgresql://dbname=loja", "--force"},
          [](const StationOptions& o) {
              EXPECT_TRUE(o.force);
-             EXPECT_EQ(o.calls[0].connection, std::optional<std::string>("postgresql://dbname=loja"));
+             EXPECT_EQ(o.calls[0].connection,
+                       std::optional<std::string>("postgresql://dbname=loja"));
          }},
-        {"process-wide options", {"--module", "/m/lib.so", "--kind", "P"},
-         [](const StationOptions& o) { EXPECT_EQ(o.module, std::optional<std::string>("/m/lib.so")); }},
-        {"the sample store alone", {"--init-sample", "/tmp/s"},
+        {"process-wide options",
+         {"--module", "/m/lib.so", "--kind", "P"},
+         [](const StationOptions& o) {
+             EXPECT_EQ(o.module, std::optional<std::string>("/m/lib.so"));
+         }},
+        {"the sample store alone",
+         {"--init-sample", "/tmp/s"},
          [](const StationOptions& o) {
              EXPECT_EQ(o.initSample, std::optional<std::string>("/tmp/s"));
              EXPECT_FALSE(o.force);
@@ -205,9 +214,11 @@ TEST(StationOptions, BadLinesAreRefusedWithTheReason)
         {{"--call", "getQtMaxObserv", "1001", "--result-not-array"},
          "--result-not-array has no effect on --call"},
         // Options that would be ignored.
-        {{"--result-not-array", "--result-size", "3"}, "--result-size has no effect with --result-not-array"},
+        {{"--result-not-array", "--result-size", "3"},
+         "--result-size has no effect with --result-not-array"},
         {{"--kind", "P", "--kind", "C"}, "--kind is given twice in one call"},
-        {{"--name", "X", "--entry", "3=str:Y"}, "entry 3 is given twice (--name and --entry 3=str:Y)"},
+        {{"--name", "X", "--entry", "3=str:Y"},
+         "entry 3 is given twice (--name and --entry 3=str:Y)"},
         {{"--init-sample", "/tmp/s", "--kind", "P", "--do", "dump"},
          "--init-sample does its work and stops, so --kind would be ignored"},
         {{"--companion-shots", "/tmp/s", "--call", "getQtMaxObserv", "1"},
@@ -216,12 +227,14 @@ TEST(StationOptions, BadLinesAreRefusedWithTheReason)
         {{"--kind", "P", "--next"}, "--next must be followed by the options of another call"},
         {{"--next", "--kind", "P"}, "--next must follow the options of a call"},
         // The module keeps its first connection: a later call cannot move it elsewhere.
-        {{"--connection", "sqlite3://db=/a", "--do", "dump", "--next", "--connection", "sqlite3://db=/b",
-          "--do", "dump"},
-         "call 2 would read sqlite3://db=/b, but the module keeps call 1's connection (sqlite3://db=/a)"},
-        {{"--host-exe", "/t/KRB.EXE", "--connection-212", "sqlite3://db=/k", "--do", "dump", "--next",
-          "--host-exe", "/t/pdv", "--do", "dump"},
-         "call 2 would read the store beside /t, but the module keeps call 1's connection (sqlite3://db=/k)"},
+        {{"--connection", "sqlite3://db=/a", "--do", "dump", "--next", "--connection",
+          "sqlite3://db=/b", "--do", "dump"},
+         "call 2 would read sqlite3://db=/b, but the module keeps call 1's connection "
+         "(sqlite3://db=/a)"},
+        {{"--host-exe", "/t/KRB.EXE", "--connection-212", "sqlite3://db=/k", "--do", "dump",
+          "--next", "--host-exe", "/t/pdv", "--do", "dump"},
+         "call 2 would read the store beside /t, but the module keeps call 1's connection "
+         "(sqlite3://db=/k)"},
     };
     for (const auto& line : lines) {
         SCOPED_TRACE(line.args.front() + (line.args.size() > 1 ? " " + line.args[1] : ""));

@@ -76,9 +76,9 @@ TEST(PriceLookup, SuccessLeavesThisLookupsRowAlone)
     std::vector<std::string> names;
     for (const auto& f : precos.fields())
         names.push_back(f.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"VRPRECO", "VRDESCONTO", "VRACRESCIMO",
-                                               "VRPRECOCLIE", "IDPRECVARIA", "IDPERCVALOR",
-                                               "IDACREDESC", "VRPRECODIA"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"VRPRECO", "VRDESCONTO", "VRACRESCIMO", "VRPRECOCLIE",
+                                        "IDPRECVARIA", "IDPERCVALOR", "IDACREDESC", "VRPRECODIA"}));
 }
 
 TEST(PriceLookup, DatabaseErrorFailsWithTheDriversText)
@@ -100,18 +100,18 @@ TEST(PriceLookup, TheRoutineReadsTheHostsStoreAndPassesTheCheck)
     TempDir dir;
     const std::string db = kzt::test::createStore(dir.path(), true);
     kzt::test::useStation(dir.path(), db);
-    kzt::test::FakePresentation fake;  // no price answer: the database is read
+    kzt::test::FakePresentation fake; // no price answer: the database is read
     struct Case {
         const char* produto;
-        const char* failure;  // nullptr: passes
+        const char* failure; // nullptr: passes
     };
-    const Case cases[] = {{"2002", nullptr}, {"2003", "PRECNCAD"}, {"2005", "BLOQUEADO"},
-                          {"2004", "PRECZERO"}};
+    const Case cases[] = {
+        {"2002", nullptr}, {"2003", "PRECNCAD"}, {"2005", "BLOQUEADO"}, {"2004", "PRECZERO"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.produto);
-        const kzt::Variant params[] = {kzt::Variant("0001"), kzt::Variant(""),
-                                       kzt::Variant(c.produto), kzt::Variant("01"),
-                                       kzt::Variant(""), kzt::Variant(""), kzt::Variant("")};
+        const kzt::Variant params[] = {
+            kzt::Variant("0001"), kzt::Variant(""), kzt::Variant(c.produto), kzt::Variant("01"),
+            kzt::Variant(""),     kzt::Variant(""), kzt::Variant("")};
         kzt::ClientDataSet precos("cdsRetornaPreco");
         kzt::Variant retorno;
         const kzt::Variant result = host::ChamaFuncaoGetRetornaPreco(params, 6, precos, retorno);
@@ -138,7 +138,7 @@ TEST(PriceLookup, ReadsTheStoreTheModuleChose)
     struct Case {
         const char* exe;
         bool moduleFirst;
-        const char* failure;  // nullptr: priced
+        const char* failure; // nullptr: priced
     };
     const Case cases[] = {{"/pdv/KRB.EXE", true, "PRECZERO"},
                           {"/pdv/KRB.EXE", false, "PRECZERO"},
@@ -153,7 +153,7 @@ TEST(PriceLookup, ReadsTheStoreTheModuleChose)
             ASSERT_EQ(Srv_kzt00318::getObrigaObsCan(u"0001", u"01"), "S");
         }
         const kzt::Variant params[] = {kzt::Variant("0001"), kzt::Variant(""), kzt::Variant("2002"),
-                                       kzt::Variant("01"), kzt::Variant(""), kzt::Variant(""),
+                                       kzt::Variant("01"),   kzt::Variant(""), kzt::Variant(""),
                                        kzt::Variant("")};
         kzt::ClientDataSet precos("cdsRetornaPreco");
         kzt::Variant retorno;

@@ -3,7 +3,7 @@
 // checked for what matters to the host and compared, normalised, with a golden file
 // (KZT_UPDATE_GOLDEN=1 rewrites them).
 
-#include "stationprocess.h"
+#include "tests/station/stationprocess.h"
 #include "tests/support/tempdir.h"
 
 #include <QByteArray>
@@ -28,27 +28,19 @@ using kzt::test::checkGolden;
 using kzt::test::kStation;
 using kzt::test::runStation;
 using kzt::test::StationOutput;
-
-
-QStringList words(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* w : list)
-        out << QString::fromUtf8(w);
-    return out;
-}
+using kzt::test::words;
 
 // Only what the scenarios are about is kept, so that a change of layout or of the host
 // library's bookkeeping does not disturb them: the companion and message calls of the
 // trace, and caption, visibility and state of the controls the operator works with.
 QJsonObject normalise(QJsonObject call)
 {
-    static const QStringList calls = words({"Pesquisa", "EditaTexto", "TecladoNumerico",
-                                            "RelFiscais", "ChamaFuncaoGetRetornaPreco",
-                                            "Mensagem"});
-    static const QStringList controls = words({"lblProduto", "lblObsAtual", "lblDesc",
-                                               "lblEsperaProd", "sbtSair", "sbtPesquisa",
-                                               "btnEsperaProd", "btnLimparObs"});
+    static const QStringList calls =
+        words({"Pesquisa", "EditaTexto", "TecladoNumerico", "RelFiscais",
+               "ChamaFuncaoGetRetornaPreco", "Mensagem"});
+    static const QStringList controls =
+        words({"lblProduto", "lblObsAtual", "lblDesc", "lblEsperaProd", "sbtSair", "sbtPesquisa",
+               "btnEsperaProd", "btnLimparObs"});
     QJsonArray trace;
     for (const QJsonValue& entry : call.value(QStringLiteral("trace")).toArray())
         if (calls.contains(entry.toObject().value(QStringLiteral("call")).toString()))
@@ -79,9 +71,15 @@ struct Scenario {
 // Readers of one call's output, in UTF-8 so that failures print readably.
 using Texts = std::vector<std::string>;
 
-std::string text(const QJsonValue& v) { return v.toString().toStdString(); }
+std::string text(const QJsonValue& v)
+{
+    return v.toString().toStdString();
+}
 
-std::string returned(const QJsonObject& call) { return text(call.value(QStringLiteral("returned"))); }
+std::string returned(const QJsonObject& call)
+{
+    return text(call.value(QStringLiteral("returned")));
+}
 
 std::string resultText(const QJsonObject& call, int entry)
 {
@@ -134,14 +132,44 @@ TEST(Scenario, ObservationsComposedAtTheStation)
         // priced extra and a recorded one, a third controlled one refused at the maximum, an
         // occurrence beyond the grid from the search list, free text and a waiting time.
         {"scenario_order.json",
-         words({"--kind", "P", "--product", "1001", "--name", "HAMBÚRGUER ARTESANAL",
-                "--current", "SEM SAL;", "--sale-open", "False", "--customer", "000123",
-                "--time", "12:30", "--do", "press:sbt01", "--do", "press:sbt11", "--do",
-                "press:sbt16", "--do", "press:sbt12", "--do", "search:31", "--do",
-                "press:sbtPesquisa", "--do",
+         words({"--kind",
+                "P",
+                "--product",
+                "1001",
+                "--name",
+                "HAMBÚRGUER ARTESANAL",
+                "--current",
+                "SEM SAL;",
+                "--sale-open",
+                "False",
+                "--customer",
+                "000123",
+                "--time",
+                "12:30",
+                "--do",
+                "press:sbt01",
+                "--do",
+                "press:sbt11",
+                "--do",
+                "press:sbt16",
+                "--do",
+                "press:sbt12",
+                "--do",
+                "search:31",
+                "--do",
+                "press:sbtPesquisa",
+                "--do",
                 "editor: SEM CEBOLA; EXTRA QUEIJO; PÃO SEM GLÚTEN; PIMENTA À PARTE;CAPRICHAR",
-                "--do", "press:sbtEditaDesc", "--do", "keypad:20", "--do", "press:btnEsperaProd",
-                "--do", "dump", "--do", "press:sptConfirmar"}),
+                "--do",
+                "press:sbtEditaDesc",
+                "--do",
+                "keypad:20",
+                "--do",
+                "press:btnEsperaProd",
+                "--do",
+                "dump",
+                "--do",
+                "press:sptConfirmar"}),
          [](const QJsonObject& call) {
              EXPECT_EQ(returned(call), "SEM SAL; SEM CEBOLA; EXTRA QUEIJO; PÃO SEM GLÚTEN; "
                                        "PIMENTA À PARTE;CAPRICHAR;");
@@ -156,11 +184,18 @@ TEST(Scenario, ObservationsComposedAtTheStation)
          }},
         // Cancelling a sale in store 01, which demands an observation: Esc and the exit
         // button do nothing, confirm insists until an occurrence is chosen.
-        {"scenario_cancel.json",
-         words({"--obligatory", "S", "--kind", "C", "--sale-open", "True", "--current", "",
-                "--do", "key:27", "--do", "press:sbtSair", "--do", "press:sptConfirmar", "--do",
-                "key:13", "--do", "post:,enter", "--do", "dump", "--do", "press:sbt03", "--do",
-                "press:sptConfirmar"}),
+        {"scenario_cancel.json", words({"--obligatory", "S",
+                                        "--kind",       "C",
+                                        "--sale-open",  "True",
+                                        "--current",    "",
+                                        "--do",         "key:27",
+                                        "--do",         "press:sbtSair",
+                                        "--do",         "press:sptConfirmar",
+                                        "--do",         "key:13",
+                                        "--do",         "post:,enter",
+                                        "--do",         "dump",
+                                        "--do",         "press:sbt03",
+                                        "--do",         "press:sptConfirmar"}),
          [](const QJsonObject& call) {
              EXPECT_EQ(returned(call), " PAGAMENTO RECUSADO;");
              EXPECT_EQ(messages(call), (Texts{kObsInf, kObsInf, kObsInf}));
@@ -175,9 +210,8 @@ TEST(Scenario, ObservationsComposedAtTheStation)
                 "press:sbtEditaDesc", "--do", "press:sptConfirmar"}),
          [](const QJsonObject& call) {
              EXPECT_EQ(returned(call), "ENTREGAR NA PORTA;TROCO PARA 50;");
-             EXPECT_EQ(traced(call, "EditaTexto"),
-                       (Texts{"Informe a Observação da Venda||0|0|0",
-                              "|ENTREGAR NA PORTA;|0|0|0"}));
+             EXPECT_EQ(traced(call, "EditaTexto"), (Texts{"Informe a Observação da Venda||0|0|0",
+                                                          "|ENTREGAR NA PORTA;|0|0|0"}));
              EXPECT_EQ(resultText(call, 3), "ENTREGAR NA PORTA;TROCO PARA 50;");
          }},
     };
@@ -191,14 +225,13 @@ TEST(Scenario, ObservationsComposedAtTheStation)
         SCOPED_TRACE(s.golden);
         kzt::test::TempDir dir;
         const QString path = QString::fromStdString(dir.path());
-        const StationOutput init =
-            runStation(QStringList{QStringLiteral("--init-sample"), path, QStringLiteral("--force")} +
-                       store);
+        const StationOutput init = runStation(
+            QStringList{QStringLiteral("--init-sample"), path, QStringLiteral("--force")} + store);
         ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
-        const StationOutput run = runStation(QStringList{QStringLiteral("--host-exe"),
-                                            path + QStringLiteral("/kzt-station"),
-                                            QStringLiteral("--trace")}
-                                + store + s.args);
+        const StationOutput run =
+            runStation(QStringList{QStringLiteral("--host-exe"),
+                                   path + QStringLiteral("/kzt-station"), QStringLiteral("--trace")}
+                       + store + s.args);
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
         QJsonParseError error;
         const QJsonDocument doc = QJsonDocument::fromJson(run.out.trimmed(), &error);

@@ -2,7 +2,7 @@
 // neither, a store kept unless --force; and, on a live server (KZT_TEST_CONNECTION), a
 // till that goes on after the server ended its session between two calls.
 
-#include "stationprocess.h"
+#include "tests/station/stationprocess.h"
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
 
@@ -19,9 +19,8 @@
 #include <QFile>
 
 #include <chrono>
-#include <functional>
 #include <cstdlib>
-#include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,23 +66,32 @@ TEST(StationInitSample, BothFilesOrNeitherAndAStoreIsKept)
         const char* what;
         QStringList args;
         int exitCode;
-        const char* message;  // in stderr
+        const char* message; // in stderr
         std::function<void()> check;
     };
     const std::vector<Step> steps = {
-        {"a fresh folder gets both", {q("--init-sample"), q(dir.path())}, 0, "sample store written",
+        {"a fresh folder gets both",
+         {q("--init-sample"), q(dir.path())},
+         0,
+         "sample store written",
          [&] {
              EXPECT_TRUE(kzt::fileExists(db));
              EXPECT_TRUE(kzt::fileExists(parameters));
              kzt::test::execSql(db, "INSERT INTO LOJA (CDFILIAL, CDLOJA) VALUES ('9999', '99')");
          }},
-        {"a store there is kept", {q("--init-sample"), q(dir.path())}, 1,
+        {"a store there is kept",
+         {q("--init-sample"), q(dir.path())},
+         1,
          "store.db already holds a store; --force replaces it",
          [&] { EXPECT_EQ(lojaRows(db, "CDFILIAL = '9999'"), 1); }},
-        {"--force replaces it whole", {q("--init-sample"), q(dir.path()), q("--force")}, 0,
-         "sample store written", [&] { EXPECT_EQ(lojaRows(db, "CDFILIAL = '9999'"), 0); }},
+        {"--force replaces it whole",
+         {q("--init-sample"), q(dir.path()), q("--force")},
+         0,
+         "sample store written",
+         [&] { EXPECT_EQ(lojaRows(db, "CDFILIAL = '9999'"), 0); }},
         {"no store, no parameter file",
-         {q("--init-sample"), q(other.path()), q("--connection"), q("odbc://DSN=kzt_no_such_dsn")}, 1,
+         {q("--init-sample"), q(other.path()), q("--connection"), q("odbc://DSN=kzt_no_such_dsn")},
+         1,
          "cannot write the sample store",
          [&] {
              EXPECT_FALSE(kzt::fileExists(other.file("PARAMETROSQTR.CDS")));
@@ -95,7 +103,8 @@ TEST(StationInitSample, BothFilesOrNeitherAndAStoreIsKept)
         SCOPED_TRACE(step.what);
         const StationOutput run = runStation(step.args);
         EXPECT_EQ(run.exitCode, step.exitCode);
-        EXPECT_NE(run.err.toStdString().find(step.message), std::string::npos) << run.err.toStdString();
+        EXPECT_NE(run.err.toStdString().find(step.message), std::string::npos)
+            << run.err.toStdString();
         step.check();
     }
 }
@@ -137,16 +146,17 @@ TEST(StationOnServer, ATillGoesOnAfterItsServerSessionEnds)
         GTEST_SKIP() << kzt::engineName(admin.engine()) << " has no server session to end";
 
     TempDir dir;
-    const StationOutput init = runStation(
-        {q("--init-sample"), q(dir.path()), q("--connection"), q(server), q("--force")});
+    const StationOutput init =
+        runStation({q("--init-sample"), q(dir.path()), q("--connection"), q(server), q("--force")});
     ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
     // A store on the server is kept too, and then no parameter file is written either.
     TempDir again;
     const StationOutput kept =
         runStation({q("--init-sample"), q(again.path()), q("--connection"), q(server)});
     EXPECT_EQ(kept.exitCode, 1);
-    EXPECT_NE(kept.err.toStdString().find("already holds a store (table GRUPOCOR); --force replaces it"),
-              std::string::npos)
+    EXPECT_NE(
+        kept.err.toStdString().find("already holds a store (table GRUPOCOR); --force replaces it"),
+        std::string::npos)
         << kept.err.toStdString();
     EXPECT_FALSE(kzt::fileExists(again.file("PARAMETROSQTR.CDS")));
 
@@ -161,13 +171,30 @@ TEST(StationOnServer, ATillGoesOnAfterItsServerSessionEnds)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<std::string> args = {kzt::test::kStation.toStdString(), "--host-exe",
-                                     dir.file("kzt-station"), "--connection", server,
-                                     "--kind", "P", "--product", "1001", "--trace",
-                                     "--do", "dump", "--do", "press:sptConfirmar",
-                                     "--next", "--host-exe", dir.file("kzt-station"),
-                                     "--connection", server,
-                                     "--call", "getOcorPed", "0001", "01", "1002"};
+    std::vector<std::string> args = {kzt::test::kStation.toStdString(),
+                                     "--host-exe",
+                                     dir.file("kzt-station"),
+                                     "--connection",
+                                     server,
+                                     "--kind",
+                                     "P",
+                                     "--product",
+                                     "1001",
+                                     "--trace",
+                                     "--do",
+                                     "dump",
+                                     "--do",
+                                     "press:sptConfirmar",
+                                     "--next",
+                                     "--host-exe",
+                                     dir.file("kzt-station"),
+                                     "--connection",
+                                     server,
+                                     "--call",
+                                     "getOcorPed",
+                                     "0001",
+                                     "01",
+                                     "1002"};
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());

@@ -2,8 +2,8 @@
 // a temporary directory, its JSON lines compared with golden files (KZT_UPDATE_GOLDEN=1
 // rewrites them), its exit status and messages checked.
 
+#include "tests/station/stationprocess.h"
 #include "tests/support/store.h"
-#include "stationprocess.h"
 #include "tests/support/tempdir.h"
 
 #include <QByteArray>
@@ -16,8 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 
 namespace {
@@ -26,9 +24,9 @@ using kzt::test::checkGolden;
 using kzt::test::kStation;
 using kzt::test::runStation;
 using kzt::test::StationOutput;
+using kzt::test::words;
 
 using kzt::test::TempDir;
-
 
 // A station directory: the sample store and parameter file, and the host executable the
 // station pretends to be, so the defaults find both.
@@ -42,7 +40,10 @@ public:
         EXPECT_EQ(init.exitCode, 0) << init.err.toStdString();
     }
     QString path() const { return QString::fromStdString(mDir.path()); }
-    QStringList host() const { return {QStringLiteral("--host-exe"), path() + QStringLiteral("/kzt-station")}; }
+    QStringList host() const
+    {
+        return {QStringLiteral("--host-exe"), path() + QStringLiteral("/kzt-station")};
+    }
     QByteArray normalise(QByteArray text) const
     {
         return text.replace(mDir.path().c_str(), "<STATION>");
@@ -68,27 +69,20 @@ QList<QJsonObject> jsonLines(const QByteArray& out)
 
 struct GoldenCase {
     const char* file;
-    std::vector<QStringList> calls;  // joined with --next, each playing the same host
+    std::vector<QStringList> calls; // joined with --next, each playing the same host
 };
-
-QStringList words(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* w : list)
-        out << QString::fromUtf8(w);
-    return out;
-}
 
 TEST(StationRun, GoldenOutputs)
 {
-    const QStringList order = words({"--kind", "P", "--product", "1001", "--name",
-                                     "HAMBÚRGUER ARTESANAL", "--current", "SEM SAL;",
-                                     "--sale-open", "True"});
+    const QStringList order =
+        words({"--kind", "P", "--product", "1001", "--name", "HAMBÚRGUER ARTESANAL", "--current",
+               "SEM SAL;", "--sale-open", "True"});
     const std::vector<GoldenCase> cases = {
         {"exit_at_once.json", {order + words({"--trace", "--do", "press:sbtSair"})}},
         {"next_pair.json",
-         {order + words({"--do", "press:sbt01", "--do", "keypad:15", "--do",
-                         "press:btnEsperaProd", "--do", "dump", "--do", "press:sptConfirmar"}),
+         {order
+              + words({"--do", "press:sbt01", "--do", "keypad:15", "--do", "press:btnEsperaProd",
+                       "--do", "dump", "--do", "press:sptConfirmar"}),
           words({"--kind", "C", "--obligatory", "S", "--do", "post:,enter", "--do",
                  "editor:CLIENTE DESISTIU", "--do", "press:sbtEditaDesc", "--do",
                  "press:sptConfirmar"})}},
@@ -120,18 +114,24 @@ TEST(StationRun, ExitStatusAndMessages)
     };
     const std::vector<Case> cases = {
         {"usage error", {QStringLiteral("--kind")}, 2, "kzt-station: --kind needs a value"},
-        {"a call for an operator with no display to show it on", {QStringLiteral("--kind"), QStringLiteral("P")},
-         2, "there is no display to show it on; give --do actions"},
-        {"unknown action", {QStringLiteral("--do"), QStringLiteral("fly")}, 2,
+        {"a call for an operator with no display to show it on",
+         {QStringLiteral("--kind"), QStringLiteral("P")},
+         2,
+         "there is no display to show it on; give --do actions"},
+        {"unknown action",
+         {QStringLiteral("--do"), QStringLiteral("fly")},
+         2,
          "unknown action 'fly'"},
         {"module that does not load",
          {QStringLiteral("--module"), QStringLiteral("/nonexistent/libkzt00318.so"),
           QStringLiteral("--do"), QStringLiteral("dump")},
-         1, "cannot load the module /nonexistent/libkzt00318.so"},
+         1,
+         "cannot load the module /nonexistent/libkzt00318.so"},
         {"a library that is no module",
          {QStringLiteral("--module"), QStringLiteral(KZT_BINARY_DIR "/lib/libkzthost.so"),
           QStringLiteral("--do"), QStringLiteral("dump")},
-         1, "exports no Observacao"},
+         1,
+         "exports no Observacao"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -145,11 +145,12 @@ TEST(StationRun, ExitStatusAndMessages)
 TEST(StationRun, ScriptProblemsAreReportedAndTheDialogClosedAtTheEnd)
 {
     StationDir station;
-    const StationOutput run = runStation(station.host() +
-                               QStringList{QStringLiteral("--kind"), QStringLiteral("P"),
-                                           QStringLiteral("--product"), QStringLiteral("1001"),
-                                           QStringLiteral("--do"), QStringLiteral("press:naoExiste"),
-                                           QStringLiteral("--do"), QStringLiteral("dump")});
+    const StationOutput run =
+        runStation(station.host()
+                   + QStringList{QStringLiteral("--kind"), QStringLiteral("P"),
+                                 QStringLiteral("--product"), QStringLiteral("1001"),
+                                 QStringLiteral("--do"), QStringLiteral("press:naoExiste"),
+                                 QStringLiteral("--do"), QStringLiteral("dump")});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const auto lines = jsonLines(run.out);
     ASSERT_EQ(lines.size(), 1);
@@ -165,11 +166,12 @@ TEST(StationRun, ShotWritesAPictureOfTheDialog)
 {
     StationDir station;
     const QString shot = station.path() + QStringLiteral("/dialog.png");
-    const StationOutput run = runStation(station.host() +
-                               QStringList{QStringLiteral("--kind"), QStringLiteral("P"),
-                                           QStringLiteral("--product"), QStringLiteral("1001"),
-                                           QStringLiteral("--do"), QStringLiteral("shot:") + shot,
-                                           QStringLiteral("--do"), QStringLiteral("press:sbtSair")});
+    const StationOutput run =
+        runStation(station.host()
+                   + QStringList{QStringLiteral("--kind"), QStringLiteral("P"),
+                                 QStringLiteral("--product"), QStringLiteral("1001"),
+                                 QStringLiteral("--do"), QStringLiteral("shot:") + shot,
+                                 QStringLiteral("--do"), QStringLiteral("press:sbtSair")});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QFile png(shot);
     ASSERT_TRUE(png.open(QIODevice::ReadOnly));
@@ -209,11 +211,12 @@ TEST(StationRun, CallRunsOneDataRoutine)
              EXPECT_EQ(packet[QStringLiteral("fields")].toArray().size(), 6);
          }},
         {"a routine that raises",
-         QStringList{QStringLiteral("--connection"), emptyStore} +
-             words({"--call", "getQtMaxObserv", "1001"}),
+         QStringList{QStringLiteral("--connection"), emptyStore}
+             + words({"--call", "getQtMaxObserv", "1001"}),
          [](const QJsonObject& o) {
              EXPECT_FALSE(o.contains(QStringLiteral("result")));
-             EXPECT_TRUE(o[QStringLiteral("error")].toString().contains(QStringLiteral("no such table")))
+             EXPECT_TRUE(
+                 o[QStringLiteral("error")].toString().contains(QStringLiteral("no such table")))
                  << o[QStringLiteral("error")].toString().toStdString();
          }},
     };

@@ -1,4 +1,4 @@
-#include "stationprocess.h"
+#include "tests/station/stationprocess.h"
 
 #include <QFile>
 #include <QProcess>
@@ -28,6 +28,14 @@ StationOutput runStation(const QStringList& args, const QString& program)
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+QStringList words(std::initializer_list<const char*> list)
+{
+    QStringList out;
+    for (const char* w : list)
+        out << QString::fromUtf8(w);
+    return out;
 }
 
 void checkGolden(const char* file, const QByteArray& actual)

@@ -6,7 +6,10 @@ namespace kzt::test {
 
 FakePresentation::FakePresentation() : mPrevious(host::setPresentation(this)) {}
 
-FakePresentation::~FakePresentation() { host::setPresentation(mPrevious); }
+FakePresentation::~FakePresentation()
+{
+    host::setPresentation(mPrevious);
+}
 
 std::vector<std::string> FakePresentation::messageTexts() const
 {
@@ -59,7 +62,10 @@ std::optional<std::string> FakePresentation::keypad(const host::KeypadRequest& r
     return answer;
 }
 
-void FakePresentation::fiscalMenu() { ++fiscalMenuCalls; }
+void FakePresentation::fiscalMenu()
+{
+    ++fiscalMenuCalls;
+}
 
 std::optional<std::string> FakePresentation::priceAnswer()
 {

@@ -15,20 +15,20 @@ namespace kzt::test {
 
 class FakePresentation : public host::Presentation {
 public:
-    FakePresentation();   // installs itself
-    ~FakePresentation() override;  // restores the presentation it replaced
+    FakePresentation();           // installs itself
+    ~FakePresentation() override; // restores the presentation it replaced
 
     // Answers, each taken once, front first. With none left a dialog acts as cancelled:
     // the search returns false, the editor its initial text, the keypad nullopt.
-    std::deque<std::optional<std::string>> searchAnswers;  // CDOCORR to pick; nullopt cancels
+    std::deque<std::optional<std::string>> searchAnswers; // CDOCORR to pick; nullopt cancels
     std::deque<std::string> editorAnswers;
     std::deque<std::optional<std::string>> keypadAnswers;
-    std::deque<std::string> priceAnswers;                  // failure texts
+    std::deque<std::string> priceAnswers; // failure texts
 
     // What the module showed or asked.
     std::vector<host::MessageBoxRequest> messages;
-    std::vector<std::string> messageTexts() const;          // the texts alone, as UTF-8
-    std::vector<std::pair<std::string, std::string>> editorCalls;  // prompt, initial text
+    std::vector<std::string> messageTexts() const;                // the texts alone, as UTF-8
+    std::vector<std::pair<std::string, std::string>> editorCalls; // prompt, initial text
     std::vector<host::KeypadRequest> keypadCalls;
     int searchCalls = 0;
     int fiscalMenuCalls = 0;

@@ -47,17 +47,17 @@ std::string createStore(const std::string& dir, bool withSampleData)
     const std::string dbPath = dir + "/store.db";
     std::filesystem::remove(dbPath);
     // One transaction: a store a test builds need not wait on the disk statement by statement.
-    execSql(dbPath, "BEGIN;\n" + readSampleFile("schema.sql") +
-                        (withSampleData ? readSampleFile("data.sql") : std::string()) +
-                        "\nCOMMIT;");
+    execSql(dbPath, "BEGIN;\n" + readSampleFile("schema.sql")
+                        + (withSampleData ? readSampleFile("data.sql") : std::string())
+                        + "\nCOMMIT;");
     return dbPath;
 }
 
 void execSql(const std::string& dbPath, const std::string& sql)
 {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        != SQLITE_OK) {
         const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
         sqlite3_close(db);
         failWith("cannot open " + dbPath + ": " + message);

@@ -11,7 +11,7 @@ namespace kzt::test {
 std::string createStore(const std::string& dir, bool withSampleData = false);
 // Runs SQL statements on the database through the sqlite3 C API; fails the test on error.
 void execSql(const std::string& dbPath, const std::string& sql);
-std::string sqliteConnection(const std::string& dbPath);  // "sqlite3://db=<path>"
+std::string sqliteConnection(const std::string& dbPath); // "sqlite3://db=<path>"
 
 struct StationParameters {
     std::string cdFilial = "0001";
@@ -20,7 +20,7 @@ struct StationParameters {
     std::string cdCaixa = "001";
     bool nfce = false;
     bool sat = false;
-    bool withSat = true;  // false: the file lacks the SISTEMAQTRSAT field
+    bool withSat = true; // false: the file lacks the SISTEMAQTRSAT field
 };
 // Writes <dir>/PARAMETROSQTR.CDS as a saved dataset; returns its path.
 std::string writeParameterFile(const std::string& dir, const StationParameters& p = {});

@@ -16,8 +16,8 @@ TempDir::TempDir()
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (!mkdtemp(buffer.data()))
-        throw std::runtime_error("cannot create a temporary directory from " + pattern + ": " +
-                                 std::strerror(errno));
+        throw std::runtime_error("cannot create a temporary directory from " + pattern + ": "
+                                 + std::strerror(errno));
     mPath = buffer.data();
 }
 

@@ -3,10 +3,10 @@
 
 #include "tests/support/store.h"
 
+#include "host/settings.h"
 #include "platform/process.h"
 #include "server/Srv_kzt00318.h"
 #include "server/rdmobservacao.h"
-#include "station/hostlib/presentation.h"
 
 namespace kzt::test {
 

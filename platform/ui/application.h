@@ -6,7 +6,7 @@
 // the process when it finds no usable platform or display, so that is checked first and
 // reported as a refusal instead.
 
-#include "kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <string>
 

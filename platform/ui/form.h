@@ -4,9 +4,9 @@
 // on the screen it opens on, shown modally and closed by code. Its events are handler
 // members bound by the derived class, as a stored design binds them.
 
-#include "graphics.h"
-#include "keys.h"
-#include "kzt_global.h"
+#include "platform/platform_global.h"
+#include "platform/ui/graphics.h"
+#include "platform/ui/keys.h"
 
 #include <QDialog>
 
@@ -33,9 +33,9 @@ public:
     ~Form() override;
 
     void setClientSize(int width, int height);
-    void setCaption(const std::string& cp1252);  // the window text
+    void setCaption(const std::string& cp1252); // the window text
     std::string caption() const;
-    void setColor(TColor color);  // the window colour behind the controls
+    void setColor(TColor color); // the window colour behind the controls
 
     // Shows the form modally and returns when it closes.
     int showModal();
@@ -49,8 +49,8 @@ public:
     // The child control whose object name is `name`, or nullptr.
     QObject* findComponent(const std::string& name) const;
     void bringToFront();
-    void repaintNow();              // repaints at once, not at the next event loop pass
-    static void processMessages();  // lets pending events run, repaints among them
+    void repaintNow();             // repaints at once, not at the next event loop pass
+    static void processMessages(); // lets pending events run, repaints among them
     HWND handle() const { return mHandle; }
     static Form* fromHandle(HWND handle);
 
@@ -68,7 +68,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void reject() override;  // Esc must not close the dialog behind the handlers' back
+    void reject() override; // Esc must not close the dialog behind the handlers' back
 
 private:
     void fireActivate();

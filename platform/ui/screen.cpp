@@ -1,4 +1,4 @@
-#include "platform/screen.h"
+#include "platform/ui/screen.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -7,7 +7,7 @@ namespace kzt {
 
 namespace {
 int gCursor = crDefault;
-bool gBusyShown = false;  // one override cursor at most, however often busy is set
+bool gBusyShown = false; // one override cursor at most, however often busy is set
 } // namespace
 
 void setScreenCursor(int cursor)
@@ -23,6 +23,9 @@ void setScreenCursor(int cursor)
     gBusyShown = busy;
 }
 
-int screenCursor() { return gCursor; }
+int screenCursor()
+{
+    return gCursor;
+}
 
 } // namespace kzt

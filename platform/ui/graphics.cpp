@@ -1,8 +1,6 @@
-#include "platform/graphics.h"
+#include "platform/ui/graphics.h"
 
 #include "platform/text.h"
-
-#include <array>
 
 namespace kzt {
 
@@ -12,21 +10,21 @@ namespace {
 QColor systemColor(int index)
 {
     switch (index) {
-    case 4:   // clMenu
-    case 15:  // clBtnFace
+    case 4:  // clMenu
+    case 15: // clBtnFace
         return QColor(240, 240, 240);
-    case 5:   // clWindow
-    case 14:  // clHighlightText
+    case 5:  // clWindow
+    case 14: // clHighlightText
         return QColor(255, 255, 255);
-    case 13:  // clHighlight
+    case 13: // clHighlight
         return QColor(0, 120, 215);
-    case 16:  // clBtnShadow
+    case 16: // clBtnShadow
         return QColor(160, 160, 160);
-    case 17:  // clGrayText
+    case 17: // clGrayText
         return QColor(109, 109, 109);
-    case 20:  // clBtnHighlight
+    case 20: // clBtnHighlight
         return QColor(255, 255, 255);
-    default:  // clWindowText, clMenuText, clBtnText and the rest
+    default: // clWindowText, clMenuText, clBtnText and the rest
         return QColor(0, 0, 0);
     }
 }

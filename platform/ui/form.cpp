@@ -1,6 +1,4 @@
-#include "platform/form.h"
-
-#include "platform/controls.h"
+#include "platform/ui/form.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -73,7 +71,10 @@ Form::Form(QWidget* parent)
     setSizeGripEnabled(false);
 }
 
-Form::~Form() { forms().erase(mHandle); }
+Form::~Form()
+{
+    forms().erase(mHandle);
+}
 
 Form* Form::fromHandle(HWND handle)
 {
@@ -81,11 +82,20 @@ Form* Form::fromHandle(HWND handle)
     return it == forms().end() ? nullptr : it->second;
 }
 
-void Form::setClientSize(int width, int height) { setFixedSize(width, height); }
+void Form::setClientSize(int width, int height)
+{
+    setFixedSize(width, height);
+}
 
-void Form::setCaption(const std::string& cp1252) { setWindowTitle(toQString(cp1252)); }
+void Form::setCaption(const std::string& cp1252)
+{
+    setWindowTitle(toQString(cp1252));
+}
 
-std::string Form::caption() const { return fromQString(windowTitle()); }
+std::string Form::caption() const
+{
+    return fromQString(windowTitle());
+}
 
 void Form::setColor(TColor color)
 {
@@ -95,7 +105,10 @@ void Form::setColor(TColor color)
     setAutoFillBackground(true);
 }
 
-int Form::showModal() { return exec(); }
+int Form::showModal()
+{
+    return exec();
+}
 
 void Form::setVisible(bool visible)
 {
@@ -110,13 +123,10 @@ void Form::closeForm()
     if (onClose)
         onClose(this, action);
     switch (action) {
-    case CloseAction::None:
-        return;
-    case CloseAction::Minimize:
-        showMinimized();
-        return;
+    case CloseAction::None: return;
+    case CloseAction::Minimize: showMinimized(); return;
     case CloseAction::Hide:
-    case CloseAction::Free:  // freeing stays with whoever created the form
+    case CloseAction::Free: // freeing stays with whoever created the form
         break;
     }
     mClosingByCode = true;
@@ -137,9 +147,15 @@ void Form::bringToFront()
     activateWindow();
 }
 
-void Form::repaintNow() { repaint(); }
+void Form::repaintNow()
+{
+    repaint();
+}
 
-void Form::processMessages() { QCoreApplication::processEvents(); }
+void Form::processMessages()
+{
+    QCoreApplication::processEvents();
+}
 
 void Form::dispatchKeyDown(std::uint16_t key, ShiftState shift)
 {
@@ -156,14 +172,10 @@ void Form::dispatchChar(char key)
 bool Form::event(QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::WindowActivate:
-        fireActivate();
-        break;
+    case QEvent::WindowActivate: fireActivate(); break;
     case QEvent::WindowDeactivate:
-    case QEvent::WindowBlocked:  // a nested modal window takes over
-    case QEvent::Hide:
-        mActive = false;
-        break;
+    case QEvent::WindowBlocked: // a nested modal window takes over
+    case QEvent::Hide: mActive = false; break;
     case QEvent::WindowUnblocked:
         // The nested modal window closed: the form is active again, whether or not the
         // platform (offscreen, or a window manager that gives focus elsewhere) says so.
@@ -172,8 +184,7 @@ bool Form::event(QEvent* event)
             fireActivate();
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return QDialog::event(event);
 }
@@ -187,7 +198,7 @@ void Form::keyPressEvent(QKeyEvent* event)
     if (vk != 0)
         dispatchKeyDown(vk, shiftStateFromQt(event->modifiers(), QGuiApplication::mouseButtons()));
     if (!isVisible())
-        return;  // a handler closed the form
+        return; // a handler closed the form
     const std::string text = fromQString(event->text());
     for (char c : text)
         dispatchChar(c);

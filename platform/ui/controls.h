@@ -4,8 +4,8 @@
 // focus, so the form receives every key. Captions are Windows-1252 held by the control
 // and converted only to paint.
 
-#include "graphics.h"
-#include "kzt_global.h"
+#include "platform/platform_global.h"
+#include "platform/ui/graphics.h"
 
 #include <QWidget>
 
@@ -61,7 +61,7 @@ public:
     Kind kind() const { return mKind; }
     void setBrushColor(TColor color);
     TColor brushColor() const { return mBrush; }
-    void setPen(TColor color, int width);  // width 0: no outline
+    void setPen(TColor color, int width); // width 0: no outline
     TColor penColor() const { return mPen; }
     int penWidth() const { return mPenWidth; }
 

@@ -2,7 +2,7 @@
 
 // Colours and fonts as the dialog's design gives them, and their Qt forms.
 
-#include "kzt_global.h"
+#include "platform/platform_global.h"
 
 #include <QColor>
 #include <QFont>
@@ -18,7 +18,10 @@ namespace kzt {
 // byte 0xFF name a system colour, taken from the platform's current palette.
 using TColor = std::int32_t;
 
-constexpr TColor rgb(int r, int g, int b) { return r | (g << 8) | (b << 16); }
+constexpr TColor rgb(int r, int g, int b)
+{
+    return r | (g << 8) | (b << 16);
+}
 
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
@@ -33,7 +36,7 @@ KZT_PLATFORM_API QColor toQColor(TColor color);
 
 struct FontSpec {
     std::string name = "MS Sans Serif";
-    int height = 11;        // character height in pixels
+    int height = 11; // character height in pixels
     bool bold = false;
     TColor color = clWindowText;
 };

@@ -1,7 +1,7 @@
-#include "application.h"
+#include "platform/ui/application.h"
 
-#include "process.h"
-#include "text.h"
+#include "platform/process.h"
+#include "platform/text.h"
 
 #include <QApplication>
 #include <QDir>
@@ -108,8 +108,8 @@ std::string pluginProblem(const std::string& name)
             // Kept loaded: Qt takes the same library when the application starts.
             if (loader.load())
                 return {};
-            return "o plugin de plataforma \"" + name + "\" não carrega (" +
-                   loader.errorString().toStdString() + ")";
+            return "o plugin de plataforma \"" + name + "\" não carrega ("
+                   + loader.errorString().toStdString() + ")";
         }
     }
     return "o plugin de plataforma \"" + name + "\" não está instalado";
@@ -216,9 +216,9 @@ std::string prepareGuiApplication()
 
     const std::string problem = qtPlatformProblem();
     if (!problem.empty())
-        return utf8ToCp1252("Não há tela para mostrar a observação (" + problem +
-                            "). Defina DISPLAY ou WAYLAND_DISPLAY, ou QT_QPA_PLATFORM=offscreen "
-                            "para trabalhar sem tela.");
+        return utf8ToCp1252("Não há tela para mostrar a observação (" + problem
+                            + "). Defina DISPLAY ou WAYLAND_DISPLAY, ou QT_QPA_PLATFORM=offscreen "
+                              "para trabalhar sem tela.");
 
     // Qt switches the C library's locale to the environment's; the host's number formatting
     // (printf, strtod) stays as the host set it.

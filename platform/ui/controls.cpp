@@ -1,4 +1,4 @@
-#include "platform/controls.h"
+#include "platform/ui/controls.h"
 
 #include <QFontMetrics>
 #include <QPaintEvent>
@@ -25,15 +25,9 @@ int textFlags(Alignment alignment, bool wordWrap)
 {
     int flags = Qt::AlignTop;
     switch (alignment) {
-    case Alignment::Left:
-        flags |= Qt::AlignLeft;
-        break;
-    case Alignment::Right:
-        flags |= Qt::AlignRight;
-        break;
-    case Alignment::Center:
-        flags |= Qt::AlignHCenter;
-        break;
+    case Alignment::Left: flags |= Qt::AlignLeft; break;
+    case Alignment::Right: flags |= Qt::AlignRight; break;
+    case Alignment::Center: flags |= Qt::AlignHCenter; break;
     }
     if (wordWrap)
         flags |= Qt::TextWordWrap;
@@ -65,7 +59,10 @@ void Label::setFont(const FontSpec& font)
     update();
 }
 
-void Label::setAutoSize(bool on) { mAutoSize = on; }
+void Label::setAutoSize(bool on)
+{
+    mAutoSize = on;
+}
 
 void Label::setWordWrap(bool on)
 {
@@ -101,8 +98,8 @@ void Label::adjustBounds()
         needed = metrics.boundingRect(QRect(0, 0, std::max(width(), 1), 0x7FFF),
                                       textFlags(mAlignment, true), text);
     else
-        needed = metrics.boundingRect(QRect(0, 0, 0x7FFF, 0x7FFF), textFlags(mAlignment, false),
-                                      text);
+        needed =
+            metrics.boundingRect(QRect(0, 0, 0x7FFF, 0x7FFF), textFlags(mAlignment, false), text);
     const int newWidth = mWordWrap ? width() : needed.width();
     const int newHeight = needed.height();
     int newLeft = x();

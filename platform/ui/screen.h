@@ -2,7 +2,7 @@
 
 // The application-wide mouse cursor.
 
-#include "kzt_global.h"
+#include "platform/platform_global.h"
 
 namespace kzt {
 
