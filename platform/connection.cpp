@@ -168,17 +168,6 @@ private:
 
 namespace {
 
-std::string describeParams(const std::vector<std::pair<std::string, std::string>>& params)
-{
-    std::string text;
-    for (const auto& [name, value] : params) {
-        if (!text.empty())
-            text += ", ";
-        text += name + "='" + utf8ToCp1252(value) + "'";
-    }
-    return text;
-}
-
 // A failed read on a session that no longer works: reopened and read again.
 struct Broken {
     detail::DriverFailure failure;

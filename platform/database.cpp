@@ -20,17 +20,6 @@ std::string floatText(double value)
     return std::string(buffer, result.ptr);
 }
 
-std::string describeParams(const std::vector<std::pair<std::string, std::string>>& params)
-{
-    std::string text;
-    for (const auto& [name, value] : params) {
-        if (!text.empty())
-            text += ", ";
-        text += name + "='" + utf8ToCp1252(value) + "'";
-    }
-    return text;
-}
-
 std::string shown(const std::string& cp1252)
 {
     return cp1252.size() <= 40 ? cp1252 : cp1252.substr(0, 40) + "...";
@@ -196,24 +185,9 @@ std::vector<std::string> Query::paramNames() const
 {
     const std::string sql = statement();
     std::vector<std::string> names;
-    sqlsyntax::forEachCodeChar(sql, [&](std::size_t i) {
-        if (sql[i] != ':')
-            return i;
-        // "::" is a type cast on some engines, never a parameter.
-        if (i + 1 < sql.size() && sql[i + 1] == ':')
-            return i + 1;
-        std::size_t end = i + 1;
-        while (end < sql.size() && sqlsyntax::isIdentifierChar(sql[end]))
-            ++end;
-        if (end == i + 1)
-            return i;
-        std::string name = sql.substr(i + 1, end - i - 1);
-        bool known = false;
-        for (const auto& existing : names)
-            known = known || existing == name;
-        if (!known)
+    sqlsyntax::forEachParameter(sql, [&](std::string name, std::size_t, std::size_t) {
+        if (std::find(names.begin(), names.end(), name) == names.end())
             names.push_back(std::move(name));
-        return end - 1;
     });
     return names;
 }

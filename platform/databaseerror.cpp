@@ -1,5 +1,7 @@
 #include "platform/databaseerror.h"
 
+#include "platform/text.h"
+
 #include <utility>
 
 namespace kzt {
@@ -24,6 +26,17 @@ const char* categoryName(DatabaseError::Category category)
     case C::Unknown: break;
     }
     return "unknown";
+}
+
+std::string describeParams(const std::vector<std::pair<std::string, std::string>>& params)
+{
+    std::string text;
+    for (const auto& [name, value] : params) {
+        if (!text.empty())
+            text += ", ";
+        text += name + "='" + utf8ToCp1252(value) + "'";
+    }
+    return text;
 }
 
 } // namespace kzt

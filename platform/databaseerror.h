@@ -6,6 +6,8 @@
 #include "platform/platform_global.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kzt {
 
@@ -45,5 +47,9 @@ private:
 
 // "connection lost", "timeout", ...: the category for messages and logs.
 KZT_PLATFORM_API const char* categoryName(DatabaseError::Category category);
+
+// Bound values as an error shows them: NAME='value', ... (values are UTF-8, shown in
+// Windows-1252 like the rest of the message).
+std::string describeParams(const std::vector<std::pair<std::string, std::string>>& params);
 
 } // namespace kzt

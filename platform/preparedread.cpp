@@ -203,29 +203,19 @@ private:
     {
         std::string out;
         std::size_t copied = 0;
-        sqlsyntax::forEachCodeChar(sql, [&](std::size_t i) {
-            if (sql[i] != ':')
-                return i;
-            if (i + 1 < sql.size() && sql[i + 1] == ':')
-                return i + 1;
-            std::size_t end = i + 1;
-            while (end < sql.size() && sqlsyntax::isIdentifierChar(sql[end]))
-                ++end;
-            if (end == i + 1)
-                return i;
-            const std::string name = sql.substr(i + 1, end - i - 1);
-            std::size_t index = 0;
-            while (index < names.size() && names[index] != name)
-                ++index;
-            if (index == names.size())
-                throw DriverFailure{"parameter " + name + " has no value",
-                                    Category::StatementFailed};
-            mUses.push_back(index);
-            out.append(sql, copied, i - copied);
-            out += '?';
-            copied = end;
-            return end - 1;
-        });
+        sqlsyntax::forEachParameter(
+            sql, [&](const std::string& name, std::size_t at, std::size_t end) {
+                std::size_t index = 0;
+                while (index < names.size() && names[index] != name)
+                    ++index;
+                if (index == names.size())
+                    throw DriverFailure{"parameter " + name + " has no value",
+                                        Category::StatementFailed};
+                mUses.push_back(index);
+                out.append(sql, copied, at - copied);
+                out += '?';
+                copied = end;
+            });
         out.append(sql, copied, std::string::npos);
         return out;
     }

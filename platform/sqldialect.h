@@ -67,6 +67,27 @@ void forEachCodeChar(const std::string& text, Visit visit)
     }
 }
 
+// Calls `visit(name, at, end)` for every ":NAME" parameter outside quotes, where `at` is
+// the position of the ':' and `end` the position after the name. "::" is a type cast on
+// some engines, never a parameter.
+template <typename Visit>
+void forEachParameter(const std::string& sql, Visit visit)
+{
+    forEachCodeChar(sql, [&](std::size_t i) {
+        if (sql[i] != ':')
+            return i;
+        if (i + 1 < sql.size() && sql[i + 1] == ':')
+            return i + 1;
+        std::size_t end = i + 1;
+        while (end < sql.size() && isIdentifierChar(sql[end]))
+            ++end;
+        if (end == i + 1)
+            return i;
+        visit(sql.substr(i + 1, end - i - 1), i, end);
+        return end - 1;
+    });
+}
+
 } // namespace sqlsyntax
 
 } // namespace kzt
