@@ -7,6 +7,10 @@
 // preparation and of the press over every order of every till, the orders done, and
 // the machine's CPU use while the tills ran. Goal: p99 at 8 tills at most twice p99 at 1.
 //
+// Each count runs twice. With spread:0 every till pauses exactly 40 ms, so tills started
+// together keep arriving together, a worst case no shop floor produces. With spread:1
+// each till pauses between 20 and 60 ms at random, as operators who act independently.
+//
 //   scripts/live-servers.sh build/bin/bench_tills
 
 #include "bench/ausente.h"
@@ -24,8 +28,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,7 +49,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kOrdersPerTill = 400;
 constexpr int kSecondsPerTill = 20;
-constexpr int kPauseMs = 40; // the operator between two orders
+constexpr int kPauseMs = 40; // the operator between two orders, on average
 
 const char* const kTillFlag = "--kzt-till";
 
@@ -53,8 +59,12 @@ double microseconds(Clock::duration d)
 }
 
 // One till: prints "<preparation us> <press us>" per order on stdout.
-int runTill(const std::string& connection, const std::string& hostExe)
+int runTill(const std::string& connection, const std::string& hostExe, unsigned seed)
 {
+    // Seed 0: the same pause every time; otherwise a pause of its own for every order.
+    std::minstd_rand random(seed == 0 ? 1 : seed);
+    std::uniform_int_distribution<int> pauseMs(seed == 0 ? kPauseMs : kPauseMs / 2,
+                                               seed == 0 ? kPauseMs : kPauseMs * 3 / 2);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int argc = 1;
     char name[] = "till";
@@ -88,7 +98,7 @@ int runTill(const std::string& connection, const std::string& hostExe)
         }
         std::printf("%.1f %.1f\n", microseconds(prepared - start),
                     microseconds(pressed - prepared));
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs(random)));
     }
     host::setPresentation(nullptr);
     return 0;
@@ -119,7 +129,8 @@ struct Till {
     FILE* out = nullptr;
 };
 
-Till startTill(const std::string& self, const std::string& connection, const std::string& hostExe)
+Till startTill(const std::string& self, const std::string& connection, const std::string& hostExe,
+               unsigned seed)
 {
     int fds[2];
     if (::pipe(fds) != 0)
@@ -129,7 +140,7 @@ Till startTill(const std::string& self, const std::string& connection, const std
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     posix_spawn_file_actions_addclose(&actions, fds[1]);
-    std::vector<std::string> args = {self, kTillFlag, connection, hostExe};
+    std::vector<std::string> args = {self, kTillFlag, connection, hostExe, std::to_string(seed)};
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -157,6 +168,7 @@ void BM_Tills(benchmark::State& state)
         return;
     }
     const int count = static_cast<int>(state.range(0));
+    const bool spread = state.range(1) != 0;
     std::vector<double> preparations, presses;
     double cpuBusy = 0, tillCpu = 0, wall = 0;
     bool failed = false;
@@ -165,7 +177,8 @@ void BM_Tills(benchmark::State& state)
         const auto started = Clock::now();
         std::vector<Till> tills;
         for (int i = 0; i < count; ++i)
-            tills.push_back(startTill(gSelf, gConnection, gFolder->hostExe()));
+            tills.push_back(startTill(gSelf, gConnection, gFolder->hostExe(),
+                                      spread ? static_cast<unsigned>(i + 1) : 0));
         for (Till& till : tills) {
             double preparation = 0, press = 0;
             while (std::fscanf(till.out, "%lf %lf", &preparation, &press) == 2) {
@@ -197,15 +210,18 @@ void BM_Tills(benchmark::State& state)
     state.counters["machine_cpu_pct"] = cpuBusy;
     state.counters["tills_cpu_pct"] = 100.0 * tillCpu / std::max(wall, 1e-9);
 }
-BENCHMARK(BM_Tills)->Arg(1)->Arg(4)->Arg(8)->ArgName("tills")->Iterations(1)->Unit(
-    benchmark::kSecond);
+BENCHMARK(BM_Tills)
+    ->ArgsProduct({{1, 4, 8}, {0, 1}})
+    ->ArgNames({"tills", "spread"})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && std::strcmp(argv[1], kTillFlag) == 0)
-        return runTill(argv[2], argv[3]);
+    if (argc == 5 && std::strcmp(argv[1], kTillFlag) == 0)
+        return runTill(argv[2], argv[3], static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10)));
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
