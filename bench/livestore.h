@@ -4,9 +4,7 @@
 // scripts/live-servers.sh starts (KZT_LIVE_BENCH), loaded with the sample store, and a
 // station folder whose parameter file names branch 0001, store 01, till 001.
 
-#include "platform/clientdataset.h"
 #include "platform/connection.h"
-#include "platform/process.h"
 #include "platform/text.h"
 #include "station/app/samplestore.h"
 
@@ -45,21 +43,7 @@ public:
         mDir = std::filesystem::temp_directory_path()
                / ("kzt-bench-live-" + std::to_string(::getpid()));
         std::filesystem::create_directories(mDir);
-        kzt::ClientDataSet cds("cdsParametrosQtr");
-        for (const char* field : {"CDFILIAL", "CDLOJA", "IDESQUEMA", "CDCAIXA"})
-            cds.addFieldDef({field, kzt::FieldType::String, 4, true, {}});
-        cds.addFieldDef({"SISTEMAQTRNFCE", kzt::FieldType::Boolean, 0, true, {}});
-        cds.addFieldDef({"SISTEMAQTRSAT", kzt::FieldType::Boolean, 0, true, {}});
-        cds.createDataSet();
-        cds.append();
-        cds.fieldByName("CDFILIAL").setAsString("0001");
-        cds.fieldByName("CDLOJA").setAsString("01");
-        cds.fieldByName("IDESQUEMA").setAsString("001");
-        cds.fieldByName("CDCAIXA").setAsString("001");
-        cds.fieldByName("SISTEMAQTRNFCE").setAsBoolean(false);
-        cds.fieldByName("SISTEMAQTRSAT").setAsBoolean(false);
-        cds.post();
-        cds.saveToFile((mDir / "PARAMETROSQTR.CDS").string());
+        station::writeParameterFile((mDir / "PARAMETROSQTR.CDS").string());
     }
     ~StationFolder()
     {

@@ -13,6 +13,7 @@
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
 #include "host/hostlib.h"
+#include "platform/process.h"
 #include "server/Srv_kzt00318.h"
 #include "server/rdmobservacao.h"
 #include "station/hostlib/presentation.h"

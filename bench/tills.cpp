@@ -19,6 +19,7 @@
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
 #include "host/hostlib.h"
+#include "platform/process.h"
 #include "station/hostlib/presentation.h"
 
 #include <QApplication>

@@ -57,7 +57,7 @@ public:
         : mTarget(dir + "/PARAMETROSQTR.CDS"), mBuilding(buildingName(mTarget)),
           mKept(mTarget + ".old-" + std::to_string(::getpid()))
     {
-        write(mBuilding);
+        writeParameterFile(mBuilding);
     }
     ~ParameterFile()
     {
@@ -82,31 +82,6 @@ public:
     void keep() { mDone = true; }
 
 private:
-    static void write(const std::string& path)
-    {
-        using kzt::FieldType;
-        kzt::ClientDataSet cds("cdsParametrosQtr");
-        cds.addFieldDef(fieldDef("CDFILIAL", FieldType::String, 4));
-        cds.addFieldDef(fieldDef("CDLOJA", FieldType::String, 4));
-        cds.addFieldDef(fieldDef("IDESQUEMA", FieldType::String, 3));
-        cds.addFieldDef(fieldDef("CDCAIXA", FieldType::String, 3));
-        cds.addFieldDef(fieldDef("SISTEMAQTRNFCE", FieldType::Boolean));
-        cds.addFieldDef(fieldDef("SISTEMAQTRSAT", FieldType::Boolean));
-        // The station's own name: a field of the file the module does not read.
-        cds.addFieldDef(fieldDef("NMESTACAO", FieldType::String, 40));
-        cds.createDataSet();
-        cds.append();
-        cds.fieldByName("CDFILIAL").setAsString("0001");
-        cds.fieldByName("CDLOJA").setAsString("01");
-        cds.fieldByName("IDESQUEMA").setAsString("001");
-        cds.fieldByName("CDCAIXA").setAsString("001");
-        cds.fieldByName("SISTEMAQTRNFCE").setAsBoolean(false);
-        cds.fieldByName("SISTEMAQTRSAT").setAsBoolean(false);
-        cds.fieldByName("NMESTACAO").setAsString(kzt::utf8ToCp1252("CAIXA 01 - SALÃO"));
-        cds.post();
-        cds.saveToFile(path);
-    }
-
     std::string mTarget;
     std::string mBuilding;
     std::string mKept;
@@ -148,6 +123,31 @@ void writeSqliteStore(const std::string& file, ParameterFile& parameters)
 }
 
 } // namespace
+
+void writeParameterFile(const std::string& path)
+{
+    using kzt::FieldType;
+    kzt::ClientDataSet cds("cdsParametrosQtr");
+    cds.addFieldDef(fieldDef("CDFILIAL", FieldType::String, 4));
+    cds.addFieldDef(fieldDef("CDLOJA", FieldType::String, 4));
+    cds.addFieldDef(fieldDef("IDESQUEMA", FieldType::String, 3));
+    cds.addFieldDef(fieldDef("CDCAIXA", FieldType::String, 3));
+    cds.addFieldDef(fieldDef("SISTEMAQTRNFCE", FieldType::Boolean));
+    cds.addFieldDef(fieldDef("SISTEMAQTRSAT", FieldType::Boolean));
+    // The station's own name: a field of the file the module does not read.
+    cds.addFieldDef(fieldDef("NMESTACAO", FieldType::String, 40));
+    cds.createDataSet();
+    cds.append();
+    cds.fieldByName("CDFILIAL").setAsString("0001");
+    cds.fieldByName("CDLOJA").setAsString("01");
+    cds.fieldByName("IDESQUEMA").setAsString("001");
+    cds.fieldByName("CDCAIXA").setAsString("001");
+    cds.fieldByName("SISTEMAQTRNFCE").setAsBoolean(false);
+    cds.fieldByName("SISTEMAQTRSAT").setAsBoolean(false);
+    cds.fieldByName("NMESTACAO").setAsString(kzt::utf8ToCp1252("CAIXA 01 - SALÃO"));
+    cds.post();
+    cds.saveToFile(path);
+}
 
 std::vector<std::string> sampleTablesPresent(kzt::Connection& connection)
 {

@@ -21,6 +21,10 @@ namespace station {
 void writeSampleStore(const std::string& dir, const std::string& connection = {},
                       bool force = false);
 
+// Writes the sample station parameter file at `path` (the fields of writeSampleStore's
+// file, plus the station's own name).
+void writeParameterFile(const std::string& path);
+
 // Creates the store's tables and loads the sample data into an open (or openable)
 // connection's database in one transaction; `beforeCommit` runs last inside it. Tables
 // of a store already there are dropped first when `replace`, else the call is refused.
