@@ -181,6 +181,9 @@ std::string Observacao(const kzt::Variant* request, int high, kzt::Variant& resu
         mostraErro(recusa);
         return {};
     }
+    // What a handler lets escape while the module's own application runs the dialog is
+    // shown like any other error, and the dialog stays open.
+    kzt::setUnhandledErrorReporter(&mostraErro);
     const AplicacaoAteODescarregamento aplicacao;
     if (gEmAndamento) {
         mostraErro(kzt::utf8ToCp1252(

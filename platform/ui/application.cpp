@@ -16,7 +16,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -28,6 +30,39 @@ namespace {
 
 std::mutex gMutex;
 QApplication* gOwned = nullptr;
+std::atomic<UnhandledErrorReporter> gReporter{nullptr};
+
+void reportUnhandled(const char* cp1252) noexcept
+{
+    try {
+        if (const UnhandledErrorReporter reporter = gReporter.load()) {
+            reporter(cp1252);
+            return;
+        }
+        std::fprintf(stderr, "kzt00318: %s\n", cp1252ToUtf8(cp1252).c_str());
+    } catch (...) {
+        std::fputs("kzt00318: an error escaped an event handler\n", stderr);
+    }
+}
+
+// The application made for a host without one: reports what an event handler lets
+// escape and goes on, as a host's application would.
+class ModuleApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            reportUnhandled(error.what());
+        } catch (...) {
+            reportUnhandled("unknown error");
+        }
+        return false;
+    }
+};
 
 // QApplication keeps references to these for its whole life.
 int gArgc = 1;
@@ -220,15 +255,24 @@ std::string prepareGuiApplication()
                             + "). Defina DISPLAY ou WAYLAND_DISPLAY, ou QT_QPA_PLATFORM=offscreen "
                               "para trabalhar sem tela.");
 
-    // Qt switches the C library's locale to the environment's; the host's number formatting
-    // (printf, strtod) stays as the host set it.
-    const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string hostNumeric = numeric ? numeric : "C";
-    gOwned = new QApplication(gArgc, gArgv);
-    std::setlocale(LC_NUMERIC, hostNumeric.c_str());
+    // Qt switches the C library's locale to the environment's. The host's number and date
+    // formatting and its collation stay as the host set them; only the character type
+    // stays Qt's, which needs a UTF-8 one (its keyboard composition reads it).
+    const char* locale = std::setlocale(LC_ALL, nullptr);
+    const std::string hostLocale = locale ? locale : "C";
+    gOwned = new ModuleApplication(gArgc, gArgv);
+    const char* ctype = std::setlocale(LC_CTYPE, nullptr);
+    const std::string qtCtype = ctype ? ctype : "C.UTF-8";
+    std::setlocale(LC_ALL, hostLocale.c_str());
+    std::setlocale(LC_CTYPE, qtCtype.c_str());
     // The host decides when the process ends, not the last window of a call.
     QApplication::setQuitOnLastWindowClosed(false);
     return {};
+}
+
+void setUnhandledErrorReporter(UnhandledErrorReporter reporter)
+{
+    gReporter.store(reporter);
 }
 
 bool ownsGuiApplication()

@@ -18,6 +18,13 @@ namespace kzt {
 // (no display, a call from another thread, a host application without widgets).
 KZT_PLATFORM_API std::string prepareGuiApplication();
 
+// Where an error goes that escapes an event handler while the module's own application
+// runs the event loop (a Qt host catches them in its own application). Windows-1252 text;
+// the reporter must not throw. Without one the text goes to stderr. Left to the loop, the
+// error would unwind through the dialog's modal loop and leave it pointing at freed state.
+using UnhandledErrorReporter = void (*)(const std::string& cp1252);
+KZT_PLATFORM_API void setUnhandledErrorReporter(UnhandledErrorReporter reporter);
+
 // True when the application in use was made by prepareGuiApplication.
 KZT_PLATFORM_API bool ownsGuiApplication();
 

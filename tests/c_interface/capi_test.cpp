@@ -23,12 +23,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -336,6 +338,20 @@ TEST_F(CInterface, OnlyTheApplicationsThreadShowsDialogs)
     EXPECT_EQ(pessoa.dialogos, 2);
 }
 
+// The module's own application catches what a handler lets escape, as a host's would:
+// left to unwind through the modal loop, it would end the dialog and crash freeing it.
+TEST_F(CInterface, AnErrorEscapingAHandlerIsShownAndTheDialogGoesOn)
+{
+    Operador pessoa({"sbt01", "sptConfirmar"});
+    pessoa.durante = [] {
+        QTimer::singleShot(0, [] { throw std::runtime_error("falha num toque"); });
+        QCoreApplication::processEvents();
+    };
+    const Resposta r = observa(R"(["N","P","1001","X-BURGER"])");
+    EXPECT_EQ(r.json().at("returned"), " SEM CEBOLA;") << r.texto;
+    EXPECT_EQ(pessoa.messageTexts(), std::vector<std::string>{"falha num toque"});
+}
+
 TEST(QtPlatform, ProblemsAreFoundBeforeQtMeetsThem)
 {
     const kzt::test::TempDir runtime;
@@ -426,7 +442,7 @@ TEST(HostProcess, StartsAndEndsCleanlyWithNoQtOfItsOwn)
     const Caso casos[] = {
         {"NoDisplay", "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_SESSION_TYPE"},
         {"ExitRightAfterLoading", "QT_QPA_PLATFORM=offscreen"},
-        {"ExitAfterOneCall", "QT_QPA_PLATFORM=offscreen"},
+        {"ExitAfterOneCall", "QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8"},
         {"SettingsFromTheEnvironment", "-u KZT_HOST_EXE -u KZT_CONNECTION -u KZT_CONNECTION_212"},
     };
     for (const Caso& c : casos) {
@@ -475,6 +491,10 @@ TEST(ChildHost, DISABLED_ExitAfterOneCall)
     const Resposta r = observa(R"(["N","P","1001","X-BURGER"])");
     EXPECT_EQ(r.json().at("returned"), " SEM CEBOLA;") << r.texto;
     EXPECT_NE(qobject_cast<QApplication*>(QCoreApplication::instance()), nullptr);
+    // The environment names another locale; the host never chose it, and keeps its own
+    // formatting and collation after Qt started.
+    for (const int categoria : {LC_NUMERIC, LC_TIME, LC_COLLATE, LC_MONETARY})
+        EXPECT_STREQ(std::setlocale(categoria, nullptr), "C") << categoria;
 }
 
 TEST(ChildHost, DISABLED_SettingsFromTheEnvironment)
