@@ -9,6 +9,7 @@
 #include "platform/json.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "platform/ui/application.h"
 #include "platform/ui/screen.h"
 
 #include <QDir>
@@ -226,6 +227,12 @@ int runStation(int argc, char** argv)
     if (!headless && !hasRealDisplay()) {
         std::cerr << "kzt-station: a call without --do actions waits for an operator, and "
                      "there is no display to show it on; give --do actions to script it\n";
+        return kExitUsage;
+    }
+    // Qt ends the process when its platform cannot start (a display nobody answers).
+    const std::string platformProblem = kzt::qtPlatformProblem();
+    if (!platformProblem.empty()) {
+        std::cerr << "kzt-station: no window platform can start here: " << platformProblem << '\n';
         return kExitUsage;
     }
     StationApplication app(argc, argv);

@@ -111,6 +111,7 @@ TEST(StationRun, ExitStatusAndMessages)
         QStringList args;
         int exitCode;
         const char* stderrText;
+        QString program = kStation;
     };
     const std::vector<Case> cases = {
         {"usage error", {QStringLiteral("--kind")}, 2, "kzt-station: --kind needs a value"},
@@ -118,6 +119,12 @@ TEST(StationRun, ExitStatusAndMessages)
          {QStringLiteral("--kind"), QStringLiteral("P")},
          2,
          "there is no display to show it on; give --do actions"},
+        {"an X display nobody answers (Qt would abort)",
+         {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:97"), kStation,
+          QStringLiteral("--do"), QStringLiteral("dump")},
+         2,
+         "no window platform can start here",
+         QStringLiteral("/usr/bin/env")},
         {"unknown action",
          {QStringLiteral("--do"), QStringLiteral("fly")},
          2,
@@ -135,7 +142,7 @@ TEST(StationRun, ExitStatusAndMessages)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const StationOutput run = runStation(c.args);
+        const StationOutput run = runStation(c.args, c.program);
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
         EXPECT_NE(run.err.indexOf(c.stderrText), -1) << run.err.toStdString();
