@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "platform/ui/application.h"
 #include "platform/ui/screen.h"
+#include "server/Srv_kzt00318.h"
 
 #include <algorithm>
 #include <array>
@@ -233,6 +234,7 @@ void moduleUnload()
     stCdCliDeb.clear();
     stCdConsDeb.clear();
     stHora.clear();
+    Srv_kzt00318::releaseDataModule();
 }
 
 } // namespace Cli_kzt00318

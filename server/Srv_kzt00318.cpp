@@ -11,6 +11,13 @@ namespace Srv_kzt00318 {
 
 TrdmObservacao* rdmObservacao = nullptr;
 
+void releaseDataModule() noexcept
+{
+    // The host library holds the session only weakly: it lets go when the connection goes.
+    delete rdmObservacao;
+    rdmObservacao = nullptr;
+}
+
 namespace {
 
 // A host may call a routine before any dialog created the data module; the module is

@@ -14,8 +14,13 @@ namespace Srv_kzt00318 {
 class TrdmObservacao;
 
 // The one data module, created by the dialog's first initialisation and kept, with its
-// connection open, until the process ends.
+// connection open, until the module is unloaded or the process ends.
 extern KZT_MODULE_API TrdmObservacao* rdmObservacao;
+
+// Frees the data module and closes its connection, at unload: nothing of it may outlive
+// the module's code (its connection's threads and hooks, the session the host library
+// was handed for price lookups).
+void releaseDataModule() noexcept;
 
 // Occurrence lists: a data packet variant, or after a database error the text of
 // ADOExceptionMessage in its place.

@@ -26,6 +26,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -444,6 +445,7 @@ TEST(HostProcess, StartsAndEndsCleanlyWithNoQtOfItsOwn)
         {"ExitRightAfterLoading", "QT_QPA_PLATFORM=offscreen"},
         {"ExitAfterOneCall", "QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8"},
         {"SettingsFromTheEnvironment", "-u KZT_HOST_EXE -u KZT_CONNECTION -u KZT_CONNECTION_212"},
+        {"UnloadingClosesTheStore", "QT_QPA_PLATFORM=offscreen"},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.teste);
@@ -518,6 +520,38 @@ TEST(ChildHost, DISABLED_SettingsFromTheEnvironment)
                   .at("connection212"),
               "sqlite3://db=/outra/store.db");
     EXPECT_EQ(configura(R"({"connection212": null})").json(), ambiente);
+}
+
+// Whether this process holds a file descriptor on `path`.
+bool abertoAqui(const std::string& path)
+{
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code erro;
+        if (std::filesystem::read_symlink(fd.path(), erro) == path)
+            return true;
+    }
+    return false;
+}
+
+TEST(ChildHost, DISABLED_UnloadingClosesTheStore)
+{
+    // A library of its own, not the one the other tests keep loaded.
+    void* lib = dlopen(kBiblioteca.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << dlerror();
+    Modulo m;
+    busca(lib, "kzt_configure", m.configure);
+    busca(lib, "kzt_call", m.call);
+    busca(lib, "kzt_free", m.libera);
+    char* reply = nullptr;
+    ASSERT_EQ(m.configure(configuracao().c_str(), &reply), 0);
+    m.libera(reply);
+    ASSERT_EQ(m.call("getQtMaxObserv", R"(["1001"])", &reply), 0);
+    m.libera(reply);
+    const std::string store = estacao() + "/store.db";
+    ASSERT_TRUE(abertoAqui(store)) << "the routine read the store";
+
+    EXPECT_EQ(dlclose(lib), 0);
+    EXPECT_FALSE(abertoAqui(store)) << "the unloaded module's connection is still open";
 }
 
 } // namespace
