@@ -101,6 +101,12 @@ void setHostExecutablePath(const std::string& path)
     gHostOverride = path;
 }
 
+std::string connectionCodeOf(const std::string& hostExePath)
+{
+    const std::string name = upperAscii(extractFileName(hostExePath));
+    return name == "KRB.EXE" || name == "LXN.EXE" ? "212" : "";
+}
+
 std::string extractFileName(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');

@@ -16,6 +16,9 @@ namespace kzt {
 // setHostExecutablePath.
 KZT_PLATFORM_API std::string hostExecutablePath();
 KZT_PLATFORM_API void setHostExecutablePath(const std::string& path); // "" restores the default
+// The connection code a host program reads its store through: "212" for the programs
+// named KRB.EXE or LXN.EXE (in any letter case), "" for every other.
+KZT_PLATFORM_API std::string connectionCodeOf(const std::string& hostExePath);
 
 KZT_PLATFORM_API std::string extractFileName(const std::string& path); // after the last '/'
 KZT_PLATFORM_API std::string extractFileDir(const std::string& path);  // before the last '/'

@@ -102,8 +102,7 @@ TrdmObservacao::~TrdmObservacao() = default;
 
 void TrdmObservacao::adcObsBeforeConnect(kzt::Connection& sender)
 {
-    const std::string exeName = kzt::upperAscii(kzt::extractFileName(kzt::hostExecutablePath()));
-    const std::string code = (exeName == "KRB.EXE" || exeName == "LXN.EXE") ? "212" : "";
+    const std::string code = kzt::connectionCodeOf(kzt::hostExecutablePath());
     sender.setConnectionString(kzt::cp1252ToUtf16(host::_GetStringConexQtr(code)));
 }
 

@@ -102,8 +102,7 @@ bool shapesTheDialogCall(const std::string& option)
 std::string databaseOf(const CallOptions& call, const std::string& defaultHostExe)
 {
     const std::string exe = call.hostExe.value_or(defaultHostExe);
-    const std::string name = kzt::upperAscii(kzt::extractFileName(exe));
-    if ((name == "KRB.EXE" || name == "LXN.EXE") && call.connection212)
+    if (kzt::connectionCodeOf(exe) == "212" && call.connection212)
         return *call.connection212;
     if (call.connection)
         return *call.connection;

@@ -78,10 +78,9 @@ kzt::Variant chamaFuncaoGetRetornaPreco(const kzt::Variant* parametros, int high
     if (kzt::Connection* session = preparedSession())
         return companion::lookUpPrice(*session, at(0), at(3), at(2), precos);
     // No module session yet: the store the module would choose for this host.
-    const std::string exeName = kzt::upperAscii(kzt::extractFileName(kzt::hostExecutablePath()));
-    const bool code212 = exeName == "KRB.EXE" || exeName == "LXN.EXE";
-    return companion::lookUpPrice(_GetStringConexQtr(code212 ? "212" : ""), at(0), at(3), at(2),
-                                  precos);
+    return companion::lookUpPrice(
+        _GetStringConexQtr(kzt::connectionCodeOf(kzt::hostExecutablePath())), at(0), at(3), at(2),
+        precos);
 }
 
 } // namespace
