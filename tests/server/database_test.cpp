@@ -237,6 +237,19 @@ TEST(ConnectionLimits, ASilentServerGivesAClearMessageWithinTheLimit)
     }
 }
 
+// Whether this process still has `path` open.
+bool openHere(const std::string& path)
+{
+    std::error_code error;
+    const auto wanted = std::filesystem::canonical(path, error);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code unreadable;
+        if (std::filesystem::read_symlink(entry.path(), unreadable) == wanted)
+            return true;
+    }
+    return false;
+}
+
 class DatabaseTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -403,6 +416,15 @@ TEST_F(DatabaseTest, ErrorsNameTheQueryStatementAndValues)
         EXPECT_EQ(e.category(), DatabaseError::Category::StatementFailed);
     }
     EXPECT_FALSE(query.active());
+
+    // A statement refused while being prepared is let go: the store closes afterwards.
+    Query twoColumns("adqY", connection);
+    twoColumns.setSql({"SELECT ID, NOME FROM T"});
+    twoColumns.addColumn({"ID", FieldType::Integer, 0});
+    EXPECT_THROW(twoColumns.open(), DatabaseError);
+    connection.setConnected(false);
+    EXPECT_FALSE(openHere(db));
+
     Provider provider("dspX", query);
     try {
         provider.data();
