@@ -439,7 +439,7 @@ void Connection::readOnce(const std::string& sql, const std::vector<std::string>
                     found = live.reads
                                 .emplace(key, detail::prepareRead(
                                                   *live.session, rewriteForEngine(live.engine, sql),
-                                                  names, columns))
+                                                  names, columns, live.target.queryTimeout))
                                 .first;
                 }
                 found->second->run(values, *result);

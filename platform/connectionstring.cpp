@@ -293,6 +293,14 @@ void resolveSqlite(const std::string& utf8, ConnectionTarget& target)
             }))
             db += " readonly=1";
     }
+    // The one wait SQLite has, for another connection's write lock, is our query limit
+    // unless the string sets the backend's own; without it the wait would be none at all.
+    if (std::none_of(settings.begin(), settings.end(),
+                     [](const Setting& s) { return s.key == "timeout"; })) {
+        Setting timeout;
+        timeout.text = "timeout=" + std::to_string(target.queryTimeout);
+        settings.push_back(std::move(timeout));
+    }
     Setting file;
     file.text = "db=" + db;
     settings.push_back(std::move(file));

@@ -34,6 +34,29 @@ __attribute__((no_sanitize("vptr"))) SQLHDBC odbcHandle(soci::session& session)
     return static_cast<soci::odbc_session_backend*>(session.get_backend())->hdbc_;
 }
 
+// The statements below own their handles through these, so that a constructor that
+// throws half-way still gives its handle back: a statement left unfinalized keeps the
+// SQLite connection from closing, and the module's ODBC session lives for the process.
+struct SqliteStatement {
+    sqlite_api::sqlite3_stmt* handle = nullptr;
+    SqliteStatement() = default;
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+    ~SqliteStatement() { sqlite_api::sqlite3_finalize(handle); }
+};
+
+struct OdbcStatement {
+    SQLHSTMT handle = SQL_NULL_HSTMT;
+    OdbcStatement() = default;
+    OdbcStatement(const OdbcStatement&) = delete;
+    OdbcStatement& operator=(const OdbcStatement&) = delete;
+    ~OdbcStatement()
+    {
+        if (handle != SQL_NULL_HSTMT)
+            SQLFreeHandle(SQL_HANDLE_STMT, handle);
+    }
+};
+
 // SQLite keeps ":NAME" parameters itself; the session's own handle is used.
 class SqliteRead final : public PreparedRead {
 public:
@@ -43,36 +66,38 @@ public:
     {
         const int rc =
             sqlite_api::sqlite3_prepare_v3(mDb, sql.c_str(), static_cast<int>(sql.size()),
-                                           SQLITE_PREPARE_PERSISTENT, &mStatement, nullptr);
+                                           SQLITE_PREPARE_PERSISTENT, &mStatement.handle, nullptr);
         if (rc != SQLITE_OK)
             fail(rc);
-        if (static_cast<std::size_t>(sqlite_api::sqlite3_column_count(mStatement)) != columns)
-            throw DriverFailure{"the statement gives "
-                                    + std::to_string(sqlite_api::sqlite3_column_count(mStatement))
-                                    + " columns, " + std::to_string(columns) + " are declared",
-                                Category::StatementFailed};
+        if (static_cast<std::size_t>(sqlite_api::sqlite3_column_count(mStatement.handle))
+            != columns)
+            throw DriverFailure{
+                "the statement gives "
+                    + std::to_string(sqlite_api::sqlite3_column_count(mStatement.handle))
+                    + " columns, " + std::to_string(columns) + " are declared",
+                Category::StatementFailed};
         for (const auto& name : names)
             mIndexes.push_back(
-                sqlite_api::sqlite3_bind_parameter_index(mStatement, (":" + name).c_str()));
+                sqlite_api::sqlite3_bind_parameter_index(mStatement.handle, (":" + name).c_str()));
     }
-    ~SqliteRead() override { sqlite_api::sqlite3_finalize(mStatement); }
 
     void run(const std::vector<std::string>& values, std::vector<Cell>& cells) override
     {
-        sqlite_api::sqlite3_reset(mStatement);
+        sqlite_api::sqlite3_reset(mStatement.handle);
         for (std::size_t i = 0; i < mIndexes.size(); ++i) {
             if (mIndexes[i] > 0)
                 sqlite_api::sqlite3_bind_text(
-                    mStatement, mIndexes[i], values[i].data(), static_cast<int>(values[i].size()),
+                    mStatement.handle, mIndexes[i], values[i].data(),
+                    static_cast<int>(values[i].size()),
                     reinterpret_cast<sqlite_api::sqlite3_destructor_type>(-1));
         }
         int rc;
-        while ((rc = sqlite_api::sqlite3_step(mStatement)) == SQLITE_ROW) {
+        while ((rc = sqlite_api::sqlite3_step(mStatement.handle)) == SQLITE_ROW) {
             for (int c = 0; c < static_cast<int>(mColumns); ++c)
                 cells.push_back(cell(c));
         }
         // Reset at once: a statement left mid-way would hold the store's read lock.
-        sqlite_api::sqlite3_reset(mStatement);
+        sqlite_api::sqlite3_reset(mStatement.handle);
         if (rc != SQLITE_DONE)
             fail(rc);
     }
@@ -80,19 +105,19 @@ public:
 private:
     Cell cell(int c) const
     {
-        switch (sqlite_api::sqlite3_column_type(mStatement, c)) {
+        switch (sqlite_api::sqlite3_column_type(mStatement.handle, c)) {
         case SQLITE_NULL: return std::nullopt;
         case SQLITE_FLOAT: {
             // The shortest text that reads back as the same number.
             char buffer[32];
             const auto end = std::to_chars(buffer, buffer + sizeof buffer,
-                                           sqlite_api::sqlite3_column_double(mStatement, c));
+                                           sqlite_api::sqlite3_column_double(mStatement.handle, c));
             return std::string(buffer, end.ptr);
         }
         default: {
             // Text as stored, whatever the column's declared type, NULs included.
-            const auto* text = sqlite_api::sqlite3_column_text(mStatement, c);
-            const int bytes = sqlite_api::sqlite3_column_bytes(mStatement, c);
+            const auto* text = sqlite_api::sqlite3_column_text(mStatement.handle, c);
+            const int bytes = sqlite_api::sqlite3_column_bytes(mStatement.handle, c);
             return std::string(reinterpret_cast<const char*>(text),
                                static_cast<std::size_t>(bytes));
         }
@@ -115,7 +140,7 @@ private:
     }
 
     sqlite_api::sqlite3* mDb;
-    sqlite_api::sqlite3_stmt* mStatement = nullptr;
+    SqliteStatement mStatement;
     std::size_t mColumns;
     std::vector<int> mIndexes;
 };
@@ -125,29 +150,35 @@ private:
 class OdbcRead final : public PreparedRead {
 public:
     OdbcRead(soci::session& session, const std::string& sql, const std::vector<std::string>& names,
-             std::size_t columns)
+             std::size_t columns, int queryTimeout)
         : mColumns(columns)
     {
         SQLHDBC connection = odbcHandle(session);
-        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection, &mStatement)))
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection, &mStatement.handle)))
             failOn(SQL_HANDLE_DBC, connection);
+        // The connection stops waiting at its limit, but the statement would go on running
+        // on its given-up thread for as long as the server keeps it waiting: the driver
+        // ends it a second later. Ours reports first, so the message is always ours. A
+        // driver without the setting is left to the connection's limit alone.
+        SQLSetStmtAttr(mStatement.handle, SQL_ATTR_QUERY_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(queryTimeout + 1)), 0);
         std::string positional = withPlaceholders(sql, names);
-        if (!SQL_SUCCEEDED(SQLPrepare(mStatement, reinterpret_cast<SQLCHAR*>(positional.data()),
+        if (!SQL_SUCCEEDED(SQLPrepare(mStatement.handle,
+                                      reinterpret_cast<SQLCHAR*>(positional.data()),
                                       static_cast<SQLINTEGER>(positional.size()))))
             fail();
         SQLSMALLINT count = 0;
-        if (!SQL_SUCCEEDED(SQLNumResultCols(mStatement, &count)))
+        if (!SQL_SUCCEEDED(SQLNumResultCols(mStatement.handle, &count)))
             fail();
         if (static_cast<std::size_t>(count) != columns)
             throw DriverFailure{"the statement gives " + std::to_string(count) + " columns, "
                                     + std::to_string(columns) + " are declared",
                                 Category::StatementFailed};
     }
-    ~OdbcRead() override { SQLFreeHandle(SQL_HANDLE_STMT, mStatement); }
 
     void run(const std::vector<std::string>& values, std::vector<Cell>& cells) override
     {
-        SQLFreeStmt(mStatement, SQL_CLOSE);
+        SQLFreeStmt(mStatement.handle, SQL_CLOSE);
         // One value a use of a name, in the order of the statement's '?'.
         mValues.clear();
         for (std::size_t use : mUses)
@@ -156,22 +187,22 @@ public:
         for (std::size_t i = 0; i < mValues.size(); ++i) {
             mLengths[i] = static_cast<SQLLEN>(mValues[i].size());
             const SQLULEN size = std::max<SQLULEN>(1, mValues[i].size());
-            if (!SQL_SUCCEEDED(SQLBindParameter(mStatement, static_cast<SQLUSMALLINT>(i + 1),
+            if (!SQL_SUCCEEDED(SQLBindParameter(mStatement.handle, static_cast<SQLUSMALLINT>(i + 1),
                                                 SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, size, 0,
                                                 mValues[i].data(), mLengths[i], &mLengths[i])))
                 fail();
         }
-        const SQLRETURN executed = SQLExecute(mStatement);
+        const SQLRETURN executed = SQLExecute(mStatement.handle);
         if (!SQL_SUCCEEDED(executed) && executed != SQL_NO_DATA)
             fail();
         SQLRETURN rc;
-        while ((rc = SQLFetch(mStatement)) != SQL_NO_DATA) {
+        while ((rc = SQLFetch(mStatement.handle)) != SQL_NO_DATA) {
             if (!SQL_SUCCEEDED(rc))
                 fail();
             for (std::size_t c = 1; c <= mColumns; ++c)
                 cells.push_back(cell(static_cast<SQLUSMALLINT>(c)));
         }
-        SQLFreeStmt(mStatement, SQL_CLOSE);
+        SQLFreeStmt(mStatement.handle, SQL_CLOSE);
     }
 
 private:
@@ -182,7 +213,7 @@ private:
         for (;;) {
             SQLLEN length = 0;
             const SQLRETURN rc =
-                SQLGetData(mStatement, column, SQL_C_CHAR, buffer, sizeof buffer, &length);
+                SQLGetData(mStatement.handle, column, SQL_C_CHAR, buffer, sizeof buffer, &length);
             if (rc == SQL_NO_DATA)
                 break;
             if (!SQL_SUCCEEDED(rc))
@@ -220,7 +251,7 @@ private:
         return out;
     }
 
-    [[noreturn]] void fail() const { failOn(SQL_HANDLE_STMT, mStatement); }
+    [[noreturn]] void fail() const { failOn(SQL_HANDLE_STMT, mStatement.handle); }
 
     [[noreturn]] static void failOn(SQLSMALLINT type, SQLHANDLE handle)
     {
@@ -248,7 +279,7 @@ private:
                             category};
     }
 
-    SQLHSTMT mStatement = SQL_NULL_HSTMT;
+    OdbcStatement mStatement;
     std::size_t mColumns;
     std::vector<std::size_t> mUses;
     std::vector<std::string> mValues;
@@ -326,13 +357,13 @@ private:
 
 std::unique_ptr<PreparedRead> prepareRead(soci::session& session, const std::string& sql,
                                           const std::vector<std::string>& names,
-                                          std::size_t columns)
+                                          std::size_t columns, int queryTimeout)
 {
     const std::string backend = session.get_backend_name();
     if (backend == "sqlite3")
         return std::make_unique<SqliteRead>(session, sql, names, columns);
     if (backend == "odbc")
-        return std::make_unique<OdbcRead>(session, sql, names, columns);
+        return std::make_unique<OdbcRead>(session, sql, names, columns, queryTimeout);
     return std::make_unique<SociRead>(session, sql, names, columns);
 }
 

@@ -38,10 +38,11 @@ public:
 };
 
 // Prepares `sql` (in the engine's dialect, ":NAME" parameters) on the session; `names`
-// are its parameters in order of first use. Raises DriverFailure.
+// are its parameters in order of first use. Through ODBC the driver itself ends a run
+// that passes `queryTimeout` seconds (and a little more). Raises DriverFailure.
 std::unique_ptr<PreparedRead> prepareRead(soci::session& session, const std::string& sql,
                                           const std::vector<std::string>& names,
-                                          std::size_t columns);
+                                          std::size_t columns, int queryTimeout);
 
 // The engine on the other end of a newly opened session.
 Engine engineOf(soci::session& session);

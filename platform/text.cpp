@@ -271,4 +271,14 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
     return true;
 }
 
+std::string withoutTrailingBlanks(const std::string& code)
+{
+    return code.substr(0, code.find_last_not_of(' ') + 1);
+}
+
+std::u16string withoutTrailingBlanks(const std::u16string& code)
+{
+    return code.substr(0, code.find_last_not_of(u' ') + 1);
+}
+
 } // namespace kzt

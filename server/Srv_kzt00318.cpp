@@ -1,6 +1,7 @@
 #include "server/Srv_kzt00318.h"
 
 #include "host/hostlib.h"
+#include "platform/text.h"
 #include "server/rdmobservacao.h"
 
 #include <climits>
@@ -30,18 +31,6 @@ TrdmObservacao& dataModule()
     return *rdmObservacao;
 }
 
-// Trailing blanks in a code are no part of it, as in the original engine's comparisons,
-// which other engines do not share: "1001 " is product 1001.
-std::u16string code(const std::u16string& text)
-{
-    return text.substr(0, text.find_last_not_of(u' ') + 1);
-}
-
-std::string code(const std::string& text)
-{
-    return text.substr(0, text.find_last_not_of(' ') + 1);
-}
-
 std::string errorText(const std::exception& error)
 {
     return host::ADOExceptionMessage(error, rdmObservacao ? &rdmObservacao->adcObs : nullptr, "");
@@ -60,8 +49,8 @@ kzt::Variant storeList(kzt::Query TrdmObservacao::*query, kzt::Provider TrdmObse
         TrdmObservacao& rdm = dataModule();
         kzt::Query& adq = rdm.*query;
         adq.close();
-        adq.setParam("P_CDFILIAL", code(cdFilial));
-        adq.setParam("P_CDLOJA", code(cdLoja));
+        adq.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+        adq.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
         adq.open();
         return (rdm.*provider).data();
     } catch (const std::exception& e) {
@@ -89,9 +78,9 @@ kzt::Variant getOcorPed(const std::u16string& cdFilial, const std::u16string& cd
     try {
         TrdmObservacao& rdm = dataModule();
         rdm.adqOcorPed.close();
-        rdm.adqOcorPed.setParam("P_CDFILIAL", code(cdFilial));
-        rdm.adqOcorPed.setParam("P_CDLOJA", code(cdLoja));
-        rdm.adqOcorPed.setParam("P_CDPRODUTO", code(cdProduto));
+        rdm.adqOcorPed.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+        rdm.adqOcorPed.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
+        rdm.adqOcorPed.setParam("P_CDPRODUTO", kzt::withoutTrailingBlanks(cdProduto));
         rdm.adqOcorPed.open();
         return rdm.dspOcorPed.data();
     } catch (const std::exception& e) {
@@ -107,9 +96,9 @@ kzt::Variant getOcorCancProd(const std::u16string& cdFilial, const std::u16strin
     try {
         TrdmObservacao& rdm = dataModule();
         rdm.adqOcorCancProd.close();
-        rdm.adqOcorCancProd.setParam("P_CDFILIAL", code(cdFilial));
-        rdm.adqOcorCancProd.setParam("P_CDLOJA", code(cdLoja));
-        rdm.adqOcorCancProd.setParam("P_CDPRODUTO", code(cdProduto));
+        rdm.adqOcorCancProd.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+        rdm.adqOcorCancProd.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
+        rdm.adqOcorCancProd.setParam("P_CDPRODUTO", kzt::withoutTrailingBlanks(cdProduto));
         // Never 'T': the product filter always applies.
         rdm.adqOcorCancProd.setParam("P_TCDPRODUTO", std::u16string());
         rdm.adqOcorCancProd.open();
@@ -118,8 +107,8 @@ kzt::Variant getOcorCancProd(const std::u16string& cdFilial, const std::u16strin
 
         // A product without cancellation reasons of its own gets the store's whole group.
         rdm.adqOcorrTodos.close();
-        rdm.adqOcorrTodos.setParam("P_CDFILIAL", code(cdFilial));
-        rdm.adqOcorrTodos.setParam("P_CDLOJA", code(cdLoja));
+        rdm.adqOcorrTodos.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+        rdm.adqOcorrTodos.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
         rdm.adqOcorrTodos.open();
         return rdm.dspOcorCancTodos.data();
     } catch (const std::exception& e) {
@@ -134,8 +123,8 @@ std::string getNrSeqVenda(const std::u16string& cdFilial, const std::u16string& 
     try {
         TrdmObservacao& rdm = dataModule();
         rdm.adqNrSeqVenda.close();
-        rdm.adqNrSeqVenda.setParam("P_CDFILIAL", code(cdFilial));
-        rdm.adqNrSeqVenda.setParam("P_CDCAIXA", code(cdCaixa));
+        rdm.adqNrSeqVenda.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+        rdm.adqNrSeqVenda.setParam("P_CDCAIXA", kzt::withoutTrailingBlanks(cdCaixa));
         rdm.adqNrSeqVenda.open();
         return rdm.adqNrSeqVenda.fieldAsText("NRSEQVENDA");
     } catch (const std::exception& e) {
@@ -150,8 +139,8 @@ std::string getObrigaObsCan(const std::u16string& cdFilial, const std::u16string
     try {
         TrdmObservacao& rdm = dataModule();
         rdm.adqObrigaObsCan.close();
-        rdm.adqObrigaObsCan.setParam("P_CDFILIAL", code(cdFilial));
-        rdm.adqObrigaObsCan.setParam("P_CDLOJA", code(cdLoja));
+        rdm.adqObrigaObsCan.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+        rdm.adqObrigaObsCan.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
         rdm.adqObrigaObsCan.open();
         return rdm.adqObrigaObsCan.fieldAsText("IDOBRIGAOBSCAN");
     } catch (const std::exception& e) {
@@ -165,7 +154,7 @@ int getQtMaxObserv(const std::string& cdProduto)
 {
     TrdmObservacao& rdm = dataModule();
     rdm.adqQtMaxObserv.close();
-    rdm.adqQtMaxObserv.setParam("P_CDPRODUTO", code(cdProduto));
+    rdm.adqQtMaxObserv.setParam("P_CDPRODUTO", kzt::withoutTrailingBlanks(cdProduto));
     rdm.adqQtMaxObserv.open();
     if (rdm.adqQtMaxObserv.isEmpty())
         return 9999;

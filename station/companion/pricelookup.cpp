@@ -26,12 +26,6 @@ struct PriceRow {
     std::string blocked;
 };
 
-// Codes are compared without their trailing blanks, as the store's original engine does.
-std::string code(const std::string& text)
-{
-    return text.substr(0, text.find_last_not_of(' ') + 1);
-}
-
 PriceRow readPrice(kzt::Connection& session, const std::string& cdFilial, const std::string& cdLoja,
                    const std::string& cdProduto)
 {
@@ -40,9 +34,9 @@ PriceRow readPrice(kzt::Connection& session, const std::string& cdFilial, const 
                   "AND CDLOJA = :P_CDLOJA", "AND CDPRODUTO = :P_CDPRODUTO"});
     query.addColumn({"VRPRECO", kzt::FieldType::Float, 0});
     query.addColumn({"IDPRODBLOQ", kzt::FieldType::String, 1, true});
-    query.setParam("P_CDFILIAL", code(cdFilial));
-    query.setParam("P_CDLOJA", code(cdLoja));
-    query.setParam("P_CDPRODUTO", code(cdProduto));
+    query.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+    query.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
+    query.setParam("P_CDPRODUTO", kzt::withoutTrailingBlanks(cdProduto));
     query.open();
     PriceRow row;
     if (!query.isEmpty()) {

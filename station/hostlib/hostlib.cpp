@@ -152,9 +152,8 @@ void SetADODBSession(kzt::Connection* connection)
     if (!connection || !connection->connected() || connection->backendName() != "sqlite3")
         return;
     // Foreign keys are off by default in SQLite; the store's other engines enforce them.
-    // The timeout lets a read wait out the till's own short writes instead of failing.
-    for (const char* pragma : {"PRAGMA foreign_keys = ON", "PRAGMA busy_timeout = 5000"})
-        connection->execute(pragma);
+    // (The wait for a till's own short writes is the connection's query limit.)
+    connection->execute("PRAGMA foreign_keys = ON");
 }
 
 kzt::Connection* preparedSession()

@@ -95,14 +95,18 @@ TEST(ConnectionString, TakenApartOnce)
         int queryTimeout;
     };
     const std::vector<Case> cases = {
-        {"sqlite3://db=/a/one.db db=/b/two.db", "db=file:///b/two.db?mode=rw", "/b/two.db", 10, 15},
+        {"sqlite3://db=/a/one.db db=/b/two.db", "timeout=15 db=file:///b/two.db?mode=rw",
+         "/b/two.db", 10, 15},
         {"sqlite3://db=file:/a/b%20c.db?cache=shared&mode=rwc",
-         "db=file:///a/b%20c.db?mode=rw&cache=shared", "/a/b c.db", 10, 15},
-        {"sqlite3://db=file://localhost/a/x.db readonly=1", "readonly=1 db=file:///a/x.db?mode=ro",
-         "/a/x.db", 10, 15},
-        {"sqlite3:///a/plain.db", "db=file:///a/plain.db?mode=rw", "/a/plain.db", 10, 15},
+         "timeout=15 db=file:///a/b%20c.db?mode=rw&cache=shared", "/a/b c.db", 10, 15},
+        {"sqlite3://db=file://localhost/a/x.db readonly=1",
+         "readonly=1 timeout=15 db=file:///a/x.db?mode=ro", "/a/x.db", 10, 15},
+        {"sqlite3:///a/plain.db", "timeout=15 db=file:///a/plain.db?mode=rw", "/a/plain.db", 10,
+         15},
         {"sqlite3://db=/a/x.db timeout=2 connect_timeout=3 query_timeout=4",
          "timeout=2 db=file:///a/x.db?mode=rw", "/a/x.db", 3, 4},
+        {"sqlite3://db=/a/x.db query_timeout=30", "timeout=30 db=file:///a/x.db?mode=rw", "/a/x.db",
+         10, 30},
         {"postgresql://dbname=k host=/tmp",
          "dbname=k host=/tmp connect_timeout=11 client_encoding=UTF8", "", 10, 15},
         {"postgresql://dbname=k client_encoding=LATIN1 connect_timeout = 2",
@@ -235,6 +239,19 @@ TEST(ConnectionLimits, ASilentServerGivesAClearMessageWithinTheLimit)
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
         EXPECT_FALSE(connection.connected());
     }
+}
+
+// Whether this process still has `path` open.
+bool openHere(const std::string& path)
+{
+    std::error_code error;
+    const auto wanted = std::filesystem::canonical(path, error);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code unreadable;
+        if (std::filesystem::read_symlink(entry.path(), unreadable) == wanted)
+            return true;
+    }
+    return false;
 }
 
 class DatabaseTest : public ::testing::Test {
@@ -403,6 +420,15 @@ TEST_F(DatabaseTest, ErrorsNameTheQueryStatementAndValues)
         EXPECT_EQ(e.category(), DatabaseError::Category::StatementFailed);
     }
     EXPECT_FALSE(query.active());
+
+    // A statement refused while being prepared is let go: the store closes afterwards.
+    Query twoColumns("adqY", connection);
+    twoColumns.setSql({"SELECT ID, NOME FROM T"});
+    twoColumns.addColumn({"ID", FieldType::Integer, 0});
+    EXPECT_THROW(twoColumns.open(), DatabaseError);
+    connection.setConnected(false);
+    EXPECT_FALSE(openHere(db));
+
     Provider provider("dspX", query);
     try {
         provider.data();

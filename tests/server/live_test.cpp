@@ -100,6 +100,24 @@ TEST(LiveServer, AStatementThatGetsNoAnswerFailsWithinItsLimit)
                                "(while opening adqQtMaxObserv)");
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    if (connection.rfind("odbc://", 0) == 0) {
+        // The statement given up does not stay waiting on the server: the driver ends it
+        // soon after, long before the table is let go.
+        Connection watcher("adcTeste");
+        watcher.setConnectionString(utf8ToUtf16(connection));
+        const auto waiting = [&watcher] {
+            return watcher
+                .read("SELECT COUNT(*) FROM pg_stat_activity WHERE datname = "
+                      "current_database() AND wait_event_type = 'Lock'",
+                      {}, 1)
+                .front()
+                .value_or("");
+        };
+        const auto deadline = start + std::chrono::seconds(5);
+        while (waiting() != "0" && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(waiting(), "0");
+    }
     gaveUp.set_value();
     holder.join();
     // The session given up is replaced on the next call.
