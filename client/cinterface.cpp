@@ -24,7 +24,7 @@ using kzt::Json;
 constexpr std::size_t kEntradas = 10;
 
 // nlohmann's messages start with "[json.exception.parse_error.101] "; the rest says it.
-std::string parseMessage(const Json::parse_error& e)
+std::string parseMessage(const Json::exception& e)
 {
     const std::string what = e.what();
     const std::size_t close = what.find("] ");
@@ -35,7 +35,8 @@ Json parse(std::string_view text, const char* what)
 {
     try {
         return Json::parse(text);
-    } catch (const Json::parse_error& e) {
+    } catch (const Json::exception& e) {
+        // Not only parse_error: a number too large for a double (1e400) is out_of_range.
         throw Refusal(kzt::utf8ToCp1252(std::string(what) + " is not JSON: " + parseMessage(e)));
     }
 }

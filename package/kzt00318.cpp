@@ -23,21 +23,36 @@ constexpr int kRefused = 1;
 // callback running inside the dialog's event loop).
 std::recursive_mutex gCall;
 
-char* copy(const std::string& text) noexcept
+char* copy(const char* text, std::size_t size) noexcept
 {
-    auto* out = static_cast<char*>(std::malloc(text.size() + 1));
-    if (out != nullptr)
-        std::memcpy(out, text.c_str(), text.size() + 1);
+    auto* out = static_cast<char*>(std::malloc(size + 1));
+    if (out != nullptr) {
+        std::memcpy(out, text, size);
+        out[size] = '\0';
+    }
     return out;
 }
 
-int refuse(char** reply, const std::string& cp1252) noexcept
+char* copy(const std::string& text) noexcept
+{
+    return copy(text.data(), text.size());
+}
+
+// For the fixed texts of the out-of-memory paths: no std::string to build.
+char* copy(const char* text) noexcept
+{
+    return copy(text, std::strlen(text));
+}
+
+// Takes a view so that no caller has to build a string outside a try.
+int refuse(char** reply, std::string_view cp1252) noexcept
 {
     try {
         kzt::Json error = kzt::Json::object();
-        error["error"] = kzt::textJson(cp1252);
+        error["error"] = kzt::textJson(std::string(cp1252));
         *reply = copy(kzt::jsonLine(error));
     } catch (...) {
+        // NULL when even this fails: the header allows that only here.
         *reply = copy("{\"error\":\"out of memory\"}");
     }
     return kRefused;
@@ -52,10 +67,9 @@ int run(char** reply, Body&& body) noexcept
     std::unique_lock<std::recursive_mutex> lock(gCall, std::try_to_lock);
     if (!lock.owns_lock())
         return refuse(reply, "another thread's call into the module is still running");
+    kzt::Json result;
     try {
-        const std::string out = kzt::jsonLine(body());
-        *reply = copy(out);
-        return *reply != nullptr ? kRan : kRefused;
+        result = body();
     } catch (const capi::Refusal& e) {
         return refuse(reply, e.message());
     } catch (const std::exception& e) {
@@ -63,6 +77,14 @@ int run(char** reply, Body&& body) noexcept
     } catch (...) {
         return refuse(reply, "unknown error");
     }
+    // The call has taken effect: a reply that cannot be written for want of memory is
+    // left NULL, but the call is not reported as refused.
+    try {
+        *reply = copy(kzt::jsonLine(result));
+    } catch (...) {
+        *reply = nullptr;
+    }
+    return kRan;
 }
 
 std::string_view text(const char* s)

@@ -7,7 +7,8 @@
    JSON object the module allocates and the host releases with kzt_free. The return value
    is 0 when the call ran and non-zero when the request itself was refused; a refused call
    replies {"error": TEXT} and has changed nothing. When reply_json is NULL the call is
-   refused and nothing can be replied.
+   refused and nothing can be replied. *reply_json is left NULL only when memory ran out
+   while the reply was written; the return value still says whether the call ran.
 
    Dialogs are shown on one thread: the one that made the first dialog call (or the
    thread of the host's own Qt application, when it has one); a dialog call from another

@@ -236,19 +236,22 @@ struct ClientDataSet::Impl {
         }
 
         // Swap the new contents in; a filter callback that throws puts the old ones back.
+        // The dataset is open while the filter runs, so a callback may read its fields.
         std::swap(ds.mFields, fields);
         std::swap(ds.mRows, rows);
         std::vector<int> oldVisible = ds.mVisible;
+        const State oldState = ds.mState;
+        ds.mState = State::Browse;
         try {
             rebuildVisible(ds);
         } catch (...) {
             std::swap(ds.mFields, fields);
             std::swap(ds.mRows, rows);
             ds.mVisible = std::move(oldVisible);
+            ds.mState = oldState;
             throw;
         }
         ds.mBuffer.clear();
-        ds.mState = State::Browse;
         ds.mHasData = true;
         ds.first();
     }

@@ -441,12 +441,6 @@ void appendNumber(std::string& out, double value)
     out.append(buffer, result.ptr);
 }
 
-std::string hexByte(int byte)
-{
-    const char* const digits = "0123456789ABCDEF";
-    return std::string("0x") + digits[(byte >> 4) & 0xF] + digits[byte & 0xF];
-}
-
 // A value the reader would refuse is refused here, where its source can still be named.
 [[noreturn]] void unwritable(const PacketField& field, std::size_t rowNumber,
                              const std::string& why)
@@ -469,7 +463,7 @@ void appendCell(std::string& out, const PacketField& field, const std::string& p
                            + std::to_string(field.width));
         if (const int control = appendAttributeText(out, *text); control >= 0)
             unwritable(field, rowNumber,
-                       "holds the control character " + hexByte(control)
+                       "holds the control character " + hexByte(static_cast<unsigned char>(control))
                            + ", which a packet cannot carry");
     } else if (const auto* integer = std::get_if<std::int64_t>(&cell)) {
         appendNumber(out, *integer);

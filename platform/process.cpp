@@ -2,11 +2,13 @@
 
 #include "platform/text.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -191,12 +193,38 @@ std::string readFileUpTo(const std::string& path, std::size_t limit)
     return content;
 }
 
+namespace {
+
+// The file a save replaces: a symbolic link is followed to the file it names (the link
+// itself stays), also when that file does not exist yet.
+std::string saveTarget(const std::string& path)
+{
+    std::string target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::string link(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+        if (n < 0)
+            return target; // not a link (or missing): save here
+        link.resize(static_cast<std::size_t>(n));
+        target = link.starts_with('/') ? link : joinPath(extractFileDir(target), link);
+    }
+    errno = ELOOP;
+    throw Error("Cannot save file '" + path + "': " + std::strerror(errno));
+}
+
+} // namespace
+
 void writeFileAtomically(const std::string& path, std::string_view content)
 {
     const auto fail = [&](const std::string& why) {
         throw Error("Cannot save file '" + path + "': " + why);
     };
-    std::string temp = path + ".XXXXXX";
+    const std::string target = saveTarget(path);
+    // A file being replaced keeps its permissions; a new one is readable by all.
+    mode_t mode = 0644;
+    if (struct stat existing{}; ::stat(target.c_str(), &existing) == 0)
+        mode = existing.st_mode & 07777;
+    std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         fail(std::strerror(errno));
@@ -216,7 +244,7 @@ void writeFileAtomically(const std::string& path, std::string_view content)
         }
         written += static_cast<std::size_t>(n);
     }
-    if (::fchmod(fd, 0644) != 0)
+    if (::fchmod(fd, mode) != 0)
         abandon("chmod");
     if (::fsync(fd) != 0)
         abandon("sync");
@@ -225,11 +253,23 @@ void writeFileAtomically(const std::string& path, std::string_view content)
         ::unlink(temp.c_str());
         fail(std::string("close: ") + std::strerror(error));
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
         const int error = errno;
         ::unlink(temp.c_str());
         fail(std::string("rename: ") + std::strerror(error));
     }
+    // The rename is durable only once the folder is on disk too; without this a power cut
+    // can bring the old file back. Some file systems cannot sync a folder (EINVAL).
+    const std::string folder = extractFileDir(target);
+    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_DIRECTORY | O_RDONLY);
+    if (dir < 0)
+        fail(std::string("open folder: ") + std::strerror(errno));
+    if (::fsync(dir) != 0 && errno != EINVAL) {
+        const int error = errno;
+        ::close(dir);
+        fail(std::string("sync folder: ") + std::strerror(error));
+    }
+    ::close(dir);
 }
 
 } // namespace kzt

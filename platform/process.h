@@ -39,8 +39,11 @@ KZT_PLATFORM_API std::string joinPath(const std::string& dir, const std::string&
 // open file '<path>': <reason>", "File '<path>' is larger than <limit> bytes" or "Cannot
 // read file '<path>': <reason>".
 KZT_PLATFORM_API std::string readFileUpTo(const std::string& path, std::size_t limit);
-// Writes `content` beside `path` and renames it into place (mode 0644), so a failed save
-// never leaves half a file. Raises Error "Cannot save file '<path>': [<step>: ]<reason>".
+// Writes `content` beside `path` and renames it into place, so a failed save never leaves
+// half a file, then syncs the folder so the new file survives a power cut. A symbolic link
+// is followed: the file it names is replaced and the link stays. An existing file keeps its
+// permissions; a new one gets mode 0644. Raises Error "Cannot save file '<path>':
+// [<step>: ]<reason>".
 KZT_PLATFORM_API void writeFileAtomically(const std::string& path, std::string_view content);
 
 } // namespace kzt

@@ -100,12 +100,6 @@ constexpr Stops kComment = stopsAt("-");
 constexpr Stops kCdata = stopsAt("]");
 constexpr Stops kInstruction = stopsAt("?");
 
-std::string hexByte(unsigned char c)
-{
-    const char* const digits = "0123456789ABCDEF";
-    return std::string("0x") + digits[c >> 4] + digits[c & 0xF];
-}
-
 class Checker {
 public:
     explicit Checker(std::string_view xml) : s(xml) {}
@@ -518,6 +512,12 @@ private:
 };
 
 } // namespace
+
+std::string hexByte(unsigned char byte)
+{
+    const char* const digits = "0123456789ABCDEF";
+    return std::string("0x") + digits[byte >> 4] + digits[byte & 0xF];
+}
 
 std::string quoted(std::string_view utf8)
 {

@@ -18,6 +18,9 @@ namespace kzt {
 // encoding other than UTF-8.
 void checkWellFormedXml(std::string_view xml);
 
+// A byte as messages name it: "0x1F".
+std::string hexByte(unsigned char byte);
+
 // A name or value quoted in a message: Windows-1252, cut after 40 characters so that a
 // huge value cannot flood the message.
 std::string quoted(std::string_view utf8);

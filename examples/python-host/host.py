@@ -40,6 +40,11 @@ class Module:
         # The reply is the module's memory: read it, then hand it back with kzt_free.
         reply = ctypes.c_void_p()
         status = function(*[t.encode("utf-8") for t in texts], ctypes.byref(reply))
+        if reply.value is None:
+            # Only when the module ran out of memory writing the reply.
+            if status != 0:
+                raise ModuleRefused("out of memory")
+            raise MemoryError("the call ran but its reply could not be written")
         try:
             answer = json.loads(ctypes.string_at(reply.value).decode("utf-8"))
         finally:

@@ -231,6 +231,8 @@ TEST_F(CInterface, JsonBoundary)
          "request_json is not JSON: ...", 0},
         {"bytes that are not UTF-8", Funcao::Observacao, nullptr, "[\"N\xff\"]", 1, "/error",
          "request_json is not JSON: ...", 0},
+        {"a number too large for a double", Funcao::Observacao, nullptr, "[1e400]", 1, "/error",
+         "request_json is not JSON: number overflow parsing '1e400'", 0},
         {"not an array", Funcao::Observacao, nullptr, R"({"0":"N"})", 1, "/error",
          "request_json must be a JSON array of up to ten entries", 0},
         {"more than ten entries", Funcao::Observacao, nullptr, onze, 1, "/error",

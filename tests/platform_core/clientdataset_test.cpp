@@ -274,6 +274,27 @@ TEST(ClientDataSet, FilterCallbackReadsTheRowItTests)
     EXPECT_EQ(column(cdsObs, "CDOCORR"), (std::vector<std::string>{"02", "03"}));
 }
 
+// Set before any data: the callback runs while the first packet loads, and reads fields.
+TEST(ClientDataSet, FilterCallbackSetBeforeTheFirstLoadReadsItsRows)
+{
+    ClientDataSet cdsObs("cdsObs");
+    declareOccurrences(cdsObs);
+    cdsObs.setOnFilterRecord(
+        [](ClientDataSet& ds) { return ds.fieldByName("IDCONTROLAOBS").asString() != "N"; });
+    cdsObs.setFiltered(true);
+    cdsObs.setData(Variant::fromPacket(occurrencePacket(kKitchen)));
+    EXPECT_EQ(column(cdsObs, "CDOCORR"), (std::vector<std::string>{"02", "03"}));
+
+    // A load the callback refuses leaves a closed dataset closed.
+    ClientDataSet refused("refused");
+    declareOccurrences(refused);
+    refused.setOnFilterRecord([](ClientDataSet&) -> bool { throw DataSetError("no"); });
+    refused.setFiltered(true);
+    EXPECT_EQ(errorOf([&] { refused.setData(Variant::fromPacket(occurrencePacket(kKitchen))); }),
+              "no");
+    EXPECT_FALSE(refused.active());
+}
+
 // The expression's own faults are its tests'; here, that the dataset names itself and
 // keeps the filter in force.
 TEST(ClientDataSet, BadFilterIsRefusedAndKeepsTheFilterInForce)
