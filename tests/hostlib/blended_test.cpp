@@ -4,6 +4,7 @@
 #include "platform/ui/form.h"
 #include "station/hostlib/messagebox.h"
 #include "station/hostlib/textview.h"
+#include "tests/support/pixels.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -369,16 +370,6 @@ TEST(MessageBox, EnterDismissesIt)
     EXPECT_TRUE(answered);
 }
 
-// A dark pixel in `area` of the view's picture: text painted there.
-bool inkIn(const QImage& image, const QRect& area)
-{
-    for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), image.height() - 1); ++y)
-        for (int x = std::max(area.left(), 0); x <= std::min(area.right(), image.width() - 1); ++x)
-            if (image.pixelColor(x, y).value() < 100)
-                return true;
-    return false;
-}
-
 std::string repeated(const char* piece, std::size_t length)
 {
     std::string text;
@@ -420,7 +411,7 @@ TEST(MessageBox, ALongTextIsReadToItsLastLine)
         const QRect end = view->endRect();
         EXPECT_TRUE(view->rect().contains(end));
         const QRect lastCharacter(end.left() - 12, end.top(), 12, end.height());
-        EXPECT_TRUE(inkIn(view->grab().toImage(), lastCharacter))
+        EXPECT_TRUE(kzt::test::inkIn(view->grab().toImage(), lastCharacter))
             << "the end of the text is not painted";
     }
 }

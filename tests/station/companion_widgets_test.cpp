@@ -7,6 +7,7 @@
 #include "station/hostlib/textview.h"
 
 #include "tests/support/fakepresentation.h"
+#include "tests/support/pixels.h"
 
 #include "platform/text.h"
 #include "platform/ui/controls.h"
@@ -97,16 +98,6 @@ TEST(TextEditorWidget, ShowsThePromptOnlyWhenGiven)
     EXPECT_FALSE(without.findChild<kzt::Label*>(QStringLiteral("lblPrompt"))->isVisible());
 }
 
-// A dark pixel in `area` of the picture: text painted there.
-bool inkIn(const QImage& image, const QRect& area)
-{
-    for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), image.height() - 1); ++y)
-        for (int x = std::max(area.left(), 0); x <= std::min(area.right(), image.width() - 1); ++x)
-            if (image.pixelColor(x, y).value() < 100)
-                return true;
-    return false;
-}
-
 std::string repeated(const char* utf8, int times)
 {
     std::string text;
@@ -173,10 +164,11 @@ TEST(TextEditorWidget, TheLastTypedCharacterIsPaintedInsideTheTextArea)
         const QRect caret = view->endRect();
         EXPECT_TRUE(view->rect().contains(caret)) << "the caret is out of sight";
         const QImage picture = view->grab().toImage();
-        EXPECT_TRUE(inkIn(picture, QRect(caret.left() - 10, caret.top(), 10, caret.height())))
+        EXPECT_TRUE(
+            kzt::test::inkIn(picture, QRect(caret.left() - 10, caret.top(), 10, caret.height())))
             << "the last character is not painted";
-        EXPECT_TRUE(inkIn(picture, caret)) << "no caret";
-        EXPECT_FALSE(inkIn(picture, QRect(view->width() - 4, 0, 4, view->height())))
+        EXPECT_TRUE(kzt::test::inkIn(picture, caret)) << "no caret";
+        EXPECT_FALSE(kzt::test::inkIn(picture, QRect(view->width() - 4, 0, 4, view->height())))
             << "the text runs past its margin";
     }
 }
