@@ -232,7 +232,7 @@ mkdir -m 700 "$work/wayland"
 XDG_RUNTIME_DIR=$work/wayland weston --backend=headless-backend.so --socket=kzt-check \
   --idle-time=0 >"$work/weston.log" 2>&1 &
 weston=$!
-trap 'kill "$weston" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill "$weston" 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 100); do
   [[ -S $work/wayland/kzt-check ]] && break
   sleep 0.1
