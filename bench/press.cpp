@@ -60,8 +60,7 @@ public:
         folder = fs::temp_directory_path() / ("kzt-bench-press-" + std::to_string(::getpid()));
         fs::create_directories(folder);
         db = (folder / "store.db").string();
-        const fs::path sample =
-            fs::path(__FILE__).parent_path().parent_path() / "station" / "sample";
+        const fs::path sample = fs::path(KZT_SOURCE_DIR) / "station" / "sample";
         execute(db, readFile(sample / "schema.sql"));
         execute(db, readFile(sample / "data.sql"));
 
