@@ -608,10 +608,10 @@ std::string usageText()
         "Usage: kzt-station [CALL OPTIONS] [--next CALL OPTIONS]...\n"
         "  or:  kzt-station --init-sample DIR [--connection STR] [--force]\n"
         "  or:  kzt-station --companion-shots DIR\n"
-        "Plays the host of the observation module: loads the module, calls Observacao with a\n"
-        "request built from the options and prints what came back as one JSON line a call.\n"
-        "Without --do actions the dialog waits for an operator on a display; with them the\n"
-        "actions run inside the dialog in order and no display is needed.\n";
+        "Plays the host of the observation module: loads the module, calls Observacao\n"
+        "with a request built from the options and prints what came back, one JSON line\n"
+        "a call. Without --do actions the dialog waits for an operator on a display;\n"
+        "with them the actions run inside the dialog in order and no display is needed.\n";
     const char* section = nullptr;
     for (const Option& option : optionTable()) {
         if (section != option.section) {
