@@ -95,7 +95,7 @@ void BM_CInterfaceBesidePreparation(benchmark::State& state)
         relogio.start();
         const Variant::Array pedido = capi::parseRequest(kPedido);
         const std::string resposta =
-            kzt::jsonLine(capi::observacaoReply(retorno.texto, retorno.resultado));
+            kzt::jsonLine(capi::observacaoReply(retorno.texto, retorno.resultado, {}));
         benchmark::DoNotOptimize(resposta.data());
         const double tempo = segundos(relogio);
         state.SetIterationTime(tempo);

@@ -40,6 +40,9 @@ KZT_PLATFORM_API std::string upperAscii(std::string_view text);
 // Whether two texts are the same but for ASCII letter case.
 KZT_PLATFORM_API bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+// The whole text as a decimal integer (an optional '-', digits, nothing else), or nullopt.
+KZT_PLATFORM_API std::optional<long long> wholeNumber(std::string_view text);
+
 // A store code without its trailing blanks, which are no part of it: the store's original
 // engine ignores them in comparisons, other engines do not, so "1001 " is product 1001.
 KZT_PLATFORM_API std::string withoutTrailingBlanks(const std::string& code);
