@@ -4,7 +4,7 @@
 // scripts/live-servers.sh starts (KZT_LIVE_BENCH), loaded with the sample store, and a
 // station folder whose parameter file names branch 0001, store 01, till 001.
 
-#include "platform/connection.h"
+#include "platform/db/connection.h"
 #include "platform/text.h"
 #include "station/app/samplestore.h"
 

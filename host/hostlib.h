@@ -8,7 +8,7 @@
 #include "host/host_global.h"
 
 #include "platform/clientdataset.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/ui/form.h"
 #include "platform/variant.h"
 

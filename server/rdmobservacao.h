@@ -3,7 +3,7 @@
 // TrdmObservacao: the data module. One connection and the read-only queries of the
 // occurrence lists and the store and product rules, each with its typed result columns.
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 
 namespace Srv_kzt00318 {
 

@@ -1,8 +1,8 @@
 #include "station/app/samplestore.h"
 
 #include "platform/clientdataset.h"
-#include "platform/connectionstring.h"
-#include "platform/database.h"
+#include "platform/db/connectionstring.h"
+#include "platform/db/database.h"
 #include "platform/error.h"
 #include "platform/process.h"
 #include "platform/text.h"

@@ -3,7 +3,7 @@
 // The sample store a station can be tried with: the store database and the station
 // parameter file, written by --init-sample.
 
-#include "platform/connection.h"
+#include "platform/db/connection.h"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "station/companion/pricelookup.h"
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/text.h"
 
 namespace companion {

@@ -6,7 +6,7 @@
 #include "host/host_global.h"
 
 #include "platform/clientdataset.h"
-#include "platform/connection.h"
+#include "platform/db/connection.h"
 #include "platform/variant.h"
 
 #include <string>

@@ -3,15 +3,16 @@
 # only what its layer may (README, "Which folder may include which"). A rule names a
 # folder, whose headers may all be included, or one header.
 cmake_minimum_required(VERSION 3.25)
-set(folders platform platform/ui host server client package
+set(folders platform platform/db platform/ui host server client package
   station/hostlib station/companion station/app)
 set(may_platform platform)
+set(may_platform/db platform platform/db)
 set(may_platform/ui platform platform/ui)
-set(may_host platform platform/ui host)
-set(may_server platform host server)
-set(may_client platform platform/ui host server client)
-set(may_package platform server client package)
-set(may_station/hostlib platform platform/ui host station/hostlib)
+set(may_host platform platform/db platform/ui host)
+set(may_server platform platform/db host server)
+set(may_client platform platform/db platform/ui host server client)
+set(may_package platform platform/db server client package)
+set(may_station/hostlib platform platform/db platform/ui host station/hostlib)
 set(may_station/companion ${may_station/hostlib} station/companion)
 set(may_station/app ${may_station/companion} station/app server/Srv_kzt00318.h)
 

@@ -1,6 +1,6 @@
 #include "host/hostlib.h"
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "tests/support/fakepresentation.h"

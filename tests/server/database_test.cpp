@@ -4,8 +4,8 @@
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
 
-#include "platform/connectionstring.h"
-#include "platform/database.h"
+#include "platform/db/connectionstring.h"
+#include "platform/db/database.h"
 #include "platform/text.h"
 
 #include <gtest/gtest.h>

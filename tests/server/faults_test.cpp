@@ -8,7 +8,7 @@
 #include "server/rdmobservacao.h"
 
 #include "host/settings.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/process.h"
 
 #include <fstream>

@@ -4,7 +4,7 @@
 
 #include "server/Srv_kzt00318.h"
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/text.h"
 
 #include <climits>

@@ -7,7 +7,7 @@
 #include "server/Srv_kzt00318.h"
 
 #include "host/settings.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "station/app/samplestore.h"

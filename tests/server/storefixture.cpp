@@ -1,7 +1,7 @@
 #include "tests/server/storefixture.h"
 
 #include "host/settings.h"
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "station/app/samplestore.h"

@@ -8,7 +8,7 @@
 #include "tests/support/tempdir.h"
 
 #include "platform/datapacket.h"
-#include "platform/sqldialect.h"
+#include "platform/db/sqldialect.h"
 #include "platform/variant.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "platform/process.h"
 #include "platform/text.h"
 

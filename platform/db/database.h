@@ -5,11 +5,11 @@
 // and here the read-only queries and the providers that turn them into data packets.
 // Parameters are always bound, never spliced.
 
-#include "platform/connection.h"
-#include "platform/databaseerror.h"
 #include "platform/datapacket.h"
+#include "platform/db/connection.h"
+#include "platform/db/databaseerror.h"
+#include "platform/db/sqldialect.h"
 #include "platform/platform_global.h"
-#include "platform/sqldialect.h"
 #include "platform/variant.h"
 
 #include <cstdint>

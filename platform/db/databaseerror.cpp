@@ -1,4 +1,4 @@
-#include "platform/databaseerror.h"
+#include "platform/db/databaseerror.h"
 
 #include "platform/text.h"
 

@@ -7,8 +7,8 @@
 // column or a NUL inside a text would otherwise be converted or cut unseen), other
 // backends through SOCI, whose text is the server's own.
 
-#include "platform/databaseerror.h"
-#include "platform/sqldialect.h"
+#include "platform/db/databaseerror.h"
+#include "platform/db/sqldialect.h"
 
 #include <memory>
 #include <optional>

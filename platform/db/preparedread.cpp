@@ -1,4 +1,4 @@
-#include "platform/preparedread.h"
+#include "platform/db/preparedread.h"
 
 #include <soci/odbc/soci-odbc.h>
 #include <soci/postgresql/soci-postgresql.h>

@@ -1,7 +1,7 @@
-#include "platform/connection.h"
+#include "platform/db/connection.h"
 
-#include "platform/connectionstring.h"
-#include "platform/preparedread.h"
+#include "platform/db/connectionstring.h"
+#include "platform/db/preparedread.h"
 #include "platform/process.h"
 #include "platform/text.h"
 

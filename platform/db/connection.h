@@ -13,9 +13,9 @@
 // reported. SQLite, a file in this process, is used on the caller's thread; its one wait,
 // for another writer's lock, is bounded by its busy timeout.
 
-#include "platform/databaseerror.h"
+#include "platform/db/databaseerror.h"
+#include "platform/db/sqldialect.h"
 #include "platform/platform_global.h"
-#include "platform/sqldialect.h"
 
 #include <functional>
 #include <memory>

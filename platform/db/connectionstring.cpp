@@ -1,6 +1,6 @@
-#include "platform/connectionstring.h"
+#include "platform/db/connectionstring.h"
 
-#include "platform/databaseerror.h"
+#include "platform/db/databaseerror.h"
 #include "platform/text.h"
 
 #include <sqlite3.h>

@@ -1,4 +1,4 @@
-#include "platform/sqldialect.h"
+#include "platform/db/sqldialect.h"
 
 #include <cctype>
 #include <string_view>
