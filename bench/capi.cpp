@@ -95,7 +95,7 @@ void BM_CInterfaceBesidePreparation(benchmark::State& state)
         timer.start();
         const Variant::Array pedido = capi::parseRequest(kRequest);
         const std::string resposta =
-            kzt::jsonLine(capi::observacaoReply(retorno.text, retorno.result, {}));
+            kzt::jsonLine(capi::observacaoReply(retorno.text, retorno.result));
         benchmark::DoNotOptimize(resposta.data());
         const double elapsed = seconds(timer);
         state.SetIterationTime(elapsed);

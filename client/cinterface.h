@@ -29,7 +29,7 @@ kzt::Variant::Array parseRequest(std::string_view json);
 
 // {"returned": TEXT, "result": [five entries], "messages": [{"text", "type"}, ...]}.
 kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& result,
-                          const std::vector<host::ShownMessage>& shown);
+                          const std::vector<host::ShownMessage>& shown = {});
 
 // One whole dialog call: refuses what cannot run (a malformed request or KZT_SCRIPT, no
 // display, another thread, a dialog already showing), otherwise shows the dialog, played

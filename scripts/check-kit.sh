@@ -6,8 +6,7 @@
 # hosts, neither with any Qt of its own, compose an observation on the sample store: the
 # operator's touches are real clicks on an Xvfb display (xdotool), at the places the
 # station's control dump reports. A call with no display and a call from a second thread
-# must be refused with a message while the host goes on; with KZT_SCRIPT the C host
-# composes with no display at all and nothing on stderr, and learns of a missing store.
+# must be refused with a message while the host goes on.
 #
 #   scripts/check-kit.sh [BUILD_DIR]      (default build; needs xvfb-run, xdotool, python3)
 set -euo pipefail
@@ -185,24 +184,11 @@ echo "check-kit: $(basename "$deb"): $(dpkg-deb --field "$deb" Depends)"
 
 "$prefix/bin/kzt-station" --init-sample "$work/store" 2>/dev/null
 
-# No display at all: refused with a message pointing at the test hook, and the host ends
-# normally.
-no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR -u KZT_SCRIPT)
-for host in "$work/c-host-pc $work/store" \
-    "python3 examples/python-host/host.py --library $prefix/lib/libkzt00318.so --station $work/store"; do
-  status=0
-  # shellcheck disable=SC2086
-  out=$("${no_display[@]}" $host 2>&1) || status=$?
-  [[ $status == 1 && $out == *"No display to show the observation dialog on"* &&
-     $out == *KZT_SCRIPT* && $out != *offscreen* && $out == *"goes on"* ]] ||
-    fail "with no display, '$host' gave status $status: $out"
-done
-echo "check-kit: with no display both hosts were refused and went on"
-
-# A host's own test, still with no display: KZT_SCRIPT plays the operator. stderr holds the
-# host's own line alone (no Qt notice); a missing store is reported in the reply.
+# A host's own test with no display at all: KZT_SCRIPT plays the operator, stderr holds the
+# host's own line alone (no Qt notice), and a missing store is reported in the reply.
+headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR)
 scripted() {  # STATION_DIR: runs the C host scripted, its reply into $work/scripted.out
-  "${no_display[@]}" KZT_SCRIPT=press:sbt01,press:sptConfirmar timeout 60 \
+  "${headless[@]}" KZT_SCRIPT=press:sbt01,press:sptConfirmar timeout 60 \
     "$work/c-host-pc" "$1" >"$work/scripted.out" 2>"$work/scripted.err" ||
     fail "the scripted C host failed: $(cat "$work/scripted.err")"
   [[ $(grep -cv '^kzt-c-host: observation module ' "$work/scripted.err") == 0 ]] ||
@@ -224,6 +210,20 @@ missing = "Database file not found: " + sys.argv[2]
 assert reply["messages"] == [{"text": missing, "type": 3}] and reply["error"] == missing, reply
 print("check-kit: a missing store reached the host:", json.dumps(reply["messages"]))
 EOF
+
+# No display at all: refused with a message pointing at the test hook, and the host ends
+# normally.
+no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR -u KZT_SCRIPT)
+for host in "$work/c-host-pc $work/store" \
+    "python3 examples/python-host/host.py --library $prefix/lib/libkzt00318.so --station $work/store"; do
+  status=0
+  # shellcheck disable=SC2086
+  out=$("${no_display[@]}" $host 2>&1) || status=$?
+  [[ $status == 1 && $out == *"No display to show the observation dialog on"* &&
+     $out == *KZT_SCRIPT* && $out != *offscreen* && $out == *"goes on"* ]] ||
+    fail "with no display, '$host' gave status $status: $out"
+done
+echo "check-kit: with no display both hosts were refused and went on"
 
 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display "$prefix" "$work/store" "$work"
 echo "check-kit: the kit installs, builds and runs from C, C++ and Python"
