@@ -256,6 +256,16 @@ std::string upperAscii(std::string_view text)
     return out;
 }
 
+std::optional<long long> wholeNumber(std::string_view text)
+{
+    long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
+}
+
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
@@ -280,16 +290,6 @@ std::string withoutTrailingBlanks(const std::string& code)
 std::u16string withoutTrailingBlanks(const std::u16string& code)
 {
     return code.substr(0, code.find_last_not_of(u' ') + 1);
-}
-
-std::optional<long long> wholeNumber(std::string_view text)
-{
-    long long value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || stop != end)
-        return std::nullopt;
-    return value;
 }
 
 } // namespace kzt

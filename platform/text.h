@@ -37,11 +37,11 @@ KZT_PLATFORM_API std::size_t invalidUtf8Offset(std::string_view text);
 
 // ASCII-only upper case, as the code page's letters beyond ASCII are never compared here.
 KZT_PLATFORM_API std::string upperAscii(std::string_view text);
-// Whether two texts are the same but for ASCII letter case.
-KZT_PLATFORM_API bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // The whole text as a decimal integer (an optional '-', digits, nothing else), or nullopt.
 KZT_PLATFORM_API std::optional<long long> wholeNumber(std::string_view text);
+// Whether two texts are the same but for ASCII letter case.
+KZT_PLATFORM_API bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // A store code without its trailing blanks, which are no part of it: the store's original
 // engine ignores them in comparisons, other engines do not, so "1001 " is product 1001.
