@@ -8,6 +8,7 @@
 #include "platform/text.h"
 
 #include <string>
+#include <utility>
 
 namespace Cli_kzt00318 {
 
@@ -25,9 +26,20 @@ void TfrmObservacao::sbtEditaDescClick(QObject* Sender)
         stDescricao = host::iif(stDescricao.back() == ';', stDescricao, stDescricao + ";").asText();
     }
     const std::size_t l1 = stDescricao.size();
-    if (l1 > l0)
-        stTextoLivre += stDescricao.substr(l0, l1 - l0);
     lblDesc->setCaption(stDescricao);
+    if (l1 > l0) {
+        const std::string livre = stDescricao.substr(l0, l1 - l0);
+        stTextoLivre += livre;
+        // Typed text is a choice like any other: shown while recorded, taken back alone.
+        Choice escolha;
+        escolha.piece = livre;
+        escolha.label = livre;
+        while (!escolha.label.empty() && escolha.label.back() == ';')
+            escolha.label.pop_back();
+        registraEscolha(std::move(escolha));
+    } else {
+        mostraEscolhas();
+    }
 }
 
 } // namespace Cli_kzt00318
