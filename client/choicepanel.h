@@ -22,13 +22,13 @@ class TfrmObservacao;
 // One thing the panel offers to take back: a recorded choice, or a piece of the composed
 // text that no choice accounts for (typed in the editor before what was already there).
 struct NotePart {
-    std::size_t choice = 0;   // index into the dialog's choices, when isChoice
+    std::size_t choice = 0; // index into the dialog's choices, when isChoice
     bool isChoice = true;
-    std::size_t start = 0;    // the piece's place in the composed text, when not a choice
+    std::size_t start = 0; // the piece's place in the composed text, when not a choice
     std::size_t length = 0;
-    bool inText = true;       // a choice whose piece the text no longer shows: false
-    std::string label;        // Windows-1252
-    std::string kind;         // IDCONTROLAOBS, for the face colour
+    bool inText = true; // a choice whose piece the text no longer shows: false
+    std::string label;  // Windows-1252
+    std::string kind;   // IDCONTROLAOBS, for the face colour
 };
 
 class ChoicePanel : public QWidget {

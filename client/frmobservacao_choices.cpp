@@ -31,9 +31,17 @@ const char* const kMensagensEscolhas[] = {
 
 constexpr std::size_t kNenhum = std::string::npos;
 
+// Whether a piece may start at p: only blanks between it and the text's start or a ";".
+bool comecaPedaco(const std::string& texto, std::size_t p)
+{
+    while (p > 0 && texto[p - 1] == ' ')
+        --p;
+    return p == 0 || texto[p - 1] == ';';
+}
+
 // Where each choice's piece stands in the composed text, kNenhum where it no longer does.
-// A piece counts only where a piece may start (the text's start, or after a ";"), and
-// equal pieces take their places in the order they were chosen.
+// A piece counts only where a piece may start, and equal pieces take their places in the
+// order they were chosen.
 std::vector<std::size_t> lugares(const std::vector<Choice>& escolhas, const std::string& texto)
 {
     std::vector<std::size_t> lugar(escolhas.size(), kNenhum);
@@ -46,11 +54,11 @@ std::vector<std::size_t> lugares(const std::vector<Choice>& escolhas, const std:
         std::size_t desde = busca[pedaco];
         for (std::size_t p = texto.find(pedaco, desde); p != std::string::npos;
              p = texto.find(pedaco, p + 1)) {
-            const bool inicio = p == 0 || texto[p - 1] == ';';
-            const bool livre = std::none_of(coberto.begin() + static_cast<std::ptrdiff_t>(p),
-                                            coberto.begin()
-                                                + static_cast<std::ptrdiff_t>(p + pedaco.size()),
-                                            [](bool c) { return c; });
+            const bool inicio = comecaPedaco(texto, p);
+            const bool livre =
+                std::none_of(coberto.begin() + static_cast<std::ptrdiff_t>(p),
+                             coberto.begin() + static_cast<std::ptrdiff_t>(p + pedaco.size()),
+                             [](bool c) { return c; });
             if (inicio && livre) {
                 lugar[i] = p;
                 std::fill_n(coberto.begin() + static_cast<std::ptrdiff_t>(p), pedaco.size(), true);
@@ -99,6 +107,8 @@ void TfrmObservacao::buildAdditions()
 
 void TfrmObservacao::registraEscolha(Choice escolha)
 {
+    if (escolha.label.empty())
+        escolha.label = legenda(escolha.piece);
     mEscolhas.push_back(std::move(escolha));
     mostraEscolhas();
 }

@@ -8,7 +8,6 @@
 #include "platform/text.h"
 
 #include <string>
-#include <utility>
 
 namespace Cli_kzt00318 {
 
@@ -31,12 +30,7 @@ void TfrmObservacao::sbtEditaDescClick(QObject* Sender)
         const std::string livre = stDescricao.substr(l0, l1 - l0);
         stTextoLivre += livre;
         // Typed text is a choice like any other: shown while recorded, taken back alone.
-        Choice escolha;
-        escolha.piece = livre;
-        escolha.label = livre;
-        while (!escolha.label.empty() && escolha.label.back() == ';')
-            escolha.label.pop_back();
-        registraEscolha(std::move(escolha));
+        registraEscolha({std::string(), livre, std::string(), std::string()});
     } else {
         mostraEscolhas();
     }
