@@ -128,7 +128,7 @@ void BM_PressPricedOccurrence(benchmark::State& state)
         // then so that every press measures the same work.
         if (++desdeLimpeza == 64) {
             state.PauseTiming();
-            form->btnLimparObsClick(form->btnLimparObs);
+            form->btnLimparObsTudo();
             desdeLimpeza = 0;
             state.ResumeTiming();
         }

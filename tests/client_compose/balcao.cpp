@@ -129,6 +129,11 @@ void Balcao::passo(const std::string& s)
         while (f.pnlEscolhas->page() < linha / Cli_kzt00318::ChoicePanel::kPerPage)
             f.findChild<host::TBlendedBitBtn*>(QStringLiteral("sbtRetiraDesce"))->click();
         f.pnlEscolhas->row(linha % Cli_kzt00318::ChoicePanel::kPerPage)->click();
+    } else if (s == "sobe" || s == "desce") {
+        // The note's own scroll buttons.
+        const QString nome =
+            s == "sobe" ? QStringLiteral("sbtDescSobe") : QStringLiteral("sbtDescDesce");
+        f.lblDesc->findChild<host::TBlendedBitBtn*>(nome)->click();
     } else if (s == "ok") {
         f.sptConfirmar->click();
     } else if (s == "sair") {

@@ -18,11 +18,11 @@ struct CasoRetira {
     const char* nome;
     Strings passos;
     std::string texto;
-    Strings ocorrencias;          // cdsOcorrencia, sorted
-    Strings controles;            // cdsControlaObs, sorted
+    Strings ocorrencias; // cdsOcorrencia, sorted
+    Strings controles;   // cdsControlaObs, sorted
     std::map<std::string, int> selos;
     std::string livre;
-    std::string fora;             // recorded but not in the text, as the note shows it
+    std::string fora; // recorded but not in the text, as the note shows it
     Strings mensagens;
 };
 
