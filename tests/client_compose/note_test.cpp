@@ -18,8 +18,8 @@ Strings muitas()
 {
     Strings s;
     for (int vez = 0; vez < 2; ++vez)
-        for (const char* b : {"01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "18",
-                              "19", "21", "22", "23", "24", "25", "26", "27", "28"})
+        for (const char* b : {"01", "02", "03", "04", "05", "06", "07", "08", "09", "10",
+                              "18", "19", "21", "22", "23", "24", "25", "26", "27", "28"})
             s.emplace_back(b);
     return s;
 }
@@ -75,7 +75,7 @@ struct CasoMaximo {
     const char* nome;
     const char* produto;
     Strings passos;
-    std::string contador; // empty: not shown
+    std::string contador;                // empty: not shown
     std::set<std::string> indisponiveis; // codes whose buttons look unavailable
     Strings mensagens;
 };
@@ -83,8 +83,12 @@ struct CasoMaximo {
 const CasoMaximo kMaximos[] = {
     {"nothing chosen", "1001", {}, "Adicionais 0/2", {}, {}},
     {"one priced extra", "1001", {"11"}, "Adicionais 1/2", {}, {}},
-    {"at the maximum", "1001", {"11", "16"}, "Adicionais 2/2",
-     {"11", "12", "13", "14", "15", "17", "20"}, {}},
+    {"at the maximum",
+     "1001",
+     {"11", "16"},
+     "Adicionais 2/2",
+     {"11", "12", "13", "14", "15", "17", "20"},
+     {}},
     {"an unavailable button still explains itself",
      "1001",
      {"11", "16", "12"},
