@@ -162,9 +162,7 @@ void NoteView::showButtons() const
 void NoteView::scrollPage(int pages)
 {
     sync();
-    const int passo = lineHeight();
-    const int pagina = std::max(1, visibleLines() - 1) * passo;
-    setOffset((mOffset + passo / 2) / passo * passo + pages * pagina);
+    setOffset(kzt::DragScroll::paged(mOffset, lineHeight(), visibleLines(), pages));
 }
 
 void NoteView::paintEvent(QPaintEvent*)
@@ -192,26 +190,19 @@ void NoteView::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     sync();
-    mDragStartY = static_cast<int>(event->position().y());
-    mDragStartOffset = mOffset;
+    mDrag.press(static_cast<int>(event->position().y()), mOffset);
 }
 
 void NoteView::mouseMoveEvent(QMouseEvent* event)
 {
-    if (mDragStartY < 0)
-        return;
-    setOffset(mDragStartOffset - (static_cast<int>(event->position().y()) - mDragStartY));
+    if (const auto offset = mDrag.move(static_cast<int>(event->position().y())))
+        setOffset(*offset);
 }
 
 void NoteView::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (mDragStartY < 0)
-        return;
-    mouseMoveEvent(event);
-    mDragStartY = -1;
-    // Let go, the note settles on the nearest whole line.
-    const int passo = lineHeight();
-    setOffset((mOffset + passo / 2) / passo * passo);
+    if (const auto offset = mDrag.release(static_cast<int>(event->position().y()), lineHeight()))
+        setOffset(*offset);
 }
 
 } // namespace Cli_kzt00318

@@ -7,6 +7,7 @@
 
 #include "host/blended.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/dragscroll.h"
 
 #include <QTextLayout>
 
@@ -29,7 +30,6 @@ public:
     int visibleLines() const;
     int scrollOffset() const; // pixels of the note above the view
     int maxScrollOffset() const;
-    // A page keeps one line of the last in view.
     void scrollPage(int pages);
     // The first and the last line shown (0-based).
     int firstShownLine() const;
@@ -58,8 +58,7 @@ private:
     mutable std::string mLaidOut; // caption and outside text of the current layout
     mutable std::unique_ptr<QTextLayout> mLayout;
     mutable int mOffset = 0;
-    int mDragStartY = -1;
-    int mDragStartOffset = 0;
+    kzt::DragScroll mDrag;
     host::TBlendedBitBtn* mSobe;
     host::TBlendedBitBtn* mDesce;
 };

@@ -134,6 +134,11 @@ void Balcao::passo(const std::string& s)
         const QString nome =
             s == "sobe" ? QStringLiteral("sbtDescSobe") : QStringLiteral("sbtDescDesce");
         f.lblDesc->findChild<host::TBlendedBitBtn*>(nome)->click();
+    } else if (s == "arrasta") {
+        // A finger dragged 60 px down over the note.
+        QTest::mousePress(f.lblDesc, Qt::LeftButton, {}, QPoint(300, 5));
+        QTest::mouseMove(f.lblDesc, QPoint(300, 35));
+        QTest::mouseRelease(f.lblDesc, Qt::LeftButton, {}, QPoint(300, 65));
     } else if (s == "ok") {
         f.sptConfirmar->click();
     } else if (s == "sair") {

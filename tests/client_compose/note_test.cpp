@@ -43,6 +43,7 @@ const CasoNota kNotas[] = {
     {"a long note shows its end", muitas(), true, true, false},
     {"Sobe brings its start", com(muitas(), {"sobe", "sobe", "sobe"}), true, false, true},
     {"one Sobe, one Desce", com(muitas(), {"sobe", "desce"}), true, true, false},
+    {"a finger dragged down brings its start", com(muitas(), {"arrasta"}), true, false, true},
     {"a change brings the end back", com(muitas(), {"sobe", "01"}), true, true, false},
     {"the recorded-outside line is the end",
      com(muitas(), {"11", "ed= SEM CEBOLA; SEM TOMATE; SEM ALFACE; SEM PICLES; SEM MAIONESE; "
