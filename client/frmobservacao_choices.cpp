@@ -258,6 +258,10 @@ std::string TfrmObservacao::textoMaximo(int maximo) const
 
 void TfrmObservacao::mostraEscolhas()
 {
+    // What the panel lists would no longer be the note.
+    if (pnlEscolhas->isVisible())
+        pnlEscolhas->close();
+
     std::map<std::string, int> porCodigo;
     for (const Choice& c : mEscolhas)
         if (!c.code.empty())

@@ -108,6 +108,8 @@ void Balcao::passo(const std::string& s)
     } else if (s == "filtro") {
         f.cdsObs.setFilter("CDOCORR = 'zz'");
         f.cdsObs.setFiltered(true);
+    } else if (s == "painel") {
+        f.btnLimparObs->click();
     } else if (s == "limpa") {
         // Clearing asks first: the whole clear is the panel's "Limpar todas".
         f.btnLimparObs->click();

@@ -53,6 +53,7 @@ protected:
     //   "preco=TEXT" the next price lookup fails with TEXT  "max=N" 1001's maximum becomes N
     //   "filtro" something narrowed cdsObs to no row        "limpa" "ok" "sair" the buttons
     //   "sobe" / "desce" scroll the note a page          "arrasta" drag a finger down over it
+    //   "painel" only opens what "Limpar Observações" opens
     //   "-NN" / "-=TEXT" take back occurrence NN / the note's piece TEXT, through the panel
     //   "key:VK" a real key going down                      "post:TEXT[,enter][,char]" PostText
     // Texts are UTF-8 here and reach the dialog as Windows-1252.
