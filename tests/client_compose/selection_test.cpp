@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QPixmap>
 
+#include <cmath>
 #include <map>
 
 namespace compose {
@@ -376,8 +377,22 @@ TEST_F(Balcao, GridButtonsCountTheChoicesOfTheirOccurrence)
                 EXPECT_LT((b->width() + QFontMetrics(fonte).horizontalAdvance(linha)) / 2,
                           onde.left())
                     << linha.toStdString();
-            EXPECT_EQ(b->grab().toImage().pixelColor(onde.left() + 2, onde.center().y()),
-                      QColor(Qt::white));
+            const QImage pintado = b->grab().toImage();
+            const QColor fundo = pintado.pixelColor(onde.left() + 2, onde.center().y());
+            EXPECT_EQ(fundo, QColor(Qt::white));
+            // The digit's darkest ink against the badge's own fill: at least 4.5:1.
+            auto luminancia = [](const QColor& cor) {
+                auto canal = [](double v) {
+                    return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+                };
+                return 0.2126 * canal(cor.redF()) + 0.7152 * canal(cor.greenF())
+                       + 0.0722 * canal(cor.blueF());
+            };
+            double tinta = 1.0;
+            for (int y = onde.top() + 4; y < onde.bottom() - 3; ++y)
+                for (int x = onde.left() + 4; x < onde.right() - 3; ++x)
+                    tinta = std::min(tinta, luminancia(pintado.pixelColor(x, y)));
+            EXPECT_GE((luminancia(fundo) + 0.05) / (tinta + 0.05), 4.5);
         }
         EXPECT_EQ(selos, c.selos);
         EXPECT_TRUE(aparencias() == antes) << "a button's caption or colours changed";
