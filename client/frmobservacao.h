@@ -84,23 +84,19 @@ public:
 
     // What the operator chose, in order; the host receives exactly these.
     const std::vector<Choice>& escolhas() const { return mEscolhas; }
-    // Whether each choice's piece still stands in the composed text (the editor may have
-    // taken it out while it stays recorded).
-    std::vector<bool> escolhasNoTexto() const;
     // Takes one choice back: its piece leaves the composed text if there, its rows leave
     // cdsOcorrencia and cdsControlaObs (or, for free text, stTextoLivre).
     void RetiraEscolha(std::size_t indice);
     // Every choice and every other piece of the note, as "Limpar Observações" offers them.
     std::vector<NotePart> partesDaNota() const;
     void RetiraParte(const NotePart& parte);
-    // The whole clear, the free text included, as "Limpar todas" asks for it.
+    // The designed clear, run by the panel's "Limpar todas": every occurrence and the item's
+    // old observation go; typed text stays recorded (stTextoLivre) and in view.
     void btnLimparObsTudo();
     // Reads the product's maximum once the list is loaded, when the list has anything it limits.
     void mostraMaximoInicial();
     // The refusal at the maximum: it advises taking one choice back when there is one.
     std::string textoMaximo(int maximo) const;
-    // The product's maximum as last read, or -1 while the list has nothing controlled.
-    int maximoControlado() const { return mMaximo; }
 
     // Initialisation (request: its first entry and highest index).
     void InicializaForm(const kzt::Variant* request, int high);

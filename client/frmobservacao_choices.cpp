@@ -10,9 +10,8 @@
 #include "platform/text.h"
 #include "server/Srv_kzt00318.h"
 
-#include <exception>
-
 #include <algorithm>
+#include <exception>
 #include <map>
 #include <string>
 #include <utility>
@@ -51,7 +50,7 @@ std::vector<std::size_t> lugares(const std::vector<Choice>& escolhas, const std:
         const std::string& pedaco = escolhas[i].piece;
         if (pedaco.empty())
             continue;
-        std::size_t desde = busca[pedaco];
+        const std::size_t desde = busca[pedaco];
         for (std::size_t p = texto.find(pedaco, desde); p != std::string::npos;
              p = texto.find(pedaco, p + 1)) {
             const bool inicio = comecaPedaco(texto, p);
@@ -62,12 +61,11 @@ std::vector<std::size_t> lugares(const std::vector<Choice>& escolhas, const std:
             if (inicio && livre) {
                 lugar[i] = p;
                 std::fill_n(coberto.begin() + static_cast<std::ptrdiff_t>(p), pedaco.size(), true);
-                desde = p + pedaco.size();
                 break;
             }
-            desde = texto.size();
         }
-        busca[pedaco] = desde;
+        // An equal piece chosen later looks after this one's place; none is left once not found.
+        busca[pedaco] = lugar[i] == kNenhum ? texto.size() : lugar[i] + pedaco.size();
     }
     return lugar;
 }
@@ -117,14 +115,6 @@ void TfrmObservacao::limpaOcorrencias()
 {
     std::erase_if(mEscolhas, [](const Choice& c) { return !c.code.empty(); });
     mostraEscolhas();
-}
-
-std::vector<bool> TfrmObservacao::escolhasNoTexto() const
-{
-    std::vector<bool> noTexto;
-    for (const std::size_t p : lugares(mEscolhas, stDescricao))
-        noTexto.push_back(p != kNenhum);
-    return noTexto;
 }
 
 std::vector<NotePart> TfrmObservacao::partesDaNota() const
