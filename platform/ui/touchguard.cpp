@@ -77,8 +77,9 @@ bool TouchGuard::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseMove:
     case QEvent::MouseButtonRelease: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        // Qt's mouse events made from a touch follow the touch's fate.
-        if (mouse->source() != Qt::MouseEventNotSynthesized)
+        // Mouse events made from a touch follow the touch's fate, where the touch itself
+        // came by; a platform that sends only those has them judged as presses.
+        if (mTouchSeen && mouse->source() != Qt::MouseEventNotSynthesized)
             return mDroppingTouch;
         if (event->type() == QEvent::MouseButtonPress && !mDroppingMouse)
             mDroppingMouse = dropPress(window, mouse->position());
@@ -89,11 +90,12 @@ bool TouchGuard::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::TouchBegin: {
         const auto* touch = static_cast<QTouchEvent*>(event);
+        mTouchSeen = true;
         mDroppingTouch =
             !touch->points().isEmpty() && dropPress(window, touch->points().front().position());
         return mDroppingTouch;
     }
-    case QEvent::TouchUpdate: return mDroppingTouch;
+    case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
     case QEvent::TouchCancel: return mDroppingTouch;
     default: return false;

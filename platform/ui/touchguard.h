@@ -70,6 +70,7 @@ private:
     Target mLastTarget;
     bool mDroppingMouse = false;
     bool mDroppingTouch = false;
+    bool mTouchSeen = false;
 };
 
 } // namespace kzt

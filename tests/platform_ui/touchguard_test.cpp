@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 namespace {
@@ -56,9 +57,11 @@ protected:
 
 struct Step {
     enum Kind {
+        Opened,      // the screen itself opened as a modal window (first step, at 0 ms)
         ModalClosed, // a modal window over the screen closes
         Tap,         // press and release at a button (`what`) from the platform
         DoubleTap,   // two taps the platform turns into a double click
+        TouchTap,    // a finger on a touch screen at a button
         TapRow,      // press and release at a list row (`what`)
         Key,         // a key from the keyboard
         CodeClick,   // a click given straight to a button, as scripts and tests do
@@ -67,12 +70,28 @@ struct Step {
     int what = 0;
 };
 
-struct Case {
-    const char* fault;
-    bool shownModal; // the screen itself opens as a modal window at 0 ms
-    std::vector<Step> steps;
+struct Counts {
     int clicks0, clicks1, row0, row1, keys;
+    bool operator==(const Counts&) const = default;
 };
+
+void PrintTo(const Counts& c, std::ostream* out)
+{
+    *out << "clicks " << c.clicks0 << "," << c.clicks1 << " rows " << c.row0 << "," << c.row1
+         << " keys " << c.keys;
+}
+
+struct Case {
+    const char* fault; // what a guard that got this row wrong would do
+    std::vector<Step> steps;
+    Counts expected;
+};
+
+QPointingDevice* touchScreen()
+{
+    static QPointingDevice* device = QTest::createTouchDevice();
+    return device;
+}
 
 class TouchGuardTable : public ::testing::TestWithParam<Case> {};
 
@@ -84,7 +103,7 @@ TEST_P(TouchGuardTable, DeliversWhatTheOperatorMeant)
     qApp->installEventFilter(&guard);
 
     Screen screen;
-    if (c.shownModal)
+    if (c.steps.front().kind == Step::Opened)
         screen.setWindowModality(Qt::ApplicationModal);
     screen.show();
     QWindow* window = screen.windowHandle();
@@ -96,6 +115,7 @@ TEST_P(TouchGuardTable, DeliversWhatTheOperatorMeant)
     for (const Step& step : c.steps) {
         now = start + std::chrono::milliseconds(step.atMs);
         switch (step.kind) {
+        case Step::Opened: break;
         case Step::ModalClosed:
             companion.show();
             companion.hide();
@@ -106,52 +126,70 @@ TEST_P(TouchGuardTable, DeliversWhatTheOperatorMeant)
         case Step::DoubleTap:
             QTest::mouseDClick(window, Qt::LeftButton, {}, screen.buttonCentre(step.what));
             break;
+        case Step::TouchTap:
+            QTest::touchEvent(window, touchScreen()).press(0, screen.buttonCentre(step.what));
+            QTest::touchEvent(window, touchScreen()).release(0, screen.buttonCentre(step.what));
+            break;
         case Step::TapRow:
             QTest::mouseClick(window, Qt::LeftButton, {}, screen.rowCentre(step.what));
             break;
         case Step::Key: QTest::keyClick(window, Qt::Key_A); break;
-        case Step::CodeClick:
-            QTest::mouseClick(screen.buttons[step.what], Qt::LeftButton);
-            break;
+        case Step::CodeClick: QTest::mouseClick(screen.buttons[step.what], Qt::LeftButton); break;
         }
     }
-    EXPECT_EQ(screen.clicks[0], c.clicks0) << c.fault;
-    EXPECT_EQ(screen.clicks[1], c.clicks1) << c.fault;
-    EXPECT_EQ(screen.rows[0], c.row0) << c.fault;
-    EXPECT_EQ(screen.rows[1], c.row1) << c.fault;
-    EXPECT_EQ(screen.keys, c.keys) << c.fault;
+    const Counts got{screen.clicks[0], screen.clicks[1], screen.rows[0], screen.rows[1],
+                     screen.keys};
+    EXPECT_EQ(got, c.expected) << c.fault;
 }
 
 using S = Step;
 INSTANTIATE_TEST_SUITE_P(
     Touches, TouchGuardTable,
-    ::testing::Values(
-        Case{"a second tap 100 ms after a companion closed lands behind it",
-             false, {{S::ModalClosed, 0}, {S::Tap, 100}}, 0, 0, 0, 0, 0},
-        Case{"349 ms after the close is still the same gesture",
-             false, {{S::ModalClosed, 0}, {S::Tap, 349}}, 0, 0, 0, 0, 0},
-        Case{"351 ms after the close is a deliberate touch",
-             false, {{S::ModalClosed, 0}, {S::Tap, 351}}, 1, 0, 0, 0, 0},
-        Case{"a tap meant for the window before it opened", true, {{S::Tap, 100}}, 0, 0, 0, 0, 0},
-        Case{"a bounce 40 ms after the first press counts twice",
-             false, {{S::Tap, 0}, {S::Tap, 40}}, 1, 0, 0, 0, 0},
-        Case{"a repeat 299 ms later is still a bounce",
-             false, {{S::Tap, 0}, {S::Tap, 299}}, 1, 0, 0, 0, 0},
-        Case{"a repeat 301 ms later is deliberate",
-             false, {{S::Tap, 0}, {S::Tap, 301}}, 2, 0, 0, 0, 0},
-        Case{"two buttons pressed 40 ms apart are two choices",
-             false, {{S::Tap, 0}, {S::Tap, 40, 1}}, 1, 1, 0, 0, 0},
-        Case{"a bounce Qt reports as a double click presses the button again",
-             false, {{S::DoubleTap, 0}}, 1, 0, 0, 0, 0},
-        Case{"a bounced list row is picked twice",
-             false, {{S::TapRow, 0}, {S::TapRow, 40}}, 0, 0, 1, 0, 0},
-        Case{"two rows of one list 40 ms apart are two different touches",
-             false, {{S::TapRow, 0}, {S::TapRow, 40, 1}}, 0, 0, 1, 1, 0},
-        Case{"keys from the keyboard are not touches",
-             false, {{S::ModalClosed, 0}, {S::Key, 10}, {S::Key, 20}}, 0, 0, 0, 0, 2},
-        Case{"clicks given by code are not touches",
-             false, {{S::ModalClosed, 0}, {S::CodeClick, 10}, {S::CodeClick, 20}}, 2, 0, 0, 0,
-             0}));
+    ::testing::Values(Case{"a second tap 100 ms after a companion closed lands behind it",
+                           {{S::ModalClosed, 0}, {S::Tap, 100}},
+                           {0, 0, 0, 0, 0}},
+                      Case{"a tap 349 ms after the close still lands behind it",
+                           {{S::ModalClosed, 0}, {S::Tap, 349}},
+                           {0, 0, 0, 0, 0}},
+                      Case{"a deliberate tap 351 ms after the close is lost",
+                           {{S::ModalClosed, 0}, {S::Tap, 351}},
+                           {1, 0, 0, 0, 0}},
+                      Case{"a tap 100 ms after the window opened, meant for what was there",
+                           {{S::Opened, 0}, {S::Tap, 100}},
+                           {0, 0, 0, 0, 0}},
+                      Case{"a finger 100 ms after a companion closed lands behind it",
+                           {{S::ModalClosed, 0}, {S::TouchTap, 100}},
+                           {0, 0, 0, 0, 0}},
+                      Case{"the press Qt makes of a finger is taken for a bounce of the finger",
+                           {{S::ModalClosed, 0}, {S::TouchTap, 351}},
+                           {1, 0, 0, 0, 0}},
+                      Case{"a bounce 40 ms after the first press counts twice",
+                           {{S::Tap, 0}, {S::Tap, 40}},
+                           {1, 0, 0, 0, 0}},
+                      Case{"a bounce 299 ms after the first press counts twice",
+                           {{S::Tap, 0}, {S::Tap, 299}},
+                           {1, 0, 0, 0, 0}},
+                      Case{"a deliberate second press 301 ms later is lost",
+                           {{S::Tap, 0}, {S::Tap, 301}},
+                           {2, 0, 0, 0, 0}},
+                      Case{"a press of another button 40 ms later is lost",
+                           {{S::Tap, 0}, {S::Tap, 40, 1}},
+                           {1, 1, 0, 0, 0}},
+                      Case{"a bounce Qt reports as a double click presses the button again",
+                           {{S::DoubleTap, 0}},
+                           {1, 0, 0, 0, 0}},
+                      Case{"a bounced list row is picked twice",
+                           {{S::TapRow, 0}, {S::TapRow, 40}},
+                           {0, 0, 1, 0, 0}},
+                      Case{"another row of the same list 40 ms later is lost",
+                           {{S::TapRow, 0}, {S::TapRow, 40, 1}},
+                           {0, 0, 1, 1, 0}},
+                      Case{"keys from the keyboard are dropped like touches",
+                           {{S::ModalClosed, 0}, {S::Key, 10}, {S::Key, 20}},
+                           {0, 0, 0, 0, 2}},
+                      Case{"clicks given by code are dropped like touches",
+                           {{S::ModalClosed, 0}, {S::CodeClick, 10}, {S::CodeClick, 20}},
+                           {2, 0, 0, 0, 0}}));
 
 // The module's windows hold the guard only while they are up: a host's own application
 // must not keep a filter whose code leaves with the module.
