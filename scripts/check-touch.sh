@@ -206,8 +206,8 @@ EOF
         echo "check-touch: $size long note: FAILED  its last piece is not on the screen"
         failures=$((failures + 1))
       else
-        echo "check-touch: $size long note: FAILED as expected until the note scrolls" \
-          "(then set KZT_NOTE_SCROLLS=yes)"
+        echo "check-touch: $size long note: FAILED as expected: this dialog's note does not" \
+          "scroll yet"
       fi
     else
       echo "check-touch: $size long note: ok  its last piece shows" \
