@@ -24,27 +24,13 @@ if [[ "${1:-}" == --on-display ]]; then
   station=$prefix/bin/kzt-station
   order=(--host-exe "$store/pdv" --kind P --product 1001 --name X-BURGER)
 
-  # Where each control is on the dialog, from the station's dump (offscreen, no window).
-  "$station" "${order[@]}" --do dump 2>/dev/null | python3 -c '
-import json, sys
-controls = json.loads(sys.stdin.readline())["snapshots"][0]
-for name in ("sbt01", "sbt18", "sptConfirmar"):
-    c = controls[name]
-    print(name, c["left"] + c["width"] // 2, c["top"] + c["height"] // 2)
-' >"$work/places"
-
-  touch_control() {  # window control
-    local x y
-    read -r x y < <(awk -v n="$2" '$1 == n { print $2, $3 }' "$work/places")
-    xdotool mousemove --window "$1" "$x" "$y" click 1
-    sleep 0.3
-  }
+  source "$source/scripts/xdo-helpers.sh"
+  dialog_places "$station" "${order[@]}" >"$work/places"
 
   # The operator: waits for the dialog, touches SEM CEBOLA and MOLHO À PARTE, confirms.
   operate() {
     local window
-    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Observa') ||
-      fail "no dialog appeared"
+    window=$(wait_dialog) || fail "no dialog appeared"
     sleep 0.5  # the dialog's activation runs before the first touch
     touch_control "$window" sbt01
     touch_control "$window" sbt18

@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "platform/ui/form.h"
+#include "platform/ui/touchguard.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -70,6 +71,12 @@ void TouchDialog::setVisible(bool visible)
     if (visible && !isVisible())
         kzt::centreOnScreen(*this);
     QDialog::setVisible(visible);
+}
+
+int TouchDialog::exec()
+{
+    const kzt::TouchGuard::Scope guard;
+    return QDialog::exec();
 }
 
 void TouchDialog::paintEvent(QPaintEvent*)
