@@ -4,6 +4,7 @@
 
 #include "host/hostlib.h"
 #include "host/settings.h"
+#include "platform/db/connectionstring.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/ui/application.h"
@@ -84,17 +85,24 @@ const std::vector<Routine>& routines()
     using namespace Srv_kzt00318;
     static const std::vector<Routine> table = {
         {"getOcorCanc", "branch store", 2,
-         [](const Args& a) { return getOcorCanc(wide(a[0]), wide(a[1])); }},
+         [](const Args& a) { return raising::getOcorCanc(wide(a[0]), wide(a[1])); }},
         {"getOcorPed", "branch store product", 3,
-         [](const Args& a) { return getOcorPed(wide(a[0]), wide(a[1]), wide(a[2])); }},
+         [](const Args& a) { return raising::getOcorPed(wide(a[0]), wide(a[1]), wide(a[2])); }},
         {"getOcorCancProd", "branch store product", 3,
-         [](const Args& a) { return getOcorCancProd(wide(a[0]), wide(a[1]), wide(a[2])); }},
+         [](const Args& a) {
+             return raising::getOcorCancProd(wide(a[0]), wide(a[1]), wide(a[2]));
+         }},
         {"getOcorDesc", "branch store", 2,
-         [](const Args& a) { return getOcorDesc(wide(a[0]), wide(a[1])); }},
+         [](const Args& a) { return raising::getOcorDesc(wide(a[0]), wide(a[1])); }},
         {"getNrSeqVenda", "branch till", 2,
-         [](const Args& a) { return kzt::Variant(getNrSeqVenda(wide(a[0]), wide(a[1]))); }},
+         [](const Args& a) {
+             return kzt::Variant(raising::getNrSeqVenda(wide(a[0]), wide(a[1])));
+         }},
         {"getObrigaObsCan", "branch store", 2,
-         [](const Args& a) { return kzt::Variant(getObrigaObsCan(wide(a[0]), wide(a[1]))); }},
+         [](const Args& a) {
+             return kzt::Variant(raising::getObrigaObsCan(wide(a[0]), wide(a[1])));
+         }},
+        // The arguments were checked to have a Windows-1252 form.
         {"getQtMaxObserv", "product", 1,
          [](const Args& a) { return kzt::Variant(getQtMaxObserv(kzt::utf8ToCp1252(a[0]))); }},
     };
@@ -109,7 +117,7 @@ const Routine& findRoutine(std::string_view name)
             return routine;
         known += (known.empty() ? "" : ", ") + std::string(routine.name);
     }
-    throw Refusal(kzt::utf8ToCp1252("unknown routine \"" + std::string(name)
+    throw Refusal(kzt::utf8ToCp1252("unknown routine \"" + kzt::quotedUtf8(name)
                                     + "\"; the module's routines are " + known));
 }
 
@@ -127,6 +135,10 @@ Args routineArgs(const Routine& routine, std::string_view argsJson)
         if (!args[i].is_string())
             throw Refusal("argument " + std::to_string(i) + " of " + routine.name + " is "
                           + args[i].type_name() + "; arguments are strings");
+        // Codes all: as "?", one could match another row's code.
+        if (!kzt::utf8ToCp1252Exact(args[i].get_ref<const std::string&>()))
+            throw Refusal("argument " + std::to_string(i) + " of " + routine.name
+                          + " holds a character with no Windows-1252 form");
         out.push_back(args[i].get<std::string>());
     }
     return out;
@@ -175,8 +187,9 @@ Json settingsInForce()
 {
     Json out = Json::object();
     out["hostExe"] = kzt::hostExecutablePath();
-    out["connection"] = kzt::textJson(host::_GetStringConexQtr(""));
-    out["connection212"] = kzt::textJson(host::_GetStringConexQtr("212"));
+    // A host that logs its replies must not log the store's password.
+    out["connection"] = kzt::textJson(kzt::maskedSecrets(host::_GetStringConexQtr("")));
+    out["connection212"] = kzt::textJson(kzt::maskedSecrets(host::_GetStringConexQtr("212")));
     return out;
 }
 
@@ -234,7 +247,7 @@ kzt::Json call(std::string_view routine, std::string_view argsJson)
     try {
         out["result"] = kzt::variantJson(found.call(args));
     } catch (const std::exception& e) {
-        out["error"] = kzt::textJson(e.what());
+        throw RoutineFailed(found.name, Srv_kzt00318::routineErrorText(e));
     }
     return out;
 }
@@ -266,7 +279,7 @@ kzt::Json configure(std::string_view configJson)
                                               : key == "connection212" ? &wanted.connection212
                                                                        : nullptr;
         if (setting == nullptr)
-            throw Refusal(kzt::utf8ToCp1252("unknown setting \"" + key
+            throw Refusal(kzt::utf8ToCp1252("unknown setting \"" + kzt::quotedUtf8(key)
                                             + "\"; the settings are hostExe, connection and "
                                               "connection212"));
         if (value.is_null())
@@ -274,7 +287,8 @@ kzt::Json configure(std::string_view configJson)
         else if (value.is_string())
             *setting = value.get<std::string>();
         else
-            throw Refusal(kzt::utf8ToCp1252("setting \"" + key + "\" is " + value.type_name()
+            throw Refusal(kzt::utf8ToCp1252("setting \"" + kzt::quotedUtf8(key) + "\" is "
+                                            + value.type_name()
                                             + "; settings are strings, or null for the default"));
     }
     apply(wanted);

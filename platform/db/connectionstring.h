@@ -13,6 +13,7 @@
 #include "platform/platform_global.h"
 
 #include <string>
+#include <string_view>
 
 namespace kzt {
 
@@ -30,6 +31,12 @@ struct KZT_PLATFORM_API ConnectionTarget {
     std::string sqliteFile;
     bool sqliteInMemory = false;
 };
+
+// `text` (a connection string, or any message or trace that may quote one) with every
+// secret shown as ***: the values of password and pwd in any letter case, in the keyword,
+// ODBC and URI-query forms, and the password of a URI's user ("u:***@host"). ASCII is all
+// it looks at, so it serves UTF-8 and Windows-1252 text alike.
+KZT_PLATFORM_API std::string maskedSecrets(std::string_view text);
 
 // Raises DatabaseError (ConnectionFailed) for a string that cannot be used, naming why.
 KZT_PLATFORM_API ConnectionTarget parseConnectionString(const std::string& utf8);
