@@ -74,7 +74,8 @@ private:
             // Read as "?", a code could match another row's "?".
             std::optional<std::string> exact = utf8ToCp1252Exact(utf8);
             if (!exact)
-                refuse(utf8ToCp1252(utf8), "holds a character with no Windows-1252 form.");
+                refuse(withoutTrailingBlanks(utf8ToCp1252(utf8)),
+                       "holds a character with no Windows-1252 form.");
             std::string text = std::move(*exact);
             if (width > 0 && text.size() > width
                 && text.find_first_not_of(' ', width) == std::string::npos)
