@@ -288,6 +288,12 @@ TEST_P(ListsTest, ValuesThatDoNotFitNeverChangeMeaning)
     }
 }
 
+// A list's codes, or the error text in its place.
+std::string answer(const Variant& list)
+{
+    return list.isPacket() ? "codes " + joined(codesOf(list)) : list.asText();
+}
+
 // Rows or arguments a list could not tell apart are an error naming them, never a list in
 // which a press picks one row and records another. Each case changes the store for the
 // ones after it.
@@ -311,11 +317,11 @@ TEST_P(ListsTest, DataThatCannotBeToldApartIsAnError)
              "('01', '😀', '00', 'EXTRA QUEIJO PAGO', '2001', 'A');"
              "INSERT INTO PRODOCORRE (CDGRPOCOR, CDOCORR, CDPRODUTO) VALUES ('01', '🍔', '1002'), "
              "('01', '😀', '1002')", // 2001 is priced 4.50
-             [] { return getOcorPed(w("0001"), w("01"), w("1002")).asText(); },
+             [] { return answer(getOcorPed(w("0001"), w("01"), w("1002"))); },
              "Erro no banco de dados: adqOcorPed: '?' in field 'CDOCORR' holds a character with "
              "no Windows-1252 form."},
             {"a product argument with no code-page form", "",
-             [] { return getOcorPed(w("0001"), w("01"), w("1001😀")).asText(); },
+             [] { return answer(getOcorPed(w("0001"), w("01"), w("1001😀"))); },
              "Erro no banco de dados: getOcorPed: the argument P_CDPRODUTO holds a character "
              "with no Windows-1252 form."},
             {"a branch argument with no code-page form", "",
@@ -326,7 +332,7 @@ TEST_P(ListsTest, DataThatCannotBeToldApartIsAnError)
              keyless("OCORRENCIA")
                  + "; INSERT INTO OCORRENCIA (CDGRPOCOR, CDOCORR, CDTIPRISCO, DSOCORR, CDPRODUTO, "
                    "IDCONTROLAOBS) VALUES ('04', '01', '00', 'DESCONTO DE FUNCIONARIO', NULL, 'N')",
-             [] { return getOcorDesc(w("0001"), w("01")).asText(); },
+             [] { return answer(getOcorDesc(w("0001"), w("01"))); },
              "Erro no banco de dados: adqOcorDesc: the occurrence code '01' names two "
              "occurrences ('CLIENTE FIDELIDADE' and 'DESCONTO DE FUNCIONARIO')."},
             {"two LOJA rows for one branch and store",
@@ -334,7 +340,7 @@ TEST_P(ListsTest, DataThatCannotBeToldApartIsAnError)
                  + "; INSERT INTO LOJA (CDFILIAL, CDLOJA, NMLOJA, CDGRPOCORCAN, CDGRPOCORCANCUP, "
                    "CDGRPOCORPED, CDGRPOCORDESC, IDOBRIGAOBSCAN) VALUES ('0001', '02', 'OUTRA', "
                    "'03', '05', '06', '04', 'S')",
-             [] { return getOcorPed(w("0001"), w("02"), w("1001")).asText(); },
+             [] { return answer(getOcorPed(w("0001"), w("02"), w("1001"))); },
              "Erro no banco de dados: adqOcorPed: LOJA holds more than one row for branch "
              "'0001' and store '02'."},
             {"two LOJA rows, and the flag read from them", "",
