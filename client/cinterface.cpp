@@ -25,11 +25,22 @@ using kzt::Json;
 constexpr std::size_t kEntradas = 10;
 
 // nlohmann's messages start with "[json.exception.parse_error.101] "; the rest says it.
+// The token it last read is the caller's input, quoted in part like any other.
 std::string parseMessage(const Json::exception& e)
 {
     const std::string what = e.what();
     const std::size_t close = what.find("] ");
-    return close == std::string::npos ? what : what.substr(close + 2);
+    std::string message = close == std::string::npos ? what : what.substr(close + 2);
+    const std::string lastRead = "last read: '";
+    const std::size_t token = message.find(lastRead);
+    if (token != std::string::npos && message.ends_with('\'')) {
+        const std::size_t start = token + lastRead.size();
+        message =
+            message.substr(0, start)
+            + kzt::quotedUtf8(std::string_view(message).substr(start, message.size() - start - 1))
+            + "'";
+    }
+    return message;
 }
 
 Json parse(std::string_view text, const char* what)

@@ -421,10 +421,13 @@ std::pair<std::size_t, std::size_t> secretValueAt(std::string_view text, std::si
     if (at > 0 && isWordChar(text[at - 1]))
         return none;
     std::size_t i = at;
-    for (const char* key : {"password", "pwd"}) {
-        const std::size_t length = std::strlen(key);
-        if (text.size() - at >= length && sameKey(std::string(text.substr(at, length)), key)) {
-            i = at + length;
+    for (const std::string_view key : {std::string_view("password"), std::string_view("pwd")}) {
+        const std::string_view here = text.substr(at, key.size());
+        if (here.size() == key.size()
+            && std::equal(here.begin(), here.end(), key.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) == b;
+               })) {
+            i = at + key.size();
             break;
         }
     }

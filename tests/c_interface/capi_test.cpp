@@ -241,6 +241,12 @@ TEST_F(CInterface, JsonBoundary)
          "request_json is not JSON: ...", 0},
         {"a number too large for a double", Funcao::Observacao, nullptr, "[1e400]", 1, "/error",
          "request_json is not JSON: number overflow parsing '1e400'", 0},
+        {"an unclosed text is quoted in part", Funcao::Observacao, nullptr, "[\"" + enorme, 1,
+         "/error",
+         "request_json is not JSON: parse error at line 1, column 100003: syntax error while "
+         "parsing value - invalid string: missing closing quote; last read: '\""
+             + enorme.substr(0, 199) + "…'",
+         0},
         {"not an array", Funcao::Observacao, nullptr, R"({"0":"N"})", 1, "/error",
          "request_json must be a JSON array of up to ten entries", 0},
         {"more than ten entries", Funcao::Observacao, nullptr, onze, 1, "/error",
