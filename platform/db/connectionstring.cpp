@@ -4,6 +4,7 @@
 #include "platform/process.h"
 #include "platform/text.h"
 
+#include <soci/backend-loader.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <charconv>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -485,6 +487,19 @@ std::pair<std::size_t, std::size_t> uriPasswordAt(std::string_view text, std::si
     return {at + colon + 1, at + atSign};
 }
 
+// The backend library a string names is looked for in the system's places only: SOCI
+// also tries the current folder when they hold none, so a planted libsoci_NAME.so would
+// be loaded. Every connection is parsed before it opens, so this runs before any load.
+void keepBackendsOutOfTheCurrentFolder()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        std::vector<std::string>& paths = soci::dynamic_backends::search_paths();
+        std::erase_if(paths,
+                      [](const std::string& path) { return path.empty() || path[0] != '/'; });
+    });
+}
+
 } // namespace
 
 std::string maskedSecrets(std::string_view text)
@@ -520,6 +535,7 @@ ConnectionTarget parseConnectionString(const std::string& utf8)
     const auto separator = utf8.find("://");
     if (separator == std::string::npos || separator == 0)
         invalid(utf8, "expected backend://parameters.");
+    keepBackendsOutOfTheCurrentFolder();
     ConnectionTarget target;
     target.backend = utf8.substr(0, separator);
     target.parameters = utf8.substr(separator + 3);

@@ -19,6 +19,7 @@
 #include <tuple>
 
 #include <arpa/inet.h>
+#include <dlfcn.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -384,6 +385,29 @@ TEST_F(DatabaseTest, FailedOpenLeavesTheConnectionClosed)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+// A library planted in the folder the process runs in, under the name SOCI gives an
+// unknown backend's, is never loaded.
+TEST_F(DatabaseTest, NoBackendIsLoadedFromTheCurrentFolder)
+{
+    Dl_info sqlite{};
+    void* symbol = dlsym(RTLD_DEFAULT, "sqlite3_libversion");
+    ASSERT_TRUE(symbol && dladdr(symbol, &sqlite)) << "SQLite is not loaded";
+    TempDir here;
+    std::filesystem::copy_file(sqlite.dli_fname, here.file("libsoci_planted.so.4.0"));
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(here.path());
+    connection.beforeConnect = [](Connection& self) {
+        self.setConnectionString(u"planted://db=x");
+    };
+    try {
+        connection.setConnected(true);
+        ADD_FAILURE() << "opened a planted backend";
+    } catch (const DatabaseError& e) {
+        EXPECT_STREQ(e.what(), "Failed to find shared library for backend planted");
+    }
+    std::filesystem::current_path(previous);
 }
 
 TEST_F(DatabaseTest, FailedSessionPreparationClosesAgain)
