@@ -461,13 +461,12 @@ std::pair<std::size_t, std::size_t> secretValueAt(std::string_view text, std::si
     while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])) && text[i] != ';'
            && text[i] != '&')
         ++i;
-    // The quote a message closes its quoted string with, and a mark after it, are no part
-    // of the value: "...password=x": why.
-    if (i - begin >= 2 && text[i - 2] == '"' && std::strchr(":,.)", text[i - 1]))
-        i -= 2;
-    else if (i > begin && text[i - 1] == '"')
-        --i;
-    return {begin, i};
+    // The quote a message or a JSON text closes its string with, and the marks after it,
+    // are no part of the value: "...password=x": why, {"c": "pwd=x"}.
+    std::size_t end = i;
+    while (end > begin && std::strchr(":,.)]}", text[end - 1]) && text[end - 1] != '\0')
+        --end;
+    return {begin, end > begin && text[end - 1] == '"' ? end - 1 : i};
 }
 
 // The end of the password in a URI's "user:password@" starting at `at` (just past "://"),

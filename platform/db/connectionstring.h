@@ -8,7 +8,11 @@
 //   query_timeout=N     give up waiting for a statement's answer after N seconds (default 15)
 // SQLite has no server to wait for: its query limit is how long a statement waits for
 // another connection's write lock (the backend's own timeout=N, when given, wins).
-// PostgreSQL sessions always use UTF-8 as client encoding, whatever the database's.
+// PostgreSQL: "postgresql://" or "postgres://" followed by libpq's keywords
+// ("host=... dbname=...") or a libpq URI ("user@host:port/db?param=...", our two keys
+// among its parameters). Sessions always use UTF-8 as client encoding, whatever the
+// database's, and carry application_name "kzt00318/" and the host executable's name
+// unless the string names one.
 
 #include "platform/platform_global.h"
 

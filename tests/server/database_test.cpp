@@ -200,6 +200,8 @@ TEST(ConnectionString, SecretsAreMasked)
         {"odbc://Driver={X};Server=h:1433;UID=u@x;PWD=p",
          "odbc://Driver={X};Server=h:1433;UID=u@x;PWD=***"},
         {"password=ab\"cd x", "password=*** x"},
+        {R"({"connection": "pwd=ab\"c"}, "x": "password=d."})",
+         R"({"connection": "pwd=***"}, "x": "password=***"})"},
         {"dbpassword=kept passwords=kept pwd", "dbpassword=kept passwords=kept pwd"},
     };
     for (const auto& [text, masked] : cases)
