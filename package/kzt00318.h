@@ -38,7 +38,9 @@ extern "C" {
    and a connection string that can no longer take effect (the store connection is
    already open on another one) are refused, and no setting changes.
 
-   Reply: the settings in force, {"hostExe": ..., "connection": ..., "connection212": ...}. */
+   Reply: the settings in force, {"hostExe": ..., "connection": ..., "connection212": ...},
+   with the values of password and pwd keys, and a URI's password, shown as ***: a host
+   that logs its replies logs no secret. No error this interface replies shows one. */
 KZT00318_API int kzt_configure(const char* config_json, char** reply_json);
 
 /* Shows the observation dialog and waits until the operator leaves it.
