@@ -127,7 +127,7 @@ void BM_PressPricedOccurrence(benchmark::State& state)
         // then so that every press measures the same work.
         if (++sinceClear == 64) {
             state.PauseTiming();
-            form->btnLimparObsClick(form->btnLimparObs);
+            form->btnLimparObsTudo();
             sinceClear = 0;
             state.ResumeTiming();
         }

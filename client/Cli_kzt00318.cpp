@@ -173,37 +173,44 @@ std::string executa(const kzt::Variant* request, int high, kzt::Variant& result,
 
 } // namespace
 
-std::string Observacao(const kzt::Variant* request, int high, kzt::Variant& result)
+ObservacaoOutcome runObservacao(const kzt::Variant* request, int high, kzt::Variant& result)
 {
+    ObservacaoOutcome outcome;
+    const auto fail = [&outcome](const std::string& texto) {
+        mostraErro(texto);
+        outcome.failure = texto;
+        return outcome;
+    };
     // Before anything touches a widget or the module's state: without a display, or from
     // a thread other than the application's, Qt would end the host.
     const std::string recusa = kzt::prepareGuiApplication();
-    if (!recusa.empty()) {
-        mostraErro(recusa);
-        return {};
-    }
+    if (!recusa.empty())
+        return fail(recusa);
     // What a handler lets escape while the module's own application runs the dialog is
     // shown like any other error, and the dialog stays open.
     kzt::setUnhandledErrorReporter(&mostraErro);
     const AplicacaoAteODescarregamento aplicacao;
-    if (gEmAndamento) {
-        mostraErro(kzt::utf8ToCp1252(
+    if (gEmAndamento)
+        return fail(kzt::utf8ToCp1252(
             "Uma observação já está sendo informada; conclua-a antes de iniciar outra."));
-        return {};
-    }
     const EmAndamento emAndamento;
     const CursorPadraoNaSaida cursor;
     Liberacao liberacao;
     try {
-        return executa(request, high, result, liberacao);
+        outcome.returned = executa(request, high, result, liberacao);
+        return outcome;
     } catch (const std::exception& erro) {
         kzt::setScreenCursor(kzt::crDefault);
-        mostraErro(erro.what());
+        return fail(erro.what());
     } catch (...) {
         kzt::setScreenCursor(kzt::crDefault);
-        mostraErro(kzt::utf8ToCp1252("Erro desconhecido ao informar a observação."));
+        return fail(kzt::utf8ToCp1252("Erro desconhecido ao informar a observação."));
     }
-    return {};
+}
+
+std::string Observacao(const kzt::Variant* request, int high, kzt::Variant& result)
+{
+    return runObservacao(request, high, result).returned;
 }
 
 void ObservacaoFinal(const std::string& codigo, const std::string& titulo)

@@ -3,6 +3,7 @@
 #include "client/Cli_kzt00318.h"
 
 #include "host/hostlib.h"
+#include "host/script.h"
 #include "host/settings.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -61,6 +62,13 @@ kzt::Variant entry(const Json& value, std::size_t index)
                       + std::string(value.type_name())
                       + "; entries are strings, numbers, booleans or null");
     }
+}
+
+// Every text the operator was shown reaches the host through here, so that a secret in one
+// (a connection string quoted in a database error) is masked in one place.
+Json shownText(const std::string& cp1252)
+{
+    return kzt::textJson(cp1252);
 }
 
 // --- data routines by name -------------------------------------------------------------
@@ -171,6 +179,38 @@ bool connectionStillHolds()
     return wouldBe.connectionString() == rdmObservacao->adcObs.connectionString();
 }
 
+// KZT_SCRIPT, read at every call so that each call of a test may play its own steps.
+std::optional<host::Script> scriptFromEnvironment()
+{
+    const std::optional<std::string> steps = environment("KZT_SCRIPT");
+    if (!steps)
+        return std::nullopt;
+    try {
+        host::Script script = host::parseScript(*steps);
+        for (const host::ScriptStep& step : script.steps) {
+            if (step.kind == host::ScriptStep::Kind::Dump)
+                throw host::ScriptError(step.source
+                                        + ": the reply has no place for a control dump; "
+                                          "kzt-station --do dump shows one");
+        }
+        return script;
+    } catch (const host::ScriptError& e) {
+        throw Refusal(kzt::utf8ToCp1252("KZT_SCRIPT: " + e.message()));
+    }
+}
+
+// Why the call ended without the dialog's answer, or a step of its script failed; "" when
+// neither. UTF-8.
+std::string callError(const ObservacaoOutcome& outcome, const host::CallRecorder& recorder)
+{
+    if (!outcome.failure.empty())
+        return shownText(outcome.failure).get<std::string>();
+    std::string steps;
+    for (const std::string& error : recorder.stepErrors())
+        steps += (steps.empty() ? "KZT_SCRIPT " : "; ") + error;
+    return steps;
+}
+
 Json settingsInForce()
 {
     Json out = Json::object();
@@ -197,32 +237,48 @@ kzt::Variant::Array parseRequest(std::string_view json)
     return entries;
 }
 
-kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& result)
+kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& result,
+                          const std::vector<host::ShownMessage>& shown)
 {
     Json entries = Json::array();
     for (std::size_t i = 0; i < 5; ++i)
         entries.push_back(kzt::variantJson(result.at(i)));
+    Json messages = Json::array();
+    for (const host::ShownMessage& m : shown)
+        messages.push_back(Json{{"text", shownText(m.text)}, {"type", m.type}});
     Json out = Json::object();
     out["returned"] = kzt::textJson(returned);
     out["result"] = std::move(entries);
+    out["messages"] = std::move(messages);
     return out;
 }
 
 kzt::Json observacao(std::string_view requestJson)
 {
     kzt::Variant::Array request = parseRequest(requestJson);
+    std::optional<host::Script> script = scriptFromEnvironment();
     if (frmObservacao != nullptr)
         throw Refusal("a dialog is already showing; kzt_observacao cannot be called again until "
                       "it closes");
     // Checked here as well as in Observacao, so a refusal is the caller's reply rather
     // than a message for the operator.
-    const std::string refusal = kzt::prepareGuiApplication();
+    const std::string refusal =
+        kzt::prepareGuiApplication(kzt::Audience::Integrator, script.has_value());
     if (!refusal.empty())
         throw Refusal(refusal);
+    if (!script && kzt::guiApplicationIsHeadless())
+        throw Refusal("this process's first dialog call was scripted, so the module's windows "
+                      "are offscreen; an unscripted dialog would wait for ever. Set KZT_SCRIPT "
+                      "for every dialog call of the test");
     kzt::Variant result = kzt::Variant::arrayOf(5);
-    const std::string returned = Observacao(request.empty() ? nullptr : request.data(),
-                                            static_cast<int>(request.size()) - 1, result);
-    return observacaoReply(returned, result);
+    host::CallRecorder recorder(std::move(script));
+    const ObservacaoOutcome outcome = runObservacao(request.empty() ? nullptr : request.data(),
+                                                    static_cast<int>(request.size()) - 1, result);
+    recorder.finish();
+    Json reply = observacaoReply(outcome.returned, result, recorder.messages());
+    if (const std::string error = callError(outcome, recorder); !error.empty())
+        reply["error"] = error;
+    return reply;
 }
 
 kzt::Json call(std::string_view routine, std::string_view argsJson)

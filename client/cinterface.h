@@ -4,6 +4,7 @@
 // JSON, the host settings a host that is not the station gives, and the data routines by
 // name. Kept apart from the exported functions so tests and benchmarks reach each step.
 
+#include "host/script.h"
 #include "platform/error.h"
 #include "platform/json.h"
 #include "platform/variant.h"
@@ -25,11 +26,14 @@ public:
 // empty. Raises Refusal.
 kzt::Variant::Array parseRequest(std::string_view json);
 
-// {"returned": TEXT, "result": [five entries]}.
-kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& result);
+// {"returned": TEXT, "result": [five entries], "messages": [{"text", "type"}, ...]}.
+kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& result,
+                          const std::vector<host::ShownMessage>& shown = {});
 
-// One whole dialog call: refuses what cannot run (a malformed request, no display, another
-// thread, a dialog already showing), otherwise shows the dialog and replies.
+// One whole dialog call: refuses what cannot run (a malformed request or KZT_SCRIPT, no
+// display, another thread, a dialog already showing), otherwise shows the dialog, played
+// from KZT_SCRIPT when it is set, and replies with every message shown during the call and,
+// when the dialog could not open or a step failed, "error".
 kzt::Json observacao(std::string_view requestJson);
 
 // {"routine": NAME, "result": VALUE} or {"routine": NAME, "error": TEXT}. Raises Refusal

@@ -52,13 +52,28 @@ KZT00318_API int kzt_configure(const char* config_json, char** reply_json);
      4 the observation the item already has          9 time value for price lookups
 
    Reply: {"returned": TEXT, "result": [group code, waiting time, chosen occurrences,
-   free text, controlled records]}, the two record lists as {"fields": [...], "rows":
-   [...]}. "returned" is "erro" when the operator left without confirming. When the dialog
-   could not be prepared (the store cannot be opened, say) the operator was shown why,
-   "returned" is "" and the result entries are null.
+   free text, controlled records], "messages": [{"text": TEXT, "type": N}, ...]}, the two
+   record lists as {"fields": [...], "rows": [...]}, and "messages" every message box the
+   operator was shown during the call. "returned" is "erro" when the operator left without
+   confirming. When the dialog could not be prepared (the store cannot be opened, say) the
+   operator was shown why, the reply adds "error" with the same text, "returned" is "" and
+   the result entries are null.
 
-   Refused: a request that is not such an array, no display to show the dialog on, a
-   call from another thread, a call made while a dialog is showing. */
+   For tests only, KZT_SCRIPT (read at every call) holds the operator's steps in the form
+   of kzt-station's --do, separated by commas:
+     KZT_SCRIPT=press:sbt01,press:sptConfirmar
+   press:NAME, key:VK[+alt][+ctrl][+shift], post:TEXT[,enter][,char], shot:FILE run in
+   the dialog in order; editor:TEXT, keypad:TEXT, search:CODE and price:TEXT answer the
+   companion dialogs. In the text of post:, editor: or price:, a comma followed by
+   anything but a step stays in the text. The call then needs no display (the module's windows go
+   offscreen unless QT_QPA_PLATFORM names a platform), message boxes are dismissed, and when the
+   steps run out with the dialog still shown it is closed as on shutdown. A step that fails is
+   reported in "error"; one that cannot be read refuses the call. Once a process has made
+   a scripted call, its unscripted dialog calls are refused: nobody could answer them.
+
+   Refused: a request that is not such an array, a KZT_SCRIPT that cannot be read, no
+   display to show the dialog on, a call from another thread, a call made while a dialog
+   is showing. */
 KZT00318_API int kzt_observacao(const char* request_json, char** reply_json);
 
 /* Calls one of the module's data routines: getOcorCanc, getOcorPed, getOcorCancProd,

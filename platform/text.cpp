@@ -1,6 +1,7 @@
 #include "platform/text.h"
 
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 
@@ -253,6 +254,16 @@ std::string upperAscii(std::string_view text)
             c = static_cast<char>(c - 'a' + 'A');
     }
     return out;
+}
+
+std::optional<long long> wholeNumber(std::string_view text)
+{
+    long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
 }
 
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)

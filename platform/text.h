@@ -37,6 +37,9 @@ KZT_PLATFORM_API std::size_t invalidUtf8Offset(std::string_view text);
 
 // ASCII-only upper case, as the code page's letters beyond ASCII are never compared here.
 KZT_PLATFORM_API std::string upperAscii(std::string_view text);
+
+// The whole text as a decimal integer (an optional '-', digits, nothing else), or nullopt.
+KZT_PLATFORM_API std::optional<long long> wholeNumber(std::string_view text);
 // Whether two texts are the same but for ASCII letter case.
 KZT_PLATFORM_API bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 

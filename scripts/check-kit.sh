@@ -24,27 +24,13 @@ if [[ "${1:-}" == --on-display ]]; then
   station=$prefix/bin/kzt-station
   order=(--host-exe "$store/pdv" --kind P --product 1001 --name X-BURGER)
 
-  # Where each control is on the dialog, from the station's dump (offscreen, no window).
-  "$station" "${order[@]}" --do dump 2>/dev/null | python3 -c '
-import json, sys
-controls = json.loads(sys.stdin.readline())["snapshots"][0]
-for name in ("sbt01", "sbt18", "sptConfirmar"):
-    c = controls[name]
-    print(name, c["left"] + c["width"] // 2, c["top"] + c["height"] // 2)
-' >"$work/places"
-
-  touch_control() {  # window control
-    local x y
-    read -r x y < <(awk -v n="$2" '$1 == n { print $2, $3 }' "$work/places")
-    xdotool mousemove --window "$1" "$x" "$y" click 1
-    sleep 0.3
-  }
+  source "$source/scripts/xdo-helpers.sh"
+  dialog_places "$station" "${order[@]}" >"$work/places"
 
   # The operator: waits for the dialog, touches SEM CEBOLA and MOLHO À PARTE, confirms.
   operate() {
     local window
-    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Observa') ||
-      fail "no dialog appeared"
+    window=$(wait_dialog) || fail "no dialog appeared"
     sleep 0.5  # the dialog's activation runs before the first touch
     touch_control "$window" sbt01
     touch_control "$window" sbt18
@@ -108,7 +94,7 @@ def other_thread():
 worker = threading.Thread(target=other_thread)
 worker.start()
 worker.join()
-assert refusals and "outra thread" in refusals[0], refusals
+assert refusals and "another thread" in refusals[0], refusals
 assert module.call("getQtMaxObserv", "1001")["result"] == 2
 print("refused from the second thread:", refusals[0])
 EOF
@@ -216,14 +202,43 @@ echo "check-kit: $(basename "$deb"): $(dpkg-deb --field "$deb" Depends)"
 
 "$prefix/bin/kzt-station" --init-sample "$work/store" 2>/dev/null
 
-# No display at all: refused with a message, and the host ends normally.
-no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+# A host's own test with no display at all: KZT_SCRIPT plays the operator, stderr holds the
+# host's own line alone (no Qt notice), and a missing store is reported in the reply.
+headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR)
+scripted() {  # STATION_DIR: runs the C host scripted, its reply into $work/scripted.out
+  "${headless[@]}" KZT_SCRIPT=press:sbt01,press:sptConfirmar timeout 60 \
+    "$work/c-host-pc" "$1" >"$work/scripted.out" 2>"$work/scripted.err" ||
+    fail "the scripted C host failed: $(cat "$work/scripted.err")"
+  [[ $(grep -cv '^kzt-c-host: observation module ' "$work/scripted.err") == 0 ]] ||
+    fail "the scripted C host wrote to stderr: $(cat "$work/scripted.err")"
+}
+scripted "$work/store"
+python3 - "$work/scripted.out" <<'EOF'
+import json, sys
+reply = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
+assert reply["returned"] == " SEM CEBOLA;" and "error" not in reply, reply
+print("check-kit: with KZT_SCRIPT and no display the C host composed", json.dumps(reply["returned"]))
+EOF
+mkdir "$work/no-store"
+scripted "$work/no-store"
+python3 - "$work/scripted.out" "$work/no-store/store.db" <<'EOF'
+import json, sys
+reply = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
+missing = "Database file not found: " + sys.argv[2]
+assert reply["messages"] == [{"text": missing, "type": 3}] and reply["error"] == missing, reply
+print("check-kit: a missing store reached the host:", json.dumps(reply["messages"]))
+EOF
+
+# No display at all: refused with a message pointing at the test hook, and the host ends
+# normally.
+no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR -u KZT_SCRIPT)
 for host in "$work/c-host-pc $work/store" \
     "python3 examples/python-host/host.py --library $prefix/lib/libkzt00318.so --station $work/store"; do
   status=0
   # shellcheck disable=SC2086
   out=$("${no_display[@]}" $host 2>&1) || status=$?
-  [[ $status == 1 && $out == *"Não há tela para mostrar a observação"* && $out == *"goes on"* ]] ||
+  [[ $status == 1 && $out == *"No display to show the observation dialog on"* &&
+     $out == *KZT_SCRIPT* && $out != *offscreen* && $out == *"goes on"* ]] ||
     fail "with no display, '$host' gave status $status: $out"
 done
 echo "check-kit: with no display both hosts were refused and went on"

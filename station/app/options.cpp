@@ -17,19 +17,9 @@ namespace {
 
 constexpr int kMaxEntries = 1000;
 
-std::optional<long long> toInteger(const std::string& text)
-{
-    long long value = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end)
-        return std::nullopt;
-    return value;
-}
-
 int countArgument(const std::string& option, const std::string& text, int minimum)
 {
-    const auto value = toInteger(text);
+    const auto value = kzt::wholeNumber(text);
     if (!value || *value < minimum || *value > kMaxEntries)
         throw UsageError(option + " needs a whole number from " + std::to_string(minimum) + " to "
                          + std::to_string(kMaxEntries) + ", not '" + text + "'");
@@ -41,7 +31,7 @@ kzt::Variant typedEntry(const std::string& type, const std::string& value, const
     if (type == "str")
         return kzt::Variant(kzt::utf8ToCp1252(value));
     if (type == "int") {
-        const auto number = toInteger(value);
+        const auto number = kzt::wholeNumber(value);
         if (!number)
             throw UsageError("--entry " + given + ": '" + value + "' is not a whole number");
         return kzt::Variant(static_cast<std::int64_t>(*number));
@@ -75,7 +65,7 @@ std::pair<int, kzt::Variant> parseEntry(const std::string& given)
     const auto colon = given.find(':', equals == std::string::npos ? 0 : equals);
     if (equals == std::string::npos || colon == std::string::npos)
         throw UsageError("--entry needs N=TYPE:VALUE, not '" + given + "'");
-    const auto index = toInteger(given.substr(0, equals));
+    const auto index = kzt::wholeNumber(given.substr(0, equals));
     if (!index || *index < 0 || *index >= kMaxEntries)
         throw UsageError("--entry " + given + ": the index must be a whole number from 0");
     return {static_cast<int>(*index), typedEntry(given.substr(equals + 1, colon - equals - 1),
@@ -125,79 +115,6 @@ void checkOneDatabase(const StationOptions& options)
                              + ", but the module keeps call 1's connection (" + first
                              + ") open until the station ends; run another kzt-station for it");
     }
-}
-
-std::uint16_t virtualKey(const std::string& name, const std::string& action)
-{
-    static const std::map<std::string, std::uint16_t> names = {
-        {"ESC", kzt::VK_ESCAPE},    {"ESCAPE", kzt::VK_ESCAPE}, {"ENTER", kzt::VK_RETURN},
-        {"RETURN", kzt::VK_RETURN}, {"TAB", kzt::VK_TAB},       {"SPACE", kzt::VK_SPACE},
-        {"BACK", kzt::VK_BACK}};
-    if (const auto number = toInteger(name)) {
-        if (*number < 1 || *number > 255)
-            throw UsageError("--do " + action + ": a virtual key is a number from 1 to 255");
-        return static_cast<std::uint16_t>(*number);
-    }
-    const std::string upper = kzt::upperAscii(name);
-    if (const auto it = names.find(upper); it != names.end())
-        return it->second;
-    if (upper.size() >= 2 && upper[0] == 'F') {
-        const auto n = toInteger(upper.substr(1));
-        if (n && *n >= 1 && *n <= 12)
-            return static_cast<std::uint16_t>(kzt::VK_F1 + *n - 1);
-    }
-    throw UsageError("--do " + action + ": unknown key '" + name
-                     + "' (a virtual-key number, F1..F12, ESC, ENTER, TAB, SPACE or BACK)");
-}
-
-Action keyAction(const std::string& given, const std::string& action)
-{
-    Action a;
-    a.kind = Action::Kind::Key;
-    std::size_t start = 0;
-    bool first = true;
-    while (start <= given.size()) {
-        const auto plus = given.find('+', start);
-        const std::string part =
-            given.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
-        if (first) {
-            a.key = virtualKey(part, action);
-            first = false;
-        } else if (part == "alt") {
-            a.shift |= kzt::ssAlt;
-        } else if (part == "ctrl") {
-            a.shift |= kzt::ssCtrl;
-        } else if (part == "shift") {
-            a.shift |= kzt::ssShift;
-        } else {
-            throw UsageError("--do " + action + ": unknown modifier '" + part
-                             + "' (alt, ctrl or shift)");
-        }
-        if (plus == std::string::npos)
-            break;
-        start = plus + 1;
-    }
-    return a;
-}
-
-Action postAction(std::string given)
-{
-    Action a;
-    a.kind = Action::Kind::Post;
-    // Flags come last, so a text may hold commas of its own.
-    for (bool more = true; more;) {
-        more = false;
-        for (const std::string flag : {",enter", ",char"}) {
-            if (given.size() >= flag.size()
-                && given.compare(given.size() - flag.size(), flag.size(), flag) == 0) {
-                (flag == ",enter" ? a.enter : a.asChar) = true;
-                given.resize(given.size() - flag.size());
-                more = true;
-            }
-        }
-    }
-    a.text = kzt::utf8ToCp1252(given);
-    return a;
 }
 
 // --call ROUTINE takes exactly the routine's arguments, so the options after them stay
@@ -257,55 +174,11 @@ void checkStandAloneMode(const StationOptions& options,
 
 void parseAction(const std::string& action, CallOptions& call)
 {
-    const auto colon = action.find(':');
-    const std::string verb = action.substr(0, colon);
-    const std::string rest = colon == std::string::npos ? std::string() : action.substr(colon + 1);
-    const bool hasArg = colon != std::string::npos;
-    auto needArg = [&](const char* what) {
-        if (!hasArg || rest.empty())
-            throw UsageError("--do " + action + ": " + verb + " needs " + what);
-    };
-    Action a;
-    if (verb == "press") {
-        needArg("a control name, as in press:sptConfirmar");
-        a.kind = Action::Kind::Press;
-        a.name = rest;
-    } else if (verb == "key") {
-        needArg("a key, as in key:27 or key:115+alt");
-        a = keyAction(rest, action);
-    } else if (verb == "post") {
-        if (!hasArg)
-            throw UsageError("--do " + action + ": post needs a text, as in post:12,enter");
-        a = postAction(rest);
-    } else if (verb == "dump") {
-        if (hasArg)
-            throw UsageError("--do " + action + ": dump takes no argument");
-        a.kind = Action::Kind::Dump;
-    } else if (verb == "shot") {
-        needArg("a file name, as in shot:dialog.png");
-        a.kind = Action::Kind::Shot;
-        a.name = rest;
-    } else if (verb == "editor" && hasArg) {
-        call.answers.editor.push_back(kzt::utf8ToCp1252(rest));
-        return;
-    } else if (verb == "keypad" && hasArg) {
-        call.answers.keypad.push_back(kzt::utf8ToCp1252(rest));
-        return;
-    } else if (verb == "search" && hasArg) {
-        call.answers.search.push_back(rest.empty() ? std::nullopt
-                                                   : std::optional(kzt::utf8ToCp1252(rest)));
-        return;
-    } else if (verb == "price" && hasArg) {
-        call.answers.price.push_back(kzt::utf8ToCp1252(rest));
-        return;
-    } else if (verb == "editor" || verb == "keypad" || verb == "search" || verb == "price") {
-        throw UsageError("--do " + action + ": " + verb + " needs ':' and its answer");
-    } else {
-        throw UsageError("--do " + action + ": unknown action '" + verb
-                         + "' (press, key, post, editor, keypad, search, price, dump, shot)");
+    try {
+        host::parseScriptStep(action, call.actions, call.answers);
+    } catch (const host::ScriptError& e) {
+        throw UsageError("--do " + e.message());
     }
-    a.source = action;
-    call.actions.push_back(std::move(a));
 }
 
 std::vector<kzt::Variant> CallOptions::request() const

@@ -3,8 +3,8 @@
 #include "station/app/application.h"
 #include "station/app/record.h"
 #include "station/app/routines.h"
-#include "station/app/runner.h"
 #include "station/app/samplestore.h"
+#include "station/hostlib/scriptrunner.h"
 
 #include "platform/json.h"
 #include "platform/process.h"
@@ -116,7 +116,8 @@ Json runDialogCall(StationApplication& app, const Module& module, const CallOpti
 
     std::vector<kzt::Variant> request = call.request();
     kzt::Variant result = call.result();
-    ActionRunner runner(record, call.actions);
+    host::ScriptRunner runner(call.actions,
+                              [&app](const std::string& error) { app.reportUnhandled(error); });
     if (call.scripted)
         runner.start();
     Json returned;
@@ -128,6 +129,8 @@ Json runDialogCall(StationApplication& app, const Module& module, const CallOpti
         record.unhandled.push_back(e.what());
     }
     runner.stop();
+    record.leftOpen = runner.leftOpen();
+    record.snapshots = runner.snapshots();
     const int cursor = kzt::screenCursor();
     app.setRecord(nullptr, false);
     return callJson(call, record, returned, result, cursor);
@@ -230,7 +233,7 @@ int runStation(int argc, char** argv)
         return kExitUsage;
     }
     // Qt ends the process when its platform cannot start (a display nobody answers).
-    const std::string platformProblem = kzt::qtPlatformProblem();
+    const std::string platformProblem = kzt::qtPlatformProblem(kzt::Audience::Integrator);
     if (!platformProblem.empty()) {
         std::cerr << "kzt-station: no window platform can start here: " << platformProblem << '\n';
         return kExitUsage;
