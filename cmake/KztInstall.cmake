@@ -147,6 +147,7 @@ set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME kzt00318)
 set(CPACK_DEBIAN_UNSPECIFIED_FILE_NAME DEB-DEFAULT)
 # cpack strips them itself once it has taken the debug information out.
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/KztDbgsymFix.cmake)
 # Loaded at run time, so invisible to the library scan: Qt's platform plugins and SOCI's
 # SQLite backend (the default store).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libsoci-sqlite3-4.0")

@@ -177,7 +177,7 @@ bash "$work/seeing.sh" >"$work/seeing.out" 2>&1 ||
 # The Debian package, and its station run from the unpacked files.
 (cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null)
 deb=$(ls "$work"/deb/kzt00318_*.deb)
-ls "$work"/deb/kzt00318-dbgsym_*.ddeb >/dev/null || fail "no -dbgsym package beside $deb"
+ddeb=$(ls "$work"/deb/kzt00318-dbgsym_*.ddeb) || fail "no -dbgsym package beside $deb"
 contents=$(dpkg-deb --contents "$deb")
 for file in usr/lib/libkzt00318.so.1 usr/lib/libkztplatform.so.1 usr/lib/libkzthost.so.1 \
     usr/include/kzt00318/kzt00318.h usr/bin/kzt-station \
@@ -186,9 +186,10 @@ for file in usr/lib/libkzt00318.so.1 usr/lib/libkztplatform.so.1 usr/lib/libkzth
     usr/share/doc/kzt00318/copyright usr/share/doc/kzt00318/changelog.gz; do
   grep -q "\./$file\$\|\./$file " <<<"$contents" || fail "the package lacks $file"
 done
-lint=$(lintian --fail-on error "$deb" 2>/dev/null) ||
-  { echo "$lint" >&2; fail "lintian finds errors in $(basename "$deb")"; }
-echo "check-kit: lintian finds no error in $(basename "$deb") ($(grep -c '^W:' <<<"$lint") warnings)"
+lint=$(lintian --fail-on error "$deb" "$ddeb" 2>/dev/null) ||
+  { echo "$lint" >&2; fail "lintian finds errors in the packages"; }
+echo "check-kit: lintian finds no error in $(basename "$deb") and $(basename "$ddeb")" \
+  "($(grep -c '^W:' <<<"$lint") warnings)"
 dpkg-deb -x "$deb" "$work/unpacked"
 for binary in "$work"/unpacked/usr/bin/* "$work"/unpacked/usr/lib/*.so.*.*; do
   file "$binary" | grep -q ", stripped" || fail "$(basename "$binary") is not stripped"
