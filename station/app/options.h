@@ -52,6 +52,7 @@ struct StationOptions {
     bool force = false;                        // --init-sample replaces a store already there
     std::optional<std::string> companionShots; // draw the companion dialogs here and stop
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments after the program name. Raises UsageError.
@@ -60,6 +61,8 @@ StationOptions parseOptions(const std::vector<std::string>& args);
 // Parses one --do action (answers go to `answers`, the rest to `actions`). Raises UsageError.
 void parseAction(const std::string& action, CallOptions& call);
 
+// --help's text, from the option table; the man page is made from it.
 std::string usageText();
+std::string versionText();
 
 } // namespace station

@@ -199,12 +199,12 @@ int runStation(int argc, char** argv)
     try {
         options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError& e) {
-        std::cerr << "kzt-station: " << e.message() << '\n' << usageText();
+        std::cerr << "kzt-station: " << e.message() << "\nTry 'kzt-station --help'.\n";
         return kExitUsage;
     }
 
-    if (options.help) {
-        std::cout << usageText();
+    if (options.help || options.version) {
+        std::cout << (options.help ? usageText() : versionText());
         return kExitOk;
     }
     if (options.initSample) {

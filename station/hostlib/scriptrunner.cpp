@@ -157,10 +157,13 @@ kzt::Json ScriptRunner::snapshot(const kzt::Form& form)
             control["caption"] = kzt::textJson(label->caption());
         else if (button)
             control["caption"] = kzt::textJson(button->caption());
-        control["visible"] = !widget->isHidden();
+        // Controls inside others (the note's scroll buttons, the panel's rows) report where
+        // they are on the dialog and whether they show there, so that a touch can find them.
+        const QPoint onForm = widget->mapTo(&form, QPoint(0, 0));
+        control["visible"] = widget->isVisibleTo(&form);
         control["enabled"] = widget->isEnabled();
-        control["left"] = widget->x();
-        control["top"] = widget->y();
+        control["left"] = onForm.x();
+        control["top"] = onForm.y();
         control["width"] = widget->width();
         control["height"] = widget->height();
         if (button) {
