@@ -5,6 +5,7 @@
 #include "client/frmobservacao.h"
 
 #include "host/hostlib.h"
+#include "platform/db/connectionstring.h"
 #include "platform/text.h"
 #include "platform/ui/application.h"
 #include "platform/ui/screen.h"
@@ -91,7 +92,9 @@ void escreveResultado(kzt::Variant& result, const TfrmObservacao& dialogo)
 void mostraErro(const std::string& texto) noexcept
 {
     try {
-        host::Mensagem(texto, "", "N", "N", host::TTipoMsg::tmAtencao, "", "002", 0, nullptr);
+        // The host's own library shows what it is given: no connection secret goes to it.
+        host::Mensagem(kzt::maskedSecrets(texto), "", "N", "N", host::TTipoMsg::tmAtencao, "",
+                       "002", 0, nullptr);
     } catch (...) {
         // The message box itself failed: there is nowhere left to report it, and nothing
         // may escape to the host.

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace Cli_kzt00318::capi {
 
@@ -19,6 +20,19 @@ namespace Cli_kzt00318::capi {
 class Refusal : public kzt::Error {
 public:
     using Error::Error;
+};
+
+// A data routine that answered with a database error: what() is its text, as the C++
+// routine would give it in place of its value.
+class RoutineFailed : public Refusal {
+public:
+    RoutineFailed(std::string routine, const std::string& text)
+        : Refusal(text), mRoutine(std::move(routine))
+    {}
+    const std::string& routine() const { return mRoutine; }
+
+private:
+    std::string mRoutine;
 };
 
 // request_json as Observacao's request: up to ten entries, strings converted to
@@ -36,8 +50,9 @@ kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& resul
 // when the dialog could not open or a step failed, "error".
 kzt::Json observacao(std::string_view requestJson);
 
-// {"routine": NAME, "result": VALUE} or {"routine": NAME, "error": TEXT}. Raises Refusal
-// for an unknown routine, a wrong argument count or arguments that are not strings.
+// {"routine": NAME, "result": VALUE}. Raises RoutineFailed when the routine answered
+// with a database error, and Refusal for an unknown routine, a wrong argument count, or
+// arguments that are not strings or have no Windows-1252 form.
 kzt::Json call(std::string_view routine, std::string_view argsJson);
 
 // Host settings. Each is what kzt_configure set, else the environment's, else the default

@@ -8,6 +8,7 @@
 #include "client/noteview.h"
 
 #include "host/hostlib.h"
+#include "platform/db/connectionstring.h"
 #include "platform/text.h"
 
 #include <QRect>
@@ -281,7 +282,9 @@ void TfrmObservacao::bindEvents()
 
 void TfrmObservacao::mostraMensagem(const std::string& texto)
 {
-    host::Mensagem(texto, "", "N", "N", host::TTipoMsg::tmAtencao, "", stIdEsquema, 0, nullptr);
+    // The host's own library shows what it is given: no connection secret goes to it.
+    host::Mensagem(kzt::maskedSecrets(texto), "", "N", "N", host::TTipoMsg::tmAtencao, "",
+                   stIdEsquema, 0, nullptr);
 }
 
 void TfrmObservacao::FormCreate(QObject* /*Sender*/)

@@ -4,6 +4,7 @@
 #include "client/frmobservacao.h"
 
 #include "host/hostlib.h"
+#include "platform/db/connectionstring.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -65,7 +66,8 @@ void TfrmObservacao::MontaObservacoes()
         }
     } catch (const std::exception& e) {
         // The dialog still opens; the operator learns why the grid is short.
-        host::Mensagem(e.what(), "", "N", "N", host::TTipoMsg::tmAtencao, "", "", 0, nullptr);
+        host::Mensagem(kzt::maskedSecrets(e.what()), "", "N", "N", host::TTipoMsg::tmAtencao, "",
+                       "", 0, nullptr);
     }
 }
 

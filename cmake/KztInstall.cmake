@@ -13,8 +13,18 @@ set(KZT_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/kzt00318)
 # a till's own host library would, so neither can hide in a private folder.
 set_target_properties(kzthost kztplatform PROPERTIES
   VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+# The build tree has the kit's layout (bin/, lib/), so these targets are built with their
+# install run paths. Rewriting a build run path at install instead needs it padded with an
+# empty entry, which the loader reads as the current folder: a library planted there
+# would be loaded.
+set(KZT_STATION_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+if(NOT CMAKE_INSTALL_LIBDIR STREQUAL "lib")
+  list(APPEND KZT_STATION_RPATH "$ORIGIN/../lib") # the build tree's
+endif()
 set_target_properties(kzt00318 kzthost kztplatform PROPERTIES INSTALL_RPATH "$ORIGIN")
-set_target_properties(kzt-station PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+set_target_properties(kzt-station PROPERTIES INSTALL_RPATH "${KZT_STATION_RPATH}")
+set_target_properties(kzt00318 kzthost kztplatform kzt-station PROPERTIES
+  BUILD_WITH_INSTALL_RPATH ON)
 
 # C hosts need kzt00318.h alone; C++ hosts the entry point and the variant type with the
 # text conversions. They are copied flat into include/kzt00318/, their includes of one

@@ -38,7 +38,9 @@ extern "C" {
    and a connection string that can no longer take effect (the store connection is
    already open on another one) are refused, and no setting changes.
 
-   Reply: the settings in force, {"hostExe": ..., "connection": ..., "connection212": ...}. */
+   Reply: the settings in force, {"hostExe": ..., "connection": ..., "connection212": ...},
+   with the values of password and pwd keys, and a URI's password, shown as ***: a host
+   that logs its replies logs no secret. No error this interface replies shows one. */
 KZT00318_API int kzt_configure(const char* config_json, char** reply_json);
 
 /* Shows the observation dialog and waits until the operator leaves it.
@@ -80,9 +82,12 @@ KZT00318_API int kzt_observacao(const char* request_json, char** reply_json);
    getOcorDesc, getNrSeqVenda, getObrigaObsCan or getQtMaxObserv. args_json: a JSON array
    of the routine's arguments as strings.
 
-   Reply: {"routine": NAME, "result": VALUE}, or {"routine": NAME, "error": TEXT} when the
-   routine raised an error (both with return value 0). Refused: an unknown routine, a wrong
-   argument count, arguments that are not strings. */
+   Reply: {"routine": NAME, "result": VALUE}, return value 0. When the routine answered
+   with a database error the return value is non-zero and the reply {"routine": NAME,
+   "error": TEXT}: TEXT is what the C++ routine (and kzt-station --call) gives in place of
+   its value, "Erro no banco de dados: ...", so it is never mistaken for a value here.
+   Refused: an unknown routine, a wrong argument count, arguments that are not strings or
+   that have no Windows-1252 form (every argument is a code). */
 KZT00318_API int kzt_call(const char* routine, const char* args_json, char** reply_json);
 
 /* Releases a reply. NULL is allowed. */

@@ -48,4 +48,10 @@ KZT_PLATFORM_API bool equalsIgnoringAsciiCase(std::string_view a, std::string_vi
 KZT_PLATFORM_API std::string withoutTrailingBlanks(const std::string& code);
 KZT_PLATFORM_API std::u16string withoutTrailingBlanks(const std::u16string& code);
 
+// An input as a message quotes it: at most kQuotedLimit characters, then "…", so that
+// no reply or message box echoes a whole oversized input.
+inline constexpr std::size_t kQuotedLimit = 200;
+KZT_PLATFORM_API std::string quotedCp1252(std::string_view cp1252);
+KZT_PLATFORM_API std::string quotedUtf8(std::string_view utf8);
+
 } // namespace kzt

@@ -6,6 +6,7 @@
 #include "station/app/samplestore.h"
 #include "station/hostlib/scriptrunner.h"
 
+#include "platform/db/connectionstring.h"
 #include "platform/json.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -213,12 +214,13 @@ int runStation(int argc, char** argv)
                              options.force);
         } catch (const std::exception& e) {
             std::cerr << "kzt-station: cannot write the sample store into " << *options.initSample
-                      << ": " << kzt::cp1252ToUtf8(e.what()) << '\n';
+                      << ": " << kzt::maskedSecrets(kzt::cp1252ToUtf8(e.what())) << '\n';
             return kExitModule;
         }
         const auto& connection = options.calls.front().connection;
         std::cerr << "kzt-station: sample store written into "
-                  << (connection ? *connection + ", parameter file into " : std::string())
+                  << (connection ? kzt::maskedSecrets(*connection) + ", parameter file into "
+                                 : std::string())
                   << *options.initSample << '\n';
         return kExitOk;
     }
@@ -260,9 +262,11 @@ int runStation(int argc, char** argv)
         try {
             const Json out =
                 call.routine ? runRoutineCall(module, call) : runDialogCall(app, module, call);
-            std::cout << kzt::jsonLine(out) << std::endl;
+            // Messages, traces and errors may quote a connection string.
+            std::cout << kzt::maskedSecrets(kzt::jsonLine(out)) << std::endl;
         } catch (const RoutineUsageError& e) {
-            std::cerr << "kzt-station: --call " << kzt::cp1252ToUtf8(e.what()) << '\n';
+            std::cerr << "kzt-station: --call " << kzt::maskedSecrets(kzt::cp1252ToUtf8(e.what()))
+                      << '\n';
             return kExitUsage;
         }
     }

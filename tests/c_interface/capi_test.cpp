@@ -112,7 +112,14 @@ const std::string& estacao()
 {
     static const kzt::test::TempDir dir;
     static const bool pronta = [] {
-        kzt::test::createStore(dir.path(), true);
+        const std::string db = kzt::test::createStore(dir.path(), true);
+        // A store of its own for branch 0009, whose discount list holds a code with no
+        // code-page form: a database error on an open connection.
+        kzt::test::execSql(db, "INSERT INTO GRUPOCOR (CDGRPOCOR, DSGRPOCOR) VALUES ('09', 'X');"
+                               "INSERT INTO LOJA (CDFILIAL, CDLOJA, CDGRPOCORDESC) VALUES "
+                               "('0009', '09', '09');"
+                               "INSERT INTO OCORRENCIA (CDGRPOCOR, CDOCORR, DSOCORR) VALUES "
+                               "('09', '😀', 'SORRISO')");
         kzt::test::writeParameterFile(dir.path());
         return true;
     }();
@@ -205,6 +212,7 @@ TEST_F(CInterface, JsonBoundary)
         int dialogos;
     };
     const std::string onze = R"(["N","P","1001","X","","","","","","",""])";
+    const std::string enorme(100000, 'x');
     const char* const rotinas = "the module's routines are getOcorCanc, getOcorPed, "
                                 "getOcorCancProd, getOcorDesc, getNrSeqVenda, getObrigaObsCan, "
                                 "getQtMaxObserv";
@@ -233,6 +241,12 @@ TEST_F(CInterface, JsonBoundary)
          "request_json is not JSON: ...", 0},
         {"a number too large for a double", Funcao::Observacao, nullptr, "[1e400]", 1, "/error",
          "request_json is not JSON: number overflow parsing '1e400'", 0},
+        {"an unclosed text is quoted in part", Funcao::Observacao, nullptr, "[\"" + enorme, 1,
+         "/error",
+         "request_json is not JSON: parse error at line 1, column 100003: syntax error while "
+         "parsing value - invalid string: missing closing quote; last read: '\""
+             + enorme.substr(0, 199) + "…'",
+         0},
         {"not an array", Funcao::Observacao, nullptr, R"({"0":"N"})", 1, "/error",
          "request_json must be a JSON array of up to ten entries", 0},
         {"more than ten entries", Funcao::Observacao, nullptr, onze, 1, "/error",
@@ -246,6 +260,16 @@ TEST_F(CInterface, JsonBoundary)
          R"(["0001","01","1001"])", 0, "/result/rows/17/DSOCORR", "MOLHO À PARTE", 0},
         {"an unknown routine", Funcao::Call, "getNada", "[]", 1, "/error",
          std::string("unknown routine \"getNada\"; ") + rotinas, 0},
+        {"an unknown routine's name is quoted in part", Funcao::Call, enorme.c_str(), "[]", 1,
+         "/error", "unknown routine \"" + enorme.substr(0, 200) + "…\"; " + rotinas, 0},
+        {"a database error is an error, not a result", Funcao::Call, "getOcorDesc",
+         R"(["0009","09"])", 1, "/error",
+         "Erro no banco de dados: adqOcorDesc: '?' in field 'CDOCORR' holds a character with no "
+         "Windows-1252 form.",
+         0},
+        {"a code argument with no code-page form matches nothing", Funcao::Call, "getQtMaxObserv",
+         R"(["1001😀"])", 1, "/error",
+         "argument 0 of getQtMaxObserv holds a character with no Windows-1252 form", 0},
         {"a wrong argument count", Funcao::Call, "getOcorPed", R"(["0001","01"])", 1, "/error",
          "getOcorPed takes 3 arguments (branch store product), 2 given", 0},
         {"an argument that is not a string", Funcao::Call, "getQtMaxObserv", "[1001]", 1, "/error",
@@ -254,6 +278,11 @@ TEST_F(CInterface, JsonBoundary)
          "/error", "args_json must be a JSON array of the routine's arguments as strings", 0},
         {"an unknown setting", Funcao::Configure, nullptr, R"({"hostexe":"/x/pdv"})", 1, "/error",
          "unknown setting \"hostexe\"; the settings are hostExe, connection and connection212", 0},
+        {"an unknown setting's name is quoted in part", Funcao::Configure, nullptr,
+         Json{{enorme, "x"}}.dump(), 1, "/error",
+         "unknown setting \"" + enorme.substr(0, 200)
+             + "…\"; the settings are hostExe, connection and connection212",
+         0},
         {"a setting that is not a string", Funcao::Configure, nullptr,
          R"({"hostExe":"/x/pdv","connection":5})", 1, "/error",
          "setting \"connection\" is number; settings are strings, or null for the default", 0},
@@ -292,7 +321,13 @@ TEST_F(CInterface, JsonBoundary)
             EXPECT_EQ(reply.at(campo), c.esperado) << r.texto;
         }
         if (c.status != 0) {
-            EXPECT_EQ(reply.size(), 1u) << "a refusal replies the error alone: " << r.texto;
+            // A routine that ran and failed is named beside its error.
+            const bool ran = reply.contains("routine");
+            if (ran) {
+                EXPECT_EQ(reply["routine"], c.rotina);
+            }
+            EXPECT_EQ(reply.size(), ran ? 2u : 1u)
+                << "a refusal replies the error alone: " << r.texto;
         }
         // Nothing else happened: no dialog beyond the call's own, no message, no setting
         // changed.
@@ -300,6 +335,17 @@ TEST_F(CInterface, JsonBoundary)
         EXPECT_EQ(pessoa.messageTexts(), std::vector<std::string>{});
         EXPECT_EQ(emVigor(), antes);
     }
+}
+
+// A host that logs its replies logs no password.
+TEST_F(CInterface, TheSettingsInForceHideSecrets)
+{
+    const Resposta r = configura(
+        R"({"connection212": "postgresql://u:S3cretPw@h/loja?password=S3cretPw&port=5"})");
+    EXPECT_EQ(r.status, 0) << r.texto;
+    EXPECT_EQ(r.json().value("connection212", ""), "postgresql://u:***@h/loja?password=***&port=5")
+        << r.texto;
+    EXPECT_EQ(configura(R"({"connection212": null})").status, 0);
 }
 
 TEST_F(CInterface, NullPointersAreRefused)
