@@ -81,15 +81,15 @@ void filterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
         std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
-void installMessageFilter()
-{
-    gPreviousHandler = qInstallMessageHandler(filterMessages);
-}
+bool gFiltering = false;
 
 void removeMessageFilter()
 {
+    if (!gFiltering)
+        return;
     qInstallMessageHandler(gPreviousHandler);
     gPreviousHandler = nullptr;
+    gFiltering = false;
 }
 
 // QApplication keeps references to these for its whole life; the platform arguments count
@@ -331,7 +331,7 @@ std::string prepareGuiApplication(Audience audience, bool headless)
     // names a platform (to watch a script play on a display, say).
     gHeadlessForScript = headless && environment("QT_QPA_PLATFORM").empty();
     gArgc = gHeadlessForScript ? 3 : 1;
-    installMessageFilter();
+    filterQtRuntimeFolderNotice();
     gOwned = new ModuleApplication(gArgc, gArgv);
     const char* ctype = std::setlocale(LC_CTYPE, nullptr);
     const std::string qtCtype = ctype ? ctype : "C.UTF-8";
@@ -345,6 +345,15 @@ std::string prepareGuiApplication(Audience audience, bool headless)
 void setUnhandledErrorReporter(UnhandledErrorReporter reporter)
 {
     gReporter.store(reporter);
+}
+
+void filterQtRuntimeFolderNotice()
+{
+    // Installed twice, the filter would hand messages on to itself.
+    if (gFiltering)
+        return;
+    gFiltering = true;
+    gPreviousHandler = qInstallMessageHandler(filterMessages);
 }
 
 bool guiApplicationIsHeadless()

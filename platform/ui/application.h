@@ -35,6 +35,11 @@ KZT_PLATFORM_API void setUnhandledErrorReporter(UnhandledErrorReporter reporter)
 // True when the application in use was made by prepareGuiApplication.
 KZT_PLATFORM_API bool ownsGuiApplication();
 
+// Drops Qt's notice that, for want of XDG_RUNTIME_DIR, it made a private runtime folder of
+// its own, and hands every other message to the handler installed before. Installed with
+// the application prepareGuiApplication makes; a program that makes its own calls it first.
+KZT_PLATFORM_API void filterQtRuntimeFolderNotice();
+
 // True when that application was made headless: its windows are shown to nobody.
 KZT_PLATFORM_API bool guiApplicationIsHeadless();
 

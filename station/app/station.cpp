@@ -240,6 +240,7 @@ int runStation(int argc, char** argv)
         std::cerr << "kzt-station: no window platform can start here: " << platformProblem << '\n';
         return kExitUsage;
     }
+    kzt::filterQtRuntimeFolderNotice();
     StationApplication app(argc, argv);
 
     if (options.companionShots) {

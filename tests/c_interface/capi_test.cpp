@@ -399,6 +399,8 @@ TEST_F(CInterface, AnErrorEscapingAHandlerIsShownAndTheDialogGoesOn)
     const Resposta r = observa(R"(["N","P","1001","X-BURGER"])");
     EXPECT_EQ(r.json().at("returned"), " SEM CEBOLA;") << r.texto;
     EXPECT_EQ(pessoa.messageTexts(), std::vector<std::string>{"falha num toque"});
+    // The host learns it too, as the operator was shown it.
+    EXPECT_EQ(r.json().at("messages"), Json::array({{{"text", "falha num toque"}, {"type", 3}}}));
 }
 
 TEST(QtPlatform, ProblemsAreFoundBeforeQtMeetsThem)

@@ -98,6 +98,7 @@ TEST(StationRun, GoldenOutputs)
         }
         const StationOutput run = runStation(args);
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.err.toStdString(), "") << "a normal run is quiet";
         EXPECT_EQ(jsonLines(run.out).size(), static_cast<qsizetype>(c.calls.size()));
         const QByteArray actual = station.normalise(run.out);
         checkGolden(c.file, actual);
