@@ -80,7 +80,7 @@ kzt::Variant entry(const Json& value, std::size_t index)
 // (a connection string quoted in a database error) is masked in one place.
 Json shownText(const std::string& cp1252)
 {
-    return kzt::textJson(cp1252);
+    return kzt::textJson(kzt::maskedSecrets(cp1252));
 }
 
 // --- data routines by name -------------------------------------------------------------
