@@ -46,6 +46,7 @@ public:
     kzt::Label* lblCodTela;
     host::TBlendedBitBtn* btnLimparObs;
     host::TMessages* msgPadrao;
+    kzt::Label* lblOffline = nullptr; // made when the list came from the offline cache
 
     kzt::ClientDataSet cdsObs{"cdsObs"};
     kzt::ClientDataSet cdsParametrosQtr{"cdsParametrosQtr"};
@@ -67,6 +68,9 @@ public:
 
     // Initialisation (request: its first entry and highest index).
     void InicializaForm(const kzt::Variant* request, int high);
+    // Says on the dialog that the list came from the offline cache, read at `readAt`
+    // (seconds since the epoch).
+    void showOfflineLine(std::int64_t readAt);
     // The occurrence grid.
     void MontaObservacoes();
     void LimpaObservacoes();

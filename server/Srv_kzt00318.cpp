@@ -2,11 +2,14 @@
 
 #include "host/hostlib.h"
 #include "platform/text.h"
+#include "server/offline.h"
 #include "server/rdmobservacao.h"
 
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <stdexcept>
+#include <vector>
 
 namespace Srv_kzt00318 {
 
@@ -17,18 +20,23 @@ void releaseDataModule() noexcept
     // The host library holds the session only weakly: it lets go when the connection goes.
     delete rdmObservacao;
     rdmObservacao = nullptr;
+    releaseOffline();
 }
 
 namespace {
 
-// A host may call a routine before any dialog created the data module; the module is
-// created and connected here then, and lives on like the dialog's would.
-TrdmObservacao& dataModule()
+std::string text(const std::u16string& wide)
 {
-    if (!rdmObservacao)
-        rdmObservacao = new TrdmObservacao(); // owned by the module variable until exit
-    rdmObservacao->adcObs.setConnected(true);
-    return *rdmObservacao;
+    return kzt::utf16ToUtf8(wide);
+}
+
+// A list as the server gave it or as it was kept (throughCache: a host may call a routine
+// before any dialog created the data module; it is created and connected there then).
+kzt::Variant list(const char* routine, const std::vector<std::string>& args,
+                  const std::function<kzt::Variant(TrdmObservacao&)>& read)
+{
+    return kzt::Variant::fromPacket(throughCache(
+        routine, args, true, [&read](TrdmObservacao& rdm) { return read(rdm).packet(); }));
 }
 
 std::string errorText(const std::exception& error)
@@ -42,17 +50,19 @@ std::string unknownErrorText()
 }
 
 // The occurrence list of a store group that needs only branch and store.
-kzt::Variant storeList(kzt::Query TrdmObservacao::*query, kzt::Provider TrdmObservacao::*provider,
-                       const std::u16string& cdFilial, const std::u16string& cdLoja)
+kzt::Variant storeList(const char* routine, kzt::Query TrdmObservacao::*query,
+                       kzt::Provider TrdmObservacao::*provider, const std::u16string& cdFilial,
+                       const std::u16string& cdLoja)
 {
     try {
-        TrdmObservacao& rdm = dataModule();
-        kzt::Query& adq = rdm.*query;
-        adq.close();
-        adq.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        adq.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
-        adq.open();
-        return (rdm.*provider).data();
+        return list(routine, {text(cdFilial), text(cdLoja)}, [&](TrdmObservacao& rdm) {
+            kzt::Query& adq = rdm.*query;
+            adq.close();
+            adq.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+            adq.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
+            adq.open();
+            return (rdm.*provider).data();
+        });
     } catch (const std::exception& e) {
         return errorText(e);
     } catch (...) {
@@ -64,25 +74,30 @@ kzt::Variant storeList(kzt::Query TrdmObservacao::*query, kzt::Provider TrdmObse
 
 kzt::Variant getOcorCanc(const std::u16string& cdFilial, const std::u16string& cdLoja)
 {
-    return storeList(&TrdmObservacao::adqOcorCanc, &TrdmObservacao::dspOcorCanc, cdFilial, cdLoja);
+    return storeList("getOcorCanc", &TrdmObservacao::adqOcorCanc, &TrdmObservacao::dspOcorCanc,
+                     cdFilial, cdLoja);
 }
 
 kzt::Variant getOcorDesc(const std::u16string& cdFilial, const std::u16string& cdLoja)
 {
-    return storeList(&TrdmObservacao::adqOcorDesc, &TrdmObservacao::dspOcorDesc, cdFilial, cdLoja);
+    return storeList("getOcorDesc", &TrdmObservacao::adqOcorDesc, &TrdmObservacao::dspOcorDesc,
+                     cdFilial, cdLoja);
 }
 
 kzt::Variant getOcorPed(const std::u16string& cdFilial, const std::u16string& cdLoja,
                         const std::u16string& cdProduto)
 {
     try {
-        TrdmObservacao& rdm = dataModule();
-        rdm.adqOcorPed.close();
-        rdm.adqOcorPed.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        rdm.adqOcorPed.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
-        rdm.adqOcorPed.setParam("P_CDPRODUTO", kzt::withoutTrailingBlanks(cdProduto));
-        rdm.adqOcorPed.open();
-        return rdm.dspOcorPed.data();
+        return list("getOcorPed", {text(cdFilial), text(cdLoja), text(cdProduto)},
+                    [&](TrdmObservacao& rdm) {
+                        rdm.adqOcorPed.close();
+                        rdm.adqOcorPed.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+                        rdm.adqOcorPed.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
+                        rdm.adqOcorPed.setParam("P_CDPRODUTO",
+                                                kzt::withoutTrailingBlanks(cdProduto));
+                        rdm.adqOcorPed.open();
+                        return rdm.dspOcorPed.data();
+                    });
     } catch (const std::exception& e) {
         return errorText(e);
     } catch (...) {
@@ -94,23 +109,26 @@ kzt::Variant getOcorCancProd(const std::u16string& cdFilial, const std::u16strin
                              const std::u16string& cdProduto)
 {
     try {
-        TrdmObservacao& rdm = dataModule();
-        rdm.adqOcorCancProd.close();
-        rdm.adqOcorCancProd.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        rdm.adqOcorCancProd.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
-        rdm.adqOcorCancProd.setParam("P_CDPRODUTO", kzt::withoutTrailingBlanks(cdProduto));
-        // Never 'T': the product filter always applies.
-        rdm.adqOcorCancProd.setParam("P_TCDPRODUTO", std::u16string());
-        rdm.adqOcorCancProd.open();
-        if (!rdm.adqOcorCancProd.isEmpty())
-            return rdm.dspOcorCancProd.data();
+        return list(
+            "getOcorCancProd", {text(cdFilial), text(cdLoja), text(cdProduto)},
+            [&](TrdmObservacao& rdm) {
+                rdm.adqOcorCancProd.close();
+                rdm.adqOcorCancProd.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+                rdm.adqOcorCancProd.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
+                rdm.adqOcorCancProd.setParam("P_CDPRODUTO", kzt::withoutTrailingBlanks(cdProduto));
+                // Never 'T': the product filter always applies.
+                rdm.adqOcorCancProd.setParam("P_TCDPRODUTO", std::u16string());
+                rdm.adqOcorCancProd.open();
+                if (!rdm.adqOcorCancProd.isEmpty())
+                    return rdm.dspOcorCancProd.data();
 
-        // A product without cancellation reasons of its own gets the store's whole group.
-        rdm.adqOcorrTodos.close();
-        rdm.adqOcorrTodos.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        rdm.adqOcorrTodos.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
-        rdm.adqOcorrTodos.open();
-        return rdm.dspOcorCancTodos.data();
+                // A product without cancellation reasons of its own gets the store's whole group.
+                rdm.adqOcorrTodos.close();
+                rdm.adqOcorrTodos.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+                rdm.adqOcorrTodos.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
+                rdm.adqOcorrTodos.open();
+                return rdm.dspOcorCancTodos.data();
+            });
     } catch (const std::exception& e) {
         return errorText(e);
     } catch (...) {
@@ -120,13 +138,16 @@ kzt::Variant getOcorCancProd(const std::u16string& cdFilial, const std::u16strin
 
 std::string getNrSeqVenda(const std::u16string& cdFilial, const std::u16string& cdCaixa)
 {
+    // Never kept: it changes with every sale. While the server is away it fails at once.
     try {
-        TrdmObservacao& rdm = dataModule();
-        rdm.adqNrSeqVenda.close();
-        rdm.adqNrSeqVenda.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        rdm.adqNrSeqVenda.setParam("P_CDCAIXA", kzt::withoutTrailingBlanks(cdCaixa));
-        rdm.adqNrSeqVenda.open();
-        return rdm.adqNrSeqVenda.fieldAsText("NRSEQVENDA");
+        return throughCache(
+            "getNrSeqVenda", {text(cdFilial), text(cdCaixa)}, false, [&](TrdmObservacao& rdm) {
+                rdm.adqNrSeqVenda.close();
+                rdm.adqNrSeqVenda.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+                rdm.adqNrSeqVenda.setParam("P_CDCAIXA", kzt::withoutTrailingBlanks(cdCaixa));
+                rdm.adqNrSeqVenda.open();
+                return rdm.adqNrSeqVenda.fieldAsText("NRSEQVENDA");
+            });
     } catch (const std::exception& e) {
         return errorText(e);
     } catch (...) {
@@ -137,12 +158,14 @@ std::string getNrSeqVenda(const std::u16string& cdFilial, const std::u16string& 
 std::string getObrigaObsCan(const std::u16string& cdFilial, const std::u16string& cdLoja)
 {
     try {
-        TrdmObservacao& rdm = dataModule();
-        rdm.adqObrigaObsCan.close();
-        rdm.adqObrigaObsCan.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        rdm.adqObrigaObsCan.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
-        rdm.adqObrigaObsCan.open();
-        return rdm.adqObrigaObsCan.fieldAsText("IDOBRIGAOBSCAN");
+        return throughCache(
+            "getObrigaObsCan", {text(cdFilial), text(cdLoja)}, true, [&](TrdmObservacao& rdm) {
+                rdm.adqObrigaObsCan.close();
+                rdm.adqObrigaObsCan.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
+                rdm.adqObrigaObsCan.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
+                rdm.adqObrigaObsCan.open();
+                return rdm.adqObrigaObsCan.fieldAsText("IDOBRIGAOBSCAN");
+            });
     } catch (const std::exception& e) {
         return errorText(e);
     } catch (...) {
@@ -152,20 +175,24 @@ std::string getObrigaObsCan(const std::u16string& cdFilial, const std::u16string
 
 int getQtMaxObserv(const std::string& cdProduto)
 {
-    TrdmObservacao& rdm = dataModule();
-    rdm.adqQtMaxObserv.close();
-    rdm.adqQtMaxObserv.setParam("P_CDPRODUTO", kzt::withoutTrailingBlanks(cdProduto));
-    rdm.adqQtMaxObserv.open();
-    if (rdm.adqQtMaxObserv.isEmpty())
-        return 9999;
-    // A fractional maximum is rounded down: a product allowed 2.5 controlled observations
-    // can take 2 whole ones, never a third. Values beyond an int are held at its limits.
-    const double maximum = std::floor(rdm.adqQtMaxObserv.fieldAsFloat("QTMAXOBSERV"));
-    if (maximum >= static_cast<double>(INT_MAX))
-        return INT_MAX;
-    if (maximum <= static_cast<double>(INT_MIN))
-        return INT_MIN;
-    return static_cast<int>(maximum);
+    const std::string maximum = throughCache(
+        "getQtMaxObserv", {kzt::cp1252ToUtf8(cdProduto)}, true, [&](TrdmObservacao& rdm) {
+            rdm.adqQtMaxObserv.close();
+            rdm.adqQtMaxObserv.setParam("P_CDPRODUTO", kzt::withoutTrailingBlanks(cdProduto));
+            rdm.adqQtMaxObserv.open();
+            if (rdm.adqQtMaxObserv.isEmpty())
+                return std::to_string(9999);
+            // A fractional maximum is rounded down: a product allowed 2.5
+            // controlled observations can take 2 whole ones, never a third.
+            // Values beyond an int are held at its limits.
+            const double value = std::floor(rdm.adqQtMaxObserv.fieldAsFloat("QTMAXOBSERV"));
+            if (value >= static_cast<double>(INT_MAX))
+                return std::to_string(INT_MAX);
+            if (value <= static_cast<double>(INT_MIN))
+                return std::to_string(INT_MIN);
+            return std::to_string(static_cast<int>(value));
+        });
+    return std::stoi(maximum);
 }
 
 } // namespace Srv_kzt00318

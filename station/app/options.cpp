@@ -388,6 +388,8 @@ StationOptions parseOptions(const std::vector<std::string>& args)
             call.connection212 = value();
         } else if (option == "--host-exe") {
             call.hostExe = value();
+        } else if (option == "--cache-dir") {
+            call.cacheDir = value();
         } else if (option == "--trace") {
             call.trace = true;
         } else if (option == "--do") {
@@ -453,7 +455,8 @@ std::string usageText()
            "  request: --obligatory --kind --product --name --current --sale-open --wait\n"
            "           --customer --consumer --time TEXT, --entry N=TYPE:VALUE, --entries N\n"
            "  result:  --result-size N, --result-not-array\n"
-           "  host:    --connection STR, --connection-212 STR, --host-exe PATH, --trace\n"
+           "  host:    --connection STR, --connection-212 STR, --host-exe PATH, --trace,\n"
+           "           --cache-dir DIR (the offline cache's folder; off switches it off)\n"
            "  script:  --do press:NAME | key:VK[+alt][+ctrl][+shift] | post:TEXT[,enter][,char]\n"
            "                | editor:TEXT | keypad:TEXT | search:CODE | price:TEXT | dump | "
            "shot:FILE\n"

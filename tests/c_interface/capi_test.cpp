@@ -253,7 +253,9 @@ TEST_F(CInterface, JsonBoundary)
         {"arguments that are not an array", Funcao::Call, "getQtMaxObserv", R"("1001")", 1,
          "/error", "args_json must be a JSON array of the routine's arguments as strings", 0},
         {"an unknown setting", Funcao::Configure, nullptr, R"({"hostexe":"/x/pdv"})", 1, "/error",
-         "unknown setting \"hostexe\"; the settings are hostExe, connection and connection212", 0},
+         "unknown setting \"hostexe\"; the settings are hostExe, connection, connection212 and "
+         "cacheDir",
+         0},
         {"a setting that is not a string", Funcao::Configure, nullptr,
          R"({"hostExe":"/x/pdv","connection":5})", 1, "/error",
          "setting \"connection\" is number; settings are strings, or null for the default", 0},
@@ -514,7 +516,8 @@ TEST(ChildHost, DISABLED_SettingsFromTheEnvironment)
     EXPECT_EQ(chama("getQtMaxObserv", R"(["1001"])").json().at("result"), 2);
     const Json ambiente = {{"hostExe", hostExe},
                            {"connection", "sqlite3://db=" + estacao() + "/store.db"},
-                           {"connection212", loja212}};
+                           {"connection212", loja212},
+                           {"cacheDir", "off"}}; // off by default for a local SQLite store
     EXPECT_EQ(configura("{}").json(), ambiente);
     // kzt_configure wins over the environment; null gives the environment back.
     EXPECT_EQ(configura(R"({"connection212": "sqlite3://db=/outra/store.db"})")

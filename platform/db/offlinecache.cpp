@@ -1,0 +1,336 @@
+#include "platform/db/offlinecache.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kzt {
+
+namespace {
+
+bool startsWithNoCase(const std::string& text, std::size_t at, const char* word)
+{
+    for (std::size_t i = 0; word[i] != '\0'; ++i) {
+        if (at + i >= text.size()
+            || std::tolower(static_cast<unsigned char>(text[at + i])) != word[i])
+            return false;
+    }
+    return true;
+}
+
+// The connection string with every password taken out: keyword values (libpq's
+// "password=", ODBC's "PWD=", a URI's "?password=") and a URI's "user:secret@".
+std::string withoutPasswords(const std::string& connection)
+{
+    std::string out;
+    std::size_t i = 0;
+    const std::size_t scheme = connection.find("://");
+    const std::size_t body = scheme == std::string::npos ? 0 : scheme + 3;
+    const std::size_t hostEnd = connection.find_first_of("/? ", body);
+    const std::size_t at = connection.find('@', body);
+    const std::size_t colon = connection.find(':', body);
+    while (i < connection.size()) {
+        const bool tokenStart =
+            i == 0 || std::string(" ;?&").find(connection[i - 1]) != std::string::npos;
+        if (tokenStart
+            && (startsWithNoCase(connection, i, "password=")
+                || startsWithNoCase(connection, i, "pwd="))) {
+            std::size_t end = connection.find('=', i) + 1;
+            if (end < connection.size() && (connection[end] == '\'' || connection[end] == '{')) {
+                const char close = connection[end] == '\'' ? '\'' : '}';
+                ++end;
+                while (end < connection.size() && connection[end] != close)
+                    end += connection[end] == '\\' ? 2 : 1;
+                ++end;
+            } else {
+                end = connection.find_first_of(" ;&", end);
+            }
+            i = end == std::string::npos ? connection.size() : end;
+            continue;
+        }
+        // A URI's user information: "user:secret@host" keeps "user@host".
+        if (i == colon && at != std::string::npos && colon < at
+            && (hostEnd == std::string::npos || at < hostEnd)) {
+            i = at;
+            continue;
+        }
+        out += connection[i++];
+    }
+    return out;
+}
+
+std::string environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+// Makes `folder` and its parents; the last one owner-only.
+bool makeFolder(const std::string& folder)
+{
+    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos;
+         slash = folder.find('/', slash + 1))
+        ::mkdir(folder.substr(0, slash).c_str(), 0700);
+    if (::mkdir(folder.c_str(), 0700) == 0)
+        return true;
+    struct stat info {};
+    return errno == EEXIST && ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string timeText(std::int64_t secondsSinceEpoch, const char* format, bool utc)
+{
+    const std::time_t t = static_cast<std::time_t>(secondsSinceEpoch);
+    std::tm parts{};
+    if (utc)
+        gmtime_r(&t, &parts);
+    else
+        localtime_r(&t, &parts);
+    char text[32];
+    return std::string(text, std::strftime(text, sizeof text, format, &parts));
+}
+
+} // namespace
+
+struct OfflineCache::Db {
+    sqlite3* handle = nullptr;
+    ~Db() { sqlite3_close_v2(handle); }
+};
+
+OfflineCache::OfflineCache(std::string folder, std::int64_t limitBytes)
+    : mFolder(std::move(folder)), mLimitBytes(limitBytes)
+{}
+
+OfflineCache::~OfflineCache() = default;
+
+std::string OfflineCache::filePath() const
+{
+    return mFolder + "/" + kFileName;
+}
+
+bool OfflineCache::open()
+{
+    if (mDb)
+        return true;
+    if (mFolder.empty() || !makeFolder(mFolder))
+        return false;
+    const std::string path = filePath();
+    // Made here, owner-only, before SQLite opens it: its journal takes the same mode.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto db = std::make_unique<Db>();
+        int rc = sqlite3_open_v2(path.c_str(), &db->handle,
+                                 fd >= 0 ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_busy_timeout(db->handle, 2000);
+            rc = sqlite3_exec(db->handle,
+                              "PRAGMA auto_vacuum = FULL;"
+                              "CREATE TABLE IF NOT EXISTS answer (key TEXT PRIMARY KEY, value BLOB "
+                              "NOT NULL, readAt INTEGER NOT NULL, usedAt INTEGER NOT NULL);"
+                              "PRAGMA quick_check;",
+                              nullptr, nullptr, nullptr);
+            // A read-only folder leaves a cache that can still be read.
+            if (rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN)
+                rc = sqlite3_exec(db->handle, "SELECT count(*) FROM answer", nullptr, nullptr,
+                                  nullptr);
+        }
+        if (rc == SQLITE_OK) {
+            mDb = std::move(db);
+            return true;
+        }
+        const int primary = rc & 0xff;
+        if (primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB)
+            return false;
+        db.reset();
+        setAside();
+    }
+    return false;
+}
+
+// A corrupt file is kept for whoever wants to look at it, and a new one begun.
+void OfflineCache::setAside()
+{
+    mDb.reset();
+    const std::string path = filePath();
+    const std::string aside = path + ".corrupt-" + std::to_string(std::time(nullptr));
+    if (std::rename(path.c_str(), aside.c_str()) != 0)
+        std::remove(path.c_str());
+    std::remove((path + "-journal").c_str());
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// Notes a failed call; a file found corrupt is set aside so that the next call begins anew.
+bool OfflineCache::failed(int rc)
+{
+    const int primary = rc & 0xff;
+    if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)
+        setAside();
+    return false;
+}
+
+bool OfflineCache::store(const std::string& key, const std::string& value, std::int64_t readAt)
+{
+    if (!open())
+        return false;
+    sqlite3* db = mDb->handle;
+    if (const int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        rc != SQLITE_OK)
+        return failed(rc);
+    sqlite3_stmt* put = nullptr;
+    int rc = sqlite3_prepare_v2(db,
+                                "INSERT OR REPLACE INTO answer (key, value, readAt, usedAt) VALUES "
+                                "(?1, ?2, ?3, (SELECT ifnull(max(usedAt), 0) + 1 FROM answer))",
+                                -1, &put, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_text(put, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+        sqlite3_bind_blob(put, 2, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(put, 3, readAt);
+        rc = sqlite3_step(put) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
+    }
+    sqlite3_finalize(put);
+    // Least recently used first out, until what is kept fits.
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(
+            db,
+            ("DELETE FROM answer WHERE usedAt <= (SELECT usedAt FROM (SELECT usedAt, "
+             "sum(length(key) "
+             "+ length(value)) OVER (ORDER BY usedAt DESC) AS kept FROM answer) WHERE kept > "
+             + std::to_string(mLimitBytes) + " ORDER BY usedAt DESC LIMIT 1)")
+                .c_str(),
+            nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return failed(rc);
+    }
+    return true;
+}
+
+std::optional<OfflineCache::Answer> OfflineCache::fetch(const std::string& key)
+{
+    if (!open())
+        return std::nullopt;
+    sqlite3* db = mDb->handle;
+    sqlite3_stmt* get = nullptr;
+    std::optional<Answer> answer;
+    int rc = sqlite3_prepare_v2(db, "SELECT value, readAt FROM answer WHERE key = ?1", -1, &get,
+                                nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_text(get, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+        rc = sqlite3_step(get);
+        if (rc == SQLITE_ROW) {
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(get, 0));
+            answer = Answer{std::string(bytes ? bytes : "",
+                                        static_cast<std::size_t>(sqlite3_column_bytes(get, 0))),
+                            sqlite3_column_int64(get, 1)};
+            rc = SQLITE_OK;
+        } else if (rc == SQLITE_DONE) {
+            rc = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(get);
+    if (rc != SQLITE_OK) {
+        failed(rc);
+        return std::nullopt;
+    }
+    if (answer) {
+        // Marks it recently used; a cache that cannot be written still answers.
+        sqlite3_stmt* touch = nullptr;
+        if (sqlite3_prepare_v2(db,
+                               "UPDATE answer SET usedAt = (SELECT max(usedAt) + 1 FROM answer) "
+                               "WHERE key = ?1",
+                               -1, &touch, nullptr)
+            == SQLITE_OK) {
+            sqlite3_bind_text(touch, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+            sqlite3_step(touch);
+        }
+        sqlite3_finalize(touch);
+    }
+    return answer;
+}
+
+std::int64_t OfflineCache::storedBytes()
+{
+    if (!open())
+        return 0;
+    sqlite3_stmt* sum = nullptr;
+    std::int64_t bytes = 0;
+    if (sqlite3_prepare_v2(mDb->handle,
+                           "SELECT ifnull(sum(length(key) + length(value)), 0) FROM answer", -1,
+                           &sum, nullptr)
+            == SQLITE_OK
+        && sqlite3_step(sum) == SQLITE_ROW)
+        bytes = sqlite3_column_int64(sum, 0);
+    sqlite3_finalize(sum);
+    return bytes;
+}
+
+std::string offlineKey(const std::string& connection, const std::string& routine,
+                       const std::vector<std::string>& args)
+{
+    std::string key = withoutPasswords(connection) + '\x1f' + routine;
+    for (const auto& arg : args)
+        key += '\x1f' + arg;
+    return key;
+}
+
+std::string offlineCacheFolder(const std::optional<std::string>& configured,
+                               const std::string& connection)
+{
+    std::string folder = configured.value_or(environment("KZT_CACHE_DIR"));
+    if (folder == "off")
+        return {};
+    if (!folder.empty())
+        return folder;
+    if (connection.rfind("sqlite3://", 0) == 0)
+        return {};
+    if (const std::string xdg = environment("XDG_CACHE_HOME"); !xdg.empty() && xdg[0] == '/')
+        return xdg + "/kzt00318";
+    if (const std::string home = environment("HOME"); !home.empty())
+        return home + "/.cache/kzt00318";
+    return {};
+}
+
+std::string isoTime(std::int64_t secondsSinceEpoch)
+{
+    return timeText(secondsSinceEpoch, "%Y-%m-%dT%H:%M:%SZ", true);
+}
+
+std::string clockTime(std::int64_t secondsSinceEpoch)
+{
+    return timeText(secondsSinceEpoch, "%H:%M", false);
+}
+
+bool unreachable(const DatabaseError& error)
+{
+    switch (error.category()) {
+    case DatabaseError::Category::ConnectionFailed:
+    case DatabaseError::Category::ConnectionLost:
+    case DatabaseError::Category::Timeout: return true;
+    default: return false;
+    }
+}
+
+bool ServerWatch::shouldTry(Clock::time_point now) const
+{
+    return !mFailure || now - mSince >= mInterval;
+}
+
+void ServerWatch::unreachable(Clock::time_point now, const DatabaseError& error)
+{
+    mFailure = error;
+    mSince = now;
+}
+
+} // namespace kzt
