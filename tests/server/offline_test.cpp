@@ -69,9 +69,9 @@ TEST(OfflineCacheFile, AFaultLosesAtMostTheAnswerAtHandAndNeverRaises)
     struct Case {
         const char* what;
         std::function<void(const std::string& folder)> spoil; // after "first" was kept
-        bool firstKept;   // "first" can still be read
-        bool secondKept;  // "second", stored after the fault, can be read
-        bool setAside;    // the spoilt file was moved aside
+        bool firstKept;                                       // "first" can still be read
+        bool secondKept; // "second", stored after the fault, can be read
+        bool setAside;   // the spoilt file was moved aside
     };
     const std::string big(1 << 20, 'x');
     const std::vector<Case> cases = {
@@ -79,9 +79,8 @@ TEST(OfflineCacheFile, AFaultLosesAtMostTheAnswerAtHandAndNeverRaises)
         {"a file that is not a database",
          [](const std::string& f) { std::ofstream(f + "/offline.db") << "not a database\n"; },
          false, true, true},
-        {"a damaged page",
-         [](const std::string& f) { scribble(f + "/offline.db", 4096 + 8, 200); }, false, true,
-         true},
+        {"a damaged page", [](const std::string& f) { scribble(f + "/offline.db", 4096 + 8, 200); },
+         false, true, true},
         {"a folder that cannot be made",
          [](const std::string& f) {
              fs::remove_all(f);
@@ -110,7 +109,7 @@ TEST(OfflineCacheFile, AFaultLosesAtMostTheAnswerAtHandAndNeverRaises)
         EXPECT_EQ(cache.fetch("second").has_value(), c.secondKept);
         if (fs::is_directory(folder)) {
             EXPECT_EQ(setAsideBeside(folder), c.setAside);
-            struct stat info{};
+            struct stat info {};
             ASSERT_EQ(::stat(folder.c_str(), &info), 0);
             EXPECT_EQ(info.st_mode & 0777, 0700u);
             ASSERT_EQ(::stat(cache.filePath().c_str(), &info), 0);
@@ -198,8 +197,9 @@ TEST(OfflineCacheKeys, PasswordsDoNotCountStoresDo)
          "postgresql://pdv@db/loja?password=new&sslmode=off", true},
         {"odbc://DSN=loja;UID=pdv;PWD=old;", "odbc://DSN=loja;UID=pdv;PWD={n;ew};", true},
         {"odbc://DSN=loja;UID=pdv;Password=old", "odbc://DSN=loja;UID=pdv;Password=new", true},
-        {"postgresql://host=db dbname=loja password=x", "postgresql://host=db dbname=loja2 "
-                                                       "password=x",
+        {"postgresql://host=db dbname=loja password=x",
+         "postgresql://host=db dbname=loja2 "
+         "password=x",
          false},
         {"postgresql://pdv:x@db/loja", "postgresql://pdv:x@db2/loja", false},
         {"odbc://DSN=loja1;PWD=x", "odbc://DSN=loja2;PWD=x", false},
@@ -272,10 +272,7 @@ protected:
         fs::rename(db, db + ".away");
     }
     void back() { fs::rename(db + ".away", db); }
-    static Srv_kzt00318::LastAnswer::Origin origin()
-    {
-        return Srv_kzt00318::lastAnswer().origin;
-    }
+    static Srv_kzt00318::LastAnswer::Origin origin() { return Srv_kzt00318::lastAnswer().origin; }
 
     TempDir dir;
     std::string db;
@@ -296,8 +293,7 @@ TEST_F(OfflineRoutinesTest, AStoreAwayAnswersFromWhatWasReadAndSaysSo)
         {"a list read before", [&] { return list(getOcorPed(w("0001"), w("01"), w("1001"))); },
          true, Origin::Cache},
         {"a cancellation list read before",
-         [&] { return list(getOcorCancProd(w("0001"), w("01"), w("1001"))); }, true,
-         Origin::Cache},
+         [&] { return list(getOcorCancProd(w("0001"), w("01"), w("1001"))); }, true, Origin::Cache},
         {"the compulsory flag read before", [] { return getObrigaObsCan(w("0001"), w("01")); },
          true, Origin::Cache},
         {"a maximum read before", [] { return std::to_string(getQtMaxObserv("1001")); }, true,
