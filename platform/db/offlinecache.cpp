@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -100,6 +101,15 @@ std::string timeText(std::int64_t secondsSinceEpoch, const char* format, bool ut
 
 struct OfflineCache::Db {
     sqlite3* handle = nullptr;
+    // Keys used since the last write, oldest first. A mark of its own would be a write
+    // that waits for the disk; they are marked with the next answer kept, before anything
+    // is dropped for room.
+    std::vector<std::string> used;
+    void use(const std::string& key)
+    {
+        used.erase(std::remove(used.begin(), used.end(), key), used.end());
+        used.push_back(key);
+    }
     ~Db() { sqlite3_close_v2(handle); }
 };
 
@@ -195,11 +205,49 @@ bool OfflineCache::store(const std::string& key, const std::string& value, std::
     if (!open())
         return false;
     sqlite3* db = mDb->handle;
+    // The lists seldom change: an answer kept as it is and read again within the minute
+    // costs no write, so the server's answers are not slowed by the disk.
+    {
+        sqlite3_stmt* same = nullptr;
+        bool unchanged = false;
+        if (sqlite3_prepare_v2(
+                db, "SELECT 1 FROM answer WHERE key = ?1 AND value = ?2 AND ?3 - readAt < 60", -1,
+                &same, nullptr)
+            == SQLITE_OK) {
+            sqlite3_bind_text(same, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+            sqlite3_bind_blob(same, 2, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
+            sqlite3_bind_int64(same, 3, readAt);
+            unchanged = sqlite3_step(same) == SQLITE_ROW;
+        }
+        sqlite3_finalize(same);
+        if (unchanged) {
+            mDb->use(key);
+            return true;
+        }
+    }
     if (const int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         rc != SQLITE_OK)
         return failed(rc);
+    int rc = SQLITE_OK;
+    mDb->use(key);
+    for (const auto& usedKey : mDb->used) {
+        sqlite3_stmt* touch = nullptr;
+        rc = sqlite3_prepare_v2(db,
+                                "UPDATE answer SET usedAt = (SELECT max(usedAt) + 1 FROM answer) "
+                                "WHERE key = ?1",
+                                -1, &touch, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_bind_text(touch, 1, usedKey.data(), static_cast<int>(usedKey.size()),
+                              SQLITE_STATIC);
+            rc = sqlite3_step(touch) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
+        }
+        sqlite3_finalize(touch);
+        if (rc != SQLITE_OK)
+            break;
+    }
     sqlite3_stmt* put = nullptr;
-    int rc = sqlite3_prepare_v2(db,
+    if (rc == SQLITE_OK)
+        rc = sqlite3_prepare_v2(db,
                                 "INSERT OR REPLACE INTO answer (key, value, readAt, usedAt) VALUES "
                                 "(?1, ?2, ?3, (SELECT ifnull(max(usedAt), 0) + 1 FROM answer))",
                                 -1, &put, nullptr);
@@ -226,6 +274,7 @@ bool OfflineCache::store(const std::string& key, const std::string& value, std::
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return failed(rc);
     }
+    mDb->used.clear();
     return true;
 }
 
@@ -256,19 +305,8 @@ std::optional<OfflineCache::Answer> OfflineCache::fetch(const std::string& key)
         failed(rc);
         return std::nullopt;
     }
-    if (answer) {
-        // Marks it recently used; a cache that cannot be written still answers.
-        sqlite3_stmt* touch = nullptr;
-        if (sqlite3_prepare_v2(db,
-                               "UPDATE answer SET usedAt = (SELECT max(usedAt) + 1 FROM answer) "
-                               "WHERE key = ?1",
-                               -1, &touch, nullptr)
-            == SQLITE_OK) {
-            sqlite3_bind_text(touch, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
-            sqlite3_step(touch);
-        }
-        sqlite3_finalize(touch);
-    }
+    if (answer)
+        mDb->use(key);
     return answer;
 }
 

@@ -188,16 +188,17 @@ TEST_F(LiveOffline, ATillGoesOnFromTheCacheAndComesBackByItself)
         changer.execute("UPDATE OCORRENCIA SET DSOCORR = 'MUDOU' WHERE CDOCORR = '01'");
         const auto back = Clock::now();
         std::unique_ptr<Cli_kzt00318::TfrmObservacao> form = dialog();
-        while (form->sbtGrade[0]->caption() != "MUDOU" && Clock::now() - back < std::chrono::seconds(35)) {
+        while (form->sbtGrade[0]->caption() != "MUDOU"
+               && Clock::now() - back < std::chrono::seconds(35)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(250));
             form = dialog();
         }
         EXPECT_EQ(form->sbtGrade[0]->caption(), "MUDOU");
         EXPECT_EQ(form->lblOffline, nullptr);
         std::printf("[ %s ] live again after %lld ms\n", c.what,
-                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                               Clock::now() - back)
-                                               .count()));
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - back)
+                            .count()));
     }
 }
 
