@@ -30,7 +30,9 @@ extern "C" {
    hostExe is the path taken as the host executable: its folder holds PARAMETROSQTR.CDS
    and the default store (store.db), and its file name decides whether the connection of
    code "212" is used. connection and connection212 are the store connection strings
-   (sqlite3://db=PATH, postgresql://..., odbc://...) for codes "" and "212".
+   (sqlite3://db=PATH, postgresql://..., odbc://...) for codes "" and "212". cacheDir is
+   the folder of the offline cache ("off" switches it off; the environment's is
+   KZT_CACHE_DIR, the default $XDG_CACHE_HOME/kzt00318, off for a local SQLite store).
 
    A key left out keeps its setting; null restores the environment's value
    (KZT_HOST_EXE, KZT_CONNECTION, KZT_CONNECTION_212, read when the module is loaded), or
@@ -38,7 +40,8 @@ extern "C" {
    and a connection string that can no longer take effect (the store connection is
    already open on another one) are refused, and no setting changes.
 
-   Reply: the settings in force, {"hostExe": ..., "connection": ..., "connection212": ...}. */
+   Reply: the settings in force, {"hostExe": ..., "connection": ..., "connection212": ...,
+   "cacheDir": ...}. */
 KZT00318_API int kzt_configure(const char* config_json, char** reply_json);
 
 /* Shows the observation dialog and waits until the operator leaves it.
@@ -55,7 +58,9 @@ KZT00318_API int kzt_configure(const char* config_json, char** reply_json);
    free text, controlled records]}, the two record lists as {"fields": [...], "rows":
    [...]}. "returned" is "erro" when the operator left without confirming. When the dialog
    could not be prepared (the store cannot be opened, say) the operator was shown why,
-   "returned" is "" and the result entries are null.
+   "returned" is "" and the result entries are null. "cachedAt" (ISO 8601, UTC) is added
+   when the store's server could not be reached and the list came from the offline cache:
+   the time the server gave it.
 
    Refused: a request that is not such an array, no display to show the dialog on, a
    call from another thread, a call made while a dialog is showing. */
@@ -66,7 +71,8 @@ KZT00318_API int kzt_observacao(const char* request_json, char** reply_json);
    of the routine's arguments as strings.
 
    Reply: {"routine": NAME, "result": VALUE}, or {"routine": NAME, "error": TEXT} when the
-   routine raised an error (both with return value 0). Refused: an unknown routine, a wrong
+   routine raised an error (both with return value 0); an answer from the offline cache
+   adds "cachedAt", the time the server gave it (ISO 8601, UTC). Refused: an unknown routine, a wrong
    argument count, arguments that are not strings. */
 KZT00318_API int kzt_call(const char* routine, const char* args_json, char** reply_json);
 
