@@ -4,6 +4,7 @@
 //   BM_PreparationLive/1   every answer kept       }
 //   BM_PreparationAway     the store away: 100 dialogs from the cache; p99 at most 50 ms.
 
+#include "server/offline.h"
 #include "bench/ausente.h"
 #include "client/frmobservacao.h"
 #include "host/hostlib.h"
@@ -12,7 +13,6 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "server/Srv_kzt00318.h"
-#include "server/offline.h"
 #include "server/rdmobservacao.h"
 #include "station/app/samplestore.h"
 #include "station/hostlib/presentation.h"
@@ -92,7 +92,11 @@ void BM_PreparationLive(benchmark::State& state)
     for (auto _ : state)
         bench->prepare();
 }
-BENCHMARK(BM_PreparationLive)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(5)
+BENCHMARK(BM_PreparationLive)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
 void BM_PreparationAway(benchmark::State& state)

@@ -72,8 +72,8 @@ KZT00318_API int kzt_observacao(const char* request_json, char** reply_json);
 
    Reply: {"routine": NAME, "result": VALUE}, or {"routine": NAME, "error": TEXT} when the
    routine raised an error (both with return value 0); an answer from the offline cache
-   adds "cachedAt", the time the server gave it (ISO 8601, UTC). Refused: an unknown routine, a wrong
-   argument count, arguments that are not strings. */
+   adds "cachedAt", the time the server gave it (ISO 8601, UTC). Refused: an unknown routine, a
+   wrong argument count, arguments that are not strings. */
 KZT00318_API int kzt_call(const char* routine, const char* args_json, char** reply_json);
 
 /* Releases a reply. NULL is allowed. */

@@ -5,6 +5,7 @@
 
 #include "host/blended.h"
 #include "host/hostlib.h"
+#include "platform/db/offlinecache.h"
 #include "platform/process.h"
 #include "platform/ui/application.h"
 #include "platform/ui/form.h"
@@ -450,6 +451,7 @@ TEST(HostProcess, StartsAndEndsCleanlyWithNoQtOfItsOwn)
         {"ExitAfterOneCall", "QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8"},
         {"SettingsFromTheEnvironment", "-u KZT_HOST_EXE -u KZT_CONNECTION -u KZT_CONNECTION_212"},
         {"UnloadingClosesTheStore", "QT_QPA_PLATFORM=offscreen"},
+        {"CachedAnswersSaySo", "-u KZT_CACHE_DIR QT_QPA_PLATFORM=offscreen"},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.teste);
@@ -561,6 +563,49 @@ TEST(ChildHost, DISABLED_UnloadingClosesTheStore)
 
     EXPECT_EQ(dlclose(lib), 0);
     EXPECT_FALSE(abertoAqui(store)) << "the unloaded module's connection is still open";
+}
+
+} // namespace
+
+namespace {
+
+// A store server nobody answers for, and answers of it kept before.
+TEST(ChildHost, DISABLED_CachedAnswersSaySo)
+{
+    const kzt::test::TempDir cache;
+    const std::string away = "postgresql://host=" + cache.path() + "/no-server dbname=loja";
+    const std::int64_t lidaEm = 1765222920; // 2025-12-08T19:42:00Z
+    kzt::OfflineCache kept(cache.path());
+    ASSERT_TRUE(kept.store(kzt::offlineKey(away, "getOcorPed", {"0001", "01", "1001"}),
+                           "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+                           "<FIELD attrname=\"CDGRPOCOR\" fieldtype=\"string\" WIDTH=\"2\"/>"
+                           "<FIELD attrname=\"CDOCORR\" fieldtype=\"string\" WIDTH=\"2\"/>"
+                           "<FIELD attrname=\"CDTIPRISCO\" fieldtype=\"string\" WIDTH=\"2\"/>"
+                           "<FIELD attrname=\"DSOCORR\" fieldtype=\"string\" WIDTH=\"40\"/>"
+                           "<FIELD attrname=\"CDPRODUTO\" fieldtype=\"string\" WIDTH=\"10\"/>"
+                           "<FIELD attrname=\"IDCONTROLAOBS\" fieldtype=\"string\" WIDTH=\"1\"/>"
+                           "</FIELDS><PARAMS/></METADATA><ROWDATA>"
+                           "<ROW CDGRPOCOR=\"01\" CDOCORR=\"01\" DSOCORR=\"SEM CEBOLA\"/>"
+                           "</ROWDATA></DATAPACKET>",
+                           lidaEm));
+    ASSERT_TRUE(kept.store(kzt::offlineKey(away, "getObrigaObsCan", {"0001", "01"}), "N", lidaEm));
+    const Json ajustes = {{"hostExe", estacao() + "/host"},
+                          {"connection", away},
+                          {"connection212", away},
+                          {"cacheDir", cache.path()}};
+    ASSERT_EQ(configura(ajustes.dump()).status, 0);
+
+    const Json lista = chama("getOcorPed", R"(["0001","01","1001"])").json();
+    EXPECT_EQ(lista.at("result").at("rows").size(), 1u) << lista;
+    EXPECT_EQ(lista.value("cachedAt", ""), "2025-12-08T19:42:00Z");
+    // Never kept: the server's failure, and no time.
+    const Json venda = chama("getNrSeqVenda", R"(["0001","001"])").json();
+    EXPECT_FALSE(venda.contains("cachedAt")) << venda;
+
+    Operador pessoa({"sbt01", "sptConfirmar"});
+    const Json dialogo = observa(R"(["N","P","1001","X-BURGER"])").json();
+    EXPECT_EQ(dialogo.at("returned"), " SEM CEBOLA;") << dialogo;
+    EXPECT_EQ(dialogo.value("cachedAt", ""), "2025-12-08T19:42:00Z");
 }
 
 } // namespace
