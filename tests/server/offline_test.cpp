@@ -233,6 +233,9 @@ TEST(OfflineCacheKeys, FolderFollowsSettingEnvironmentAndStore)
     };
     const char* xdg = std::getenv("XDG_CACHE_HOME");
     const std::string xdgBefore = xdg ? xdg : "";
+    const char* cacheDir = std::getenv("KZT_CACHE_DIR");
+    const std::optional<std::string> cacheDirBefore =
+        cacheDir ? std::optional<std::string>(cacheDir) : std::nullopt;
     ::setenv("XDG_CACHE_HOME", "/xdg", 1);
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.connection) + " " + (c.environment ? c.environment : "-"));
@@ -242,7 +245,10 @@ TEST(OfflineCacheKeys, FolderFollowsSettingEnvironmentAndStore)
             ::unsetenv("KZT_CACHE_DIR");
         EXPECT_EQ(offlineCacheFolder(c.configured, c.connection), c.folder);
     }
-    ::unsetenv("KZT_CACHE_DIR");
+    if (cacheDirBefore)
+        ::setenv("KZT_CACHE_DIR", cacheDirBefore->c_str(), 1);
+    else
+        ::unsetenv("KZT_CACHE_DIR");
     if (xdg)
         ::setenv("XDG_CACHE_HOME", xdgBefore.c_str(), 1);
     else
