@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -101,17 +102,99 @@ std::string timeText(std::int64_t secondsSinceEpoch, const char* format, bool ut
 
 struct OfflineCache::Db {
     sqlite3* handle = nullptr;
+    // Statements prepared once for the file's life, by their text.
+    std::map<const char*, sqlite3_stmt*> statements;
     // Keys used since the last write, oldest first. A mark of its own would be a write
     // that waits for the disk; they are marked with the next answer kept, before anything
     // is dropped for room.
     std::vector<std::string> used;
+
     void use(const std::string& key)
     {
         used.erase(std::remove(used.begin(), used.end(), key), used.end());
         used.push_back(key);
     }
-    ~Db() { sqlite3_close_v2(handle); }
+    sqlite3_stmt* prepared(const char* sql)
+    {
+        sqlite3_stmt*& statement = statements[sql];
+        if (statement == nullptr)
+            sqlite3_prepare_v3(handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+        return statement;
+    }
+    ~Db()
+    {
+        for (const auto& [sql, statement] : statements)
+            sqlite3_finalize(statement);
+        sqlite3_close_v2(handle);
+    }
 };
+
+namespace {
+
+// One use of a prepared statement, reset when it ends: a statement left mid-way would hold
+// the file's lock.
+class Use {
+public:
+    Use(sqlite3* db, sqlite3_stmt* statement) : mDb(db), mStatement(statement) {}
+    ~Use()
+    {
+        if (mStatement != nullptr) {
+            sqlite3_reset(mStatement);
+            sqlite3_clear_bindings(mStatement);
+        }
+    }
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+
+    Use& text(int index, const std::string& value)
+    {
+        if (mStatement != nullptr)
+            sqlite3_bind_text(mStatement, index, value.data(), static_cast<int>(value.size()),
+                              SQLITE_STATIC);
+        return *this;
+    }
+    Use& blob(int index, const std::string& value)
+    {
+        if (mStatement != nullptr)
+            sqlite3_bind_blob(mStatement, index, value.data(), static_cast<int>(value.size()),
+                              SQLITE_STATIC);
+        return *this;
+    }
+    Use& integer(int index, std::int64_t value)
+    {
+        if (mStatement != nullptr)
+            sqlite3_bind_int64(mStatement, index, value);
+        return *this;
+    }
+    // SQLITE_ROW, SQLITE_DONE or the failure.
+    int step() { return mStatement != nullptr ? sqlite3_step(mStatement) : sqlite3_errcode(mDb); }
+    // SQLITE_OK when the statement ran to its end.
+    int run()
+    {
+        const int rc = step();
+        return rc == SQLITE_DONE ? SQLITE_OK : rc;
+    }
+    sqlite3_stmt* get() const { return mStatement; }
+
+private:
+    sqlite3* mDb;
+    sqlite3_stmt* mStatement;
+};
+
+const char* const kSame = "SELECT 1 FROM answer WHERE key = ?1 AND value = ?2 AND ?3 - readAt < 60";
+const char* const kTouch =
+    "UPDATE answer SET usedAt = (SELECT max(usedAt) + 1 FROM answer) WHERE key = ?1";
+const char* const kPut = "INSERT OR REPLACE INTO answer (key, value, readAt, usedAt) VALUES "
+                         "(?1, ?2, ?3, (SELECT ifnull(max(usedAt), 0) + 1 FROM answer))";
+// Least recently used first out, until what is kept fits in ?1 bytes.
+const char* const kEvict =
+    "DELETE FROM answer WHERE usedAt <= (SELECT usedAt FROM (SELECT usedAt, sum(length(key) + "
+    "length(value)) OVER (ORDER BY usedAt DESC) AS kept FROM answer) WHERE kept > ?1 ORDER BY "
+    "usedAt DESC LIMIT 1)";
+const char* const kGet = "SELECT value, readAt FROM answer WHERE key = ?1";
+const char* const kSum = "SELECT ifnull(sum(length(key) + length(value)), 0) FROM answer";
+
+} // namespace
 
 OfflineCache::OfflineCache(std::string folder, std::int64_t limitBytes)
     : mFolder(std::move(folder)), mLimitBytes(limitBytes)
@@ -204,77 +287,33 @@ bool OfflineCache::store(const std::string& key, const std::string& value, std::
 {
     if (!open())
         return false;
-    sqlite3* db = mDb->handle;
+    Db& db = *mDb;
     // The lists seldom change: an answer kept as it is and read again within the minute
     // costs no write, so the server's answers are not slowed by the disk.
-    {
-        sqlite3_stmt* same = nullptr;
-        bool unchanged = false;
-        if (sqlite3_prepare_v2(
-                db, "SELECT 1 FROM answer WHERE key = ?1 AND value = ?2 AND ?3 - readAt < 60", -1,
-                &same, nullptr)
-            == SQLITE_OK) {
-            sqlite3_bind_text(same, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
-            sqlite3_bind_blob(same, 2, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
-            sqlite3_bind_int64(same, 3, readAt);
-            unchanged = sqlite3_step(same) == SQLITE_ROW;
-        }
-        sqlite3_finalize(same);
-        if (unchanged) {
-            mDb->use(key);
-            return true;
-        }
+    if (Use(db.handle, db.prepared(kSame)).text(1, key).blob(2, value).integer(3, readAt).step()
+        == SQLITE_ROW) {
+        db.use(key);
+        return true;
     }
-    if (const int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-        rc != SQLITE_OK)
+    int rc = sqlite3_exec(db.handle, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
         return failed(rc);
-    int rc = SQLITE_OK;
-    mDb->use(key);
-    for (const auto& usedKey : mDb->used) {
-        sqlite3_stmt* touch = nullptr;
-        rc = sqlite3_prepare_v2(db,
-                                "UPDATE answer SET usedAt = (SELECT max(usedAt) + 1 FROM answer) "
-                                "WHERE key = ?1",
-                                -1, &touch, nullptr);
-        if (rc == SQLITE_OK) {
-            sqlite3_bind_text(touch, 1, usedKey.data(), static_cast<int>(usedKey.size()),
-                              SQLITE_STATIC);
-            rc = sqlite3_step(touch) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
-        }
-        sqlite3_finalize(touch);
-        if (rc != SQLITE_OK)
-            break;
+    db.use(key);
+    for (const auto& usedKey : db.used) {
+        if (rc == SQLITE_OK)
+            rc = Use(db.handle, db.prepared(kTouch)).text(1, usedKey).run();
     }
-    sqlite3_stmt* put = nullptr;
     if (rc == SQLITE_OK)
-        rc = sqlite3_prepare_v2(db,
-                                "INSERT OR REPLACE INTO answer (key, value, readAt, usedAt) VALUES "
-                                "(?1, ?2, ?3, (SELECT ifnull(max(usedAt), 0) + 1 FROM answer))",
-                                -1, &put, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_bind_text(put, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
-        sqlite3_bind_blob(put, 2, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(put, 3, readAt);
-        rc = sqlite3_step(put) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
-    }
-    sqlite3_finalize(put);
-    // Least recently used first out, until what is kept fits.
+        rc = Use(db.handle, db.prepared(kPut)).text(1, key).blob(2, value).integer(3, readAt).run();
     if (rc == SQLITE_OK)
-        rc = sqlite3_exec(
-            db,
-            ("DELETE FROM answer WHERE usedAt <= (SELECT usedAt FROM (SELECT usedAt, "
-             "sum(length(key) "
-             "+ length(value)) OVER (ORDER BY usedAt DESC) AS kept FROM answer) WHERE kept > "
-             + std::to_string(mLimitBytes) + " ORDER BY usedAt DESC LIMIT 1)")
-                .c_str(),
-            nullptr, nullptr, nullptr);
+        rc = Use(db.handle, db.prepared(kEvict)).integer(1, mLimitBytes).run();
     if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        rc = sqlite3_exec(db.handle, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(db.handle, "ROLLBACK", nullptr, nullptr, nullptr);
         return failed(rc);
     }
-    mDb->used.clear();
+    db.used.clear();
     return true;
 }
 
@@ -282,26 +321,20 @@ std::optional<OfflineCache::Answer> OfflineCache::fetch(const std::string& key)
 {
     if (!open())
         return std::nullopt;
-    sqlite3* db = mDb->handle;
-    sqlite3_stmt* get = nullptr;
     std::optional<Answer> answer;
-    int rc = sqlite3_prepare_v2(db, "SELECT value, readAt FROM answer WHERE key = ?1", -1, &get,
-                                nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_bind_text(get, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
-        rc = sqlite3_step(get);
+    int rc;
+    {
+        Use get(mDb->handle, mDb->prepared(kGet));
+        rc = get.text(1, key).step();
         if (rc == SQLITE_ROW) {
-            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(get, 0));
-            answer = Answer{std::string(bytes ? bytes : "",
-                                        static_cast<std::size_t>(sqlite3_column_bytes(get, 0))),
-                            sqlite3_column_int64(get, 1)};
-            rc = SQLITE_OK;
-        } else if (rc == SQLITE_DONE) {
-            rc = SQLITE_OK;
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(get.get(), 0));
+            answer =
+                Answer{std::string(bytes ? bytes : "",
+                                   static_cast<std::size_t>(sqlite3_column_bytes(get.get(), 0))),
+                       sqlite3_column_int64(get.get(), 1)};
         }
     }
-    sqlite3_finalize(get);
-    if (rc != SQLITE_OK) {
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
         failed(rc);
         return std::nullopt;
     }
@@ -314,16 +347,8 @@ std::int64_t OfflineCache::storedBytes()
 {
     if (!open())
         return 0;
-    sqlite3_stmt* sum = nullptr;
-    std::int64_t bytes = 0;
-    if (sqlite3_prepare_v2(mDb->handle,
-                           "SELECT ifnull(sum(length(key) + length(value)), 0) FROM answer", -1,
-                           &sum, nullptr)
-            == SQLITE_OK
-        && sqlite3_step(sum) == SQLITE_ROW)
-        bytes = sqlite3_column_int64(sum, 0);
-    sqlite3_finalize(sum);
-    return bytes;
+    Use sum(mDb->handle, mDb->prepared(kSum));
+    return sum.step() == SQLITE_ROW ? sqlite3_column_int64(sum.get(), 0) : 0;
 }
 
 std::string offlineKey(const std::string& connection, const std::string& routine,
