@@ -181,18 +181,29 @@ private:
     sqlite3_stmt* mStatement;
 };
 
-const char* const kSame = "SELECT 1 FROM answer WHERE key = ?1 AND value = ?2 AND ?3 - readAt < 60";
+// FNV-1a: the same value gives the same digest in every process and build.
+std::int64_t digest(const std::string& value)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const unsigned char c : value)
+        hash = (hash ^ c) * 1099511628211ull;
+    return static_cast<std::int64_t>(hash);
+}
+
+const char* const kSame = "SELECT 1 FROM answers WHERE key = ?1 AND digest = ?2 AND length(value) "
+                          "= ?3 AND ?4 - readAt < 60";
 const char* const kTouch =
-    "UPDATE answer SET usedAt = (SELECT max(usedAt) + 1 FROM answer) WHERE key = ?1";
-const char* const kPut = "INSERT OR REPLACE INTO answer (key, value, readAt, usedAt) VALUES "
-                         "(?1, ?2, ?3, (SELECT ifnull(max(usedAt), 0) + 1 FROM answer))";
+    "UPDATE answers SET usedAt = (SELECT max(usedAt) + 1 FROM answers) WHERE key = ?1";
+const char* const kPut =
+    "INSERT OR REPLACE INTO answers (key, value, digest, readAt, usedAt) "
+    "VALUES (?1, ?2, ?3, ?4, (SELECT ifnull(max(usedAt), 0) + 1 FROM answers))";
 // Least recently used first out, until what is kept fits in ?1 bytes.
 const char* const kEvict =
-    "DELETE FROM answer WHERE usedAt <= (SELECT usedAt FROM (SELECT usedAt, sum(length(key) + "
-    "length(value)) OVER (ORDER BY usedAt DESC) AS kept FROM answer) WHERE kept > ?1 ORDER BY "
+    "DELETE FROM answers WHERE usedAt <= (SELECT usedAt FROM (SELECT usedAt, sum(length(key) + "
+    "length(value)) OVER (ORDER BY usedAt DESC) AS kept FROM answers) WHERE kept > ?1 ORDER BY "
     "usedAt DESC LIMIT 1)";
-const char* const kGet = "SELECT value, readAt FROM answer WHERE key = ?1";
-const char* const kSum = "SELECT ifnull(sum(length(key) + length(value)), 0) FROM answer";
+const char* const kGet = "SELECT value, readAt FROM answers WHERE key = ?1";
+const char* const kSum = "SELECT ifnull(sum(length(key) + length(value)), 0) FROM answers";
 
 } // namespace
 
@@ -224,14 +235,17 @@ bool OfflineCache::open()
                                  fd >= 0 ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
         if (rc == SQLITE_OK) {
             sqlite3_busy_timeout(db->handle, 2000);
-            rc = sqlite3_exec(db->handle,
-                              "PRAGMA auto_vacuum = FULL;"
-                              "CREATE TABLE IF NOT EXISTS answer (key TEXT PRIMARY KEY, value BLOB "
-                              "NOT NULL, readAt INTEGER NOT NULL, usedAt INTEGER NOT NULL);",
-                              nullptr, nullptr, nullptr);
+            rc =
+                sqlite3_exec(db->handle,
+                             "PRAGMA auto_vacuum = FULL;"
+                             "CREATE TABLE IF NOT EXISTS answers (key TEXT PRIMARY KEY, value BLOB "
+                             "NOT NULL, digest INTEGER NOT NULL, readAt INTEGER NOT NULL, usedAt "
+                             "INTEGER NOT NULL);"
+                             "CREATE INDEX IF NOT EXISTS answersByUse ON answers (usedAt);",
+                             nullptr, nullptr, nullptr);
             // A read-only folder leaves a cache that can still be read.
             if (rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN)
-                rc = sqlite3_exec(db->handle, "SELECT count(*) FROM answer", nullptr, nullptr,
+                rc = sqlite3_exec(db->handle, "SELECT count(*) FROM answers", nullptr, nullptr,
                                   nullptr);
         }
         // The check reads every page once; it reports damage as rows, not as a failure.
@@ -290,7 +304,14 @@ bool OfflineCache::store(const std::string& key, const std::string& value, std::
     Db& db = *mDb;
     // The lists seldom change: an answer kept as it is and read again within the minute
     // costs no write, so the server's answers are not slowed by the disk.
-    if (Use(db.handle, db.prepared(kSame)).text(1, key).blob(2, value).integer(3, readAt).step()
+    // Compared by digest and length: the value itself may span many pages.
+    const std::int64_t sum = digest(value);
+    if (Use(db.handle, db.prepared(kSame))
+            .text(1, key)
+            .integer(2, sum)
+            .integer(3, static_cast<std::int64_t>(value.size()))
+            .integer(4, readAt)
+            .step()
         == SQLITE_ROW) {
         db.use(key);
         return true;
@@ -304,7 +325,12 @@ bool OfflineCache::store(const std::string& key, const std::string& value, std::
             rc = Use(db.handle, db.prepared(kTouch)).text(1, usedKey).run();
     }
     if (rc == SQLITE_OK)
-        rc = Use(db.handle, db.prepared(kPut)).text(1, key).blob(2, value).integer(3, readAt).run();
+        rc = Use(db.handle, db.prepared(kPut))
+                 .text(1, key)
+                 .blob(2, value)
+                 .integer(3, sum)
+                 .integer(4, readAt)
+                 .run();
     if (rc == SQLITE_OK)
         rc = Use(db.handle, db.prepared(kEvict)).integer(1, mLimitBytes).run();
     if (rc == SQLITE_OK)
