@@ -5,7 +5,7 @@
 //   BM_PreparationAway     the store away: 100 dialogs from the cache; p99 at most 50 ms.
 
 #include "server/offline.h"
-#include "bench/ausente.h"
+#include "bench/nobody.h"
 #include "client/frmobservacao.h"
 #include "host/hostlib.h"
 #include "host/settings.h"
@@ -79,7 +79,7 @@ public:
 
 private:
     fs::path mDir;
-    kzt::bench::Ausente mNobody;
+    kzt::bench::Nobody mNobody;
     host::Presentation* mBefore = nullptr;
 };
 

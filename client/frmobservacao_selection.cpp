@@ -44,18 +44,9 @@ std::string textoFalhaPreco(const TfrmObservacao& frm, const std::string& falha)
     return falha;
 }
 
-std::string textoMaximo(const TfrmObservacao& frm, int maximo)
-{
-    std::string texto = frm.msgPadrao->Msg("QTMAXOBS");
-    const auto pos = texto.find("%s");
-    if (pos != std::string::npos)
-        texto.replace(pos, 2, std::to_string(maximo));
-    return texto;
-}
-
 // The product's maximum; nothing when the server is away and the maximum was never read,
 // so that only controlled choices, which need it, are refused.
-std::optional<int> leMaximo(const std::string& produto)
+std::optional<int> maximoDoProduto(const std::string& produto)
 {
     try {
         return Srv_kzt00318::getQtMaxObserv(produto);
@@ -81,7 +72,7 @@ std::optional<std::string> recusaMaximo(TfrmObservacao& frm, const std::optional
                                  "deste produto não é conhecida. Ocorrências controladas não "
                                  "podem ser escolhidas agora.");
     if (maximoAtingido(frm, *maximo))
-        return textoMaximo(frm, *maximo);
+        return frm.textoMaximo(*maximo);
     return std::nullopt;
 }
 
@@ -157,6 +148,12 @@ void acrescentaTexto(TfrmObservacao& frm, const std::string& texto)
     frm.lblDesc->setCaption(frm.stDescricao);
 }
 
+// The choice just accepted, as it was appended.
+Choice escolhaAceita(const std::string& codigo, const std::string& texto, const std::string& tipo)
+{
+    return {codigo, " " + texto + ";", tipo, texto};
+}
+
 } // namespace
 
 void TfrmObservacao::sbt01Click(QObject* Sender)
@@ -169,17 +166,23 @@ void TfrmObservacao::sbt01Click(QObject* Sender)
     // The lookup must find buttons filled before a search narrowed the list.
     if (cdsObs.active())
         cdsObs.setFiltered(false);
+    std::string tipo;
     if (cdsObs.active() && cdsObs.locate("CDOCORR", codigo)) {
         // Read anew at every press; a database error leaves the press undone.
-        const std::optional<int> maximo = leMaximo(stCdProduto);
-        if (auto recusa = recusaControlada(*this, maximo)) {
+        const std::optional<int> maximo = maximoDoProduto(stCdProduto);
+        tipo = cdsObs.fieldByName("IDCONTROLAOBS").asString();
+        const std::optional<std::string> recusa = recusaControlada(*this, maximo);
+        if (maximo)
+            leMaximo(*maximo);
+        if (recusa) {
+            mostraEscolhas();
             mostraMensagem(*recusa);
             return;
         }
     }
     acrescentaTexto(*this, botao->caption());
     registraOcorrencia(*this, codigo);
-    contaEscolha(codigo);
+    registraEscolha(escolhaAceita(codigo, botao->caption(), tipo));
 }
 
 void TfrmObservacao::sbtPesquisaClick(QObject*)
@@ -197,16 +200,22 @@ void TfrmObservacao::sbtPesquisaClick(QObject*)
         return;
 
     const std::string codigo = cdsObs.fieldByName("CDOCORR").asString();
-    const std::optional<int> maximo = leMaximo(stCdProduto);
-    if (auto recusa = recusaControlada(*this, maximo)) {
+    const std::string tipo = cdsObs.fieldByName("IDCONTROLAOBS").asString();
+    const std::optional<int> maximo = maximoDoProduto(stCdProduto);
+    const std::optional<std::string> recusa = recusaControlada(*this, maximo);
+    if (maximo)
+        leMaximo(*maximo);
+    if (recusa) {
+        mostraEscolhas();
         mostraMensagem(*recusa);
         return;
     }
     // Recorded only once accepted, so a refused choice is not returned as chosen.
     registraOcorrencia(*this, codigo);
     kzt::Form::processMessages();
-    acrescentaTexto(*this, cdsObs.fieldByName("DSOCORR").asString());
-    contaEscolha(codigo);
+    const std::string texto = cdsObs.fieldByName("DSOCORR").asString();
+    acrescentaTexto(*this, texto);
+    registraEscolha(escolhaAceita(codigo, texto, tipo));
     repaintNow();
 }
 

@@ -31,7 +31,7 @@ Pedido pedido(const char* obriga, const char* atual = "OBS ANTIGA", const char* 
     return p;
 }
 
-const CasoFim kCasos[] = {
+const CasoFim kCases[] = {
     {"not required and nothing composed", pedido("N"), {"ok"}, "OBS ANTIGA", false, {}},
     {"required, only the old observation", pedido("S"), {"ok"}, "", true, {kObsInf}},
     {"only S requires", pedido("s", ""), {"ok"}, "", false, {}},
@@ -75,7 +75,7 @@ TEST_P(Fim, ReturnsTheComposedText)
     EXPECT_EQ(pessoa.messageTexts(), c.mensagens);
 }
 
-INSTANTIATE_TEST_SUITE_P(ConfirmaSai, Fim, testing::ValuesIn(kCasos),
+INSTANTIATE_TEST_SUITE_P(ConfirmaSai, Fim, testing::ValuesIn(kCases),
                          [](const auto& caso) { return nomeDoCaso(caso.param.nome); });
 
 TEST_F(Balcao, ExitAndClearKeepWhatTheyShould)
@@ -103,6 +103,7 @@ struct CasoEspera {
     Strings passos;
     std::string rotulo;
     std::string valor;
+    bool visivel = true;
 };
 
 const CasoEspera kEsperas[] = {
@@ -117,7 +118,13 @@ const CasoEspera kEsperas[] = {
      {"espera=25"},
      "Tempo de espera de produção (minutos): 25",
      "25"},
-    {"keypad left at once", "", {"espera"}, "Tempo de espera de produção (minutos): ", ""},
+    // A keypad left without a number leaves the controls as they were before it opened.
+    {"keypad left at once", "", {"espera"}, "Tempo de espera de produção (minutos):", "", false},
+    {"keypad left keeps the host's time",
+     "30",
+     {"espera"},
+     "Tempo de espera de produção (minutos): 30",
+     ""},
     {"keypad left keeps the time",
      "",
      {"espera=15", "espera"},
@@ -134,7 +141,7 @@ TEST_F(Balcao, WaitingTime)
         abre(p);
         pessoa.keypadCalls.clear();
         passos(c.passos);
-        EXPECT_TRUE(form->lblEsperaProd->isVisible());
+        EXPECT_EQ(form->lblEsperaProd->isVisible(), c.visivel);
         EXPECT_EQ(kzt::cp1252ToUtf8(form->lblEsperaProd->caption()), c.rotulo);
         EXPECT_EQ(Cli_kzt00318::stEsperaProd, c.valor);
         ASSERT_FALSE(pessoa.keypadCalls.empty());
@@ -185,13 +192,13 @@ TEST_F(Balcao, KeysThatDoNotClose)
 
 TEST_F(Balcao, KeysArriveFromTheKeyboardAndFromPostText)
 {
-    struct Caso {
+    struct Case {
         const char* nome;
         bool vendaAberta;
         const char* passo;
         int menuFiscal;
     };
-    const Caso casos[] = {
+    const Case cases[] = {
         {"F1 key", false, "key:112", 1},
         {"F1 key in a sale", true, "key:112", 0},
         {"p sent as a key is F1", false, "post:p", 1},
@@ -199,7 +206,7 @@ TEST_F(Balcao, KeysArriveFromTheKeyboardAndFromPostText)
         {"p sent as a character", false, "post:p,char", 0},
         {"each character once", false, "post:ppp", 3},
     };
-    for (const Caso& c : casos) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.nome);
         Pedido p;
         p.vendaAberta = c.vendaAberta;

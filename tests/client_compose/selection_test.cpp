@@ -9,9 +9,11 @@
 #include <gmock/gmock.h>
 
 #include <QColor>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPixmap>
 
+#include <cmath>
 #include <map>
 
 namespace compose {
@@ -19,7 +21,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-struct Caso {
+struct Case {
     const char* nome;
     Pedido pedido;
     Strings passos;
@@ -42,7 +44,7 @@ const std::string kBacon = " EXTRA BACON;";
 const std::string kPao = " PÃO SEM GLÚTEN;";
 const std::string kCebola = " SEM CEBOLA;";
 
-const Caso kCasos[] = {
+const Case kCases[] = {
     // The maximum.
     {"maximum 0 refuses a priced extra", produto("1002"), {"11"}, {maximoTexto(0)}, {}, {}, ""},
     {"maximum 0 refuses a recorded one", produto("1002"), {"17"}, {maximoTexto(0)}, {}, {}, ""},
@@ -63,7 +65,7 @@ const Caso kCasos[] = {
     {"priced extra three times at 2",
      produto("1001"),
      {"11", "11", "11"},
-     {maximoTexto(2)},
+     {maximoRetirar(2)},
      {"11", "11"},
      {"11"},
      kQueijo + kQueijo},
@@ -78,14 +80,14 @@ const Caso kCasos[] = {
     {"a recorded one counts against a priced one",
      produto("1001"),
      {"max=1", "16", "11"},
-     {maximoTexto(1)},
+     {maximoRetirar(1)},
      {"16"},
      {"16"},
      kPao},
     {"priced ones count against a new recorded one",
      produto("1001"),
      {"11", "12", "17"},
-     {maximoTexto(2)},
+     {maximoRetirar(2)},
      {"11", "12"},
      {"11", "12"},
      kQueijo + kBacon},
@@ -99,7 +101,7 @@ const Caso kCasos[] = {
     {"a count above a lowered maximum blocks",
      produto("1001"),
      {"11", "11", "max=1", "12", "17"},
-     {maximoTexto(1), maximoTexto(1)},
+     {maximoRetirar(1), maximoRetirar(1)},
      {"11", "11"},
      {"11"},
      kQueijo + kQueijo},
@@ -217,7 +219,7 @@ const Caso kCasos[] = {
     {"search under the maximum rules",
      produto("1001"),
      {"?11", "?16", "?11", "?16"},
-     {maximoTexto(2)},
+     {maximoRetirar(2)},
      {"11", "16"},
      {"11", "16"},
      kQueijo + kPao + kPao},
@@ -259,16 +261,16 @@ const Caso kCasos[] = {
 };
 
 // Cases print as their description.
-void PrintTo(const Caso& c, std::ostream* os)
+void PrintTo(const Case& c, std::ostream* os)
 {
     *os << c.nome;
 }
 
-class Selecao : public Balcao, public testing::WithParamInterface<Caso> {};
+class Selecao : public Balcao, public testing::WithParamInterface<Case> {};
 
 TEST_P(Selecao, ComposesAndRecords)
 {
-    const Caso& c = GetParam();
+    const Case& c = GetParam();
     abre(c.pedido);
     passos(c.passos);
     EXPECT_EQ(pessoa.messageTexts(), c.mensagens);
@@ -279,7 +281,7 @@ TEST_P(Selecao, ComposesAndRecords)
         EXPECT_EQ(m.schema, "001") << "messages carry the station's schema";
 }
 
-INSTANTIATE_TEST_SUITE_P(Regras, Selecao, testing::ValuesIn(kCasos),
+INSTANTIATE_TEST_SUITE_P(Regras, Selecao, testing::ValuesIn(kCases),
                          [](const auto& caso) { return nomeDoCaso(caso.param.nome); });
 
 TEST_F(Balcao, ControlRecordCopiesTheOccurrenceRow)
@@ -323,7 +325,7 @@ TEST_F(Balcao, GridButtonsCountTheChoicesOfTheirOccurrence)
         Strings passos;
         std::map<std::string, int> selos; // CDOCORR -> the count its button shows
     };
-    const CasoSelo casos[] = {
+    const CasoSelo cases[] = {
         {"nothing chosen", {}, {}},
         {"each accepted press counts", {"01", "01", "02"}, {{"01", 2}, {"02", 1}}},
         {"a refused press does not", {"11", "11", "11"}, {{"11", 2}}},
@@ -331,8 +333,11 @@ TEST_F(Balcao, GridButtonsCountTheChoicesOfTheirOccurrence)
         {"a choice in the search counts on its button", {"01", "?01", "?31", "?"}, {{"01", 2}}},
         {"clearing the observation clears them", {"01", "16", "limpa"}, {}},
         {"and the count starts again", {"01", "limpa", "01"}, {{"01", 1}}},
+        {"a long caption makes room", {"27"}, {{"27", 1}}},
+        {"taking one back counts down", {"01", "01", "-01"}, {{"01", 1}}},
+        {"taking the last back removes it", {"01", "16", "-16"}, {{"01", 1}}},
     };
-    for (const CasoSelo& c : casos) {
+    for (const CasoSelo& c : cases) {
         SCOPED_TRACE(c.nome);
         Cli_kzt00318::TfrmObservacao& f = abre(produto("1001"));
         struct Aparencia {
@@ -356,13 +361,38 @@ TEST_F(Balcao, GridButtonsCountTheChoicesOfTheirOccurrence)
             if (selo == nullptr || selo->isHidden())
                 continue;
             selos[b->code()] = selo->quantidade();
-            // Painted in a corner of the face, over the button.
+            // Painted in the top-right corner of the face, over the button, readable: at
+            // least a 22 px disc.
             const QRect onde = selo->geometry();
             EXPECT_TRUE(b->rect().contains(onde));
-            EXPECT_LT(onde.bottom(), b->height() / 2);
-            EXPECT_GT(onde.left(), b->width() / 2);
-            EXPECT_EQ(b->grab().toImage().pixelColor(onde.left() + 2, onde.center().y()),
-                      QColor(Qt::white));
+            EXPECT_LE(onde.top(), 4);
+            EXPECT_GE(onde.right(), b->width() - 4);
+            EXPECT_GE(onde.height(), 22);
+            EXPECT_GE(onde.width(), 22);
+            // The caption, centred on the face, ends left of the badge.
+            const host::TBlendedBitBtn::CaptionLayout legenda = b->captionLayout();
+            QFont fonte = kzt::toQFont(b->font());
+            fonte.setPixelSize(legenda.pixelSize);
+            for (const QString& linha : legenda.lines)
+                EXPECT_LT((b->width() + QFontMetrics(fonte).horizontalAdvance(linha)) / 2,
+                          onde.left())
+                    << linha.toStdString();
+            const QImage pintado = b->grab().toImage();
+            const QColor fundo = pintado.pixelColor(onde.left() + 2, onde.center().y());
+            EXPECT_EQ(fundo, QColor(Qt::white));
+            // The digit's darkest ink against the badge's own fill: at least 4.5:1.
+            auto luminancia = [](const QColor& cor) {
+                auto canal = [](double v) {
+                    return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+                };
+                return 0.2126 * canal(cor.redF()) + 0.7152 * canal(cor.greenF())
+                       + 0.0722 * canal(cor.blueF());
+            };
+            double tinta = 1.0;
+            for (int y = onde.top() + 4; y < onde.bottom() - 3; ++y)
+                for (int x = onde.left() + 4; x < onde.right() - 3; ++x)
+                    tinta = std::min(tinta, luminancia(pintado.pixelColor(x, y)));
+            EXPECT_GE((luminancia(fundo) + 0.05) / (tinta + 0.05), 4.5);
         }
         EXPECT_EQ(selos, c.selos);
         EXPECT_TRUE(aparencias() == antes) << "a button's caption or colours changed";

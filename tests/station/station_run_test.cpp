@@ -105,6 +105,29 @@ TEST(StationRun, GoldenOutputs)
     }
 }
 
+// --help and --version answer on stdout and exit 0, whatever follows them, with no module
+// or display needed.
+TEST(StationRun, HelpAndVersion)
+{
+    struct Case {
+        QStringList args;
+        const char* stdoutText;
+    };
+    const std::vector<Case> cases = {
+        {{QStringLiteral("--version")}, "kzt-station " KZT_TEST_VERSION "\n"},
+        {{QStringLiteral("--help"), QStringLiteral("--bogus")}, "  --connection-212 STR"},
+        {{QStringLiteral("-h")}, "  --do ACTION"},
+        {{QStringLiteral("--kind"), QStringLiteral("P"), QStringLiteral("--help")}, "Usage: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const StationOutput run = runStation(c.args);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_NE(run.out.indexOf(c.stdoutText), -1) << run.out.toStdString();
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    }
+}
+
 TEST(StationRun, ExitStatusAndMessages)
 {
     struct Case {
