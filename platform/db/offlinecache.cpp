@@ -1,5 +1,7 @@
 #include "platform/db/offlinecache.h"
 
+#include "platform/db/connectionstring.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -18,57 +20,6 @@
 namespace kzt {
 
 namespace {
-
-bool startsWithNoCase(const std::string& text, std::size_t at, const char* word)
-{
-    for (std::size_t i = 0; word[i] != '\0'; ++i) {
-        if (at + i >= text.size()
-            || std::tolower(static_cast<unsigned char>(text[at + i])) != word[i])
-            return false;
-    }
-    return true;
-}
-
-// The connection string with every password taken out: keyword values (libpq's
-// "password=", ODBC's "PWD=", a URI's "?password=") and a URI's "user:secret@".
-std::string withoutPasswords(const std::string& connection)
-{
-    std::string out;
-    std::size_t i = 0;
-    const std::size_t scheme = connection.find("://");
-    const std::size_t body = scheme == std::string::npos ? 0 : scheme + 3;
-    const std::size_t hostEnd = connection.find_first_of("/? ", body);
-    const std::size_t at = connection.find('@', body);
-    const std::size_t colon = connection.find(':', body);
-    while (i < connection.size()) {
-        const bool tokenStart =
-            i == 0 || std::string(" ;?&").find(connection[i - 1]) != std::string::npos;
-        if (tokenStart
-            && (startsWithNoCase(connection, i, "password=")
-                || startsWithNoCase(connection, i, "pwd="))) {
-            std::size_t end = connection.find('=', i) + 1;
-            if (end < connection.size() && (connection[end] == '\'' || connection[end] == '{')) {
-                const char close = connection[end] == '\'' ? '\'' : '}';
-                ++end;
-                while (end < connection.size() && connection[end] != close)
-                    end += connection[end] == '\\' ? 2 : 1;
-                ++end;
-            } else {
-                end = connection.find_first_of(" ;&", end);
-            }
-            i = end == std::string::npos ? connection.size() : end;
-            continue;
-        }
-        // A URI's user information: "user:secret@host" keeps "user@host".
-        if (i == colon && at != std::string::npos && colon < at
-            && (hostEnd == std::string::npos || at < hostEnd)) {
-            i = at;
-            continue;
-        }
-        out += connection[i++];
-    }
-    return out;
-}
 
 std::string environment(const char* name)
 {
@@ -394,7 +345,8 @@ std::int64_t OfflineCache::storedBytes()
 std::string offlineKey(const std::string& connection, const std::string& routine,
                        const std::vector<std::string>& args)
 {
-    std::string key = withoutPasswords(connection) + '\x1f' + routine;
+    // Every password shown as ***: a changed password keeps the entries.
+    std::string key = maskedSecrets(connection) + '\x1f' + routine;
     for (const auto& arg : args)
         key += '\x1f' + arg;
     return key;
