@@ -7,6 +7,7 @@
 
 #include <soci/soci.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -245,6 +246,8 @@ void Connection::setConnected(bool on)
         beforeConnect(*this);
 
     ConnectionTarget target = parseConnectionString(utf16ToUtf8(mConnectionString));
+    if (mConnectLimit)
+        target.connectTimeout = std::min(target.connectTimeout, *mConnectLimit);
     // SQLite would quietly create an empty store in place of a missing one, and every
     // query would then fail on a missing table far from the real cause.
     if (target.backend == "sqlite3" && !target.sqliteInMemory && !fileExists(target.sqliteFile))
