@@ -4,6 +4,7 @@
 #include "platform/text.h"
 #include "server/rdmobservacao.h"
 
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <stdexcept>
@@ -17,6 +18,9 @@ void releaseDataModule() noexcept
     // The host library holds the session only weakly: it lets go when the connection goes.
     delete rdmObservacao;
     rdmObservacao = nullptr;
+    // A connect or statement given up at its limit may still be ending on a thread of its
+    // own; the client libraries' own limits end it within about two seconds of ours.
+    kzt::Connection::finishGivenUpWork(std::chrono::seconds(5));
 }
 
 namespace {

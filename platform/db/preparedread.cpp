@@ -367,6 +367,24 @@ std::unique_ptr<PreparedRead> prepareRead(soci::session& session, const std::str
     return std::make_unique<SociRead>(session, sql, names, columns);
 }
 
+Regime regimeFor(const std::string& backend)
+{
+    if (backend == "sqlite3")
+        return Regime::CallerThread;
+    if (backend == "postgresql")
+        return Regime::Watched; // its socket is known: a watchdog can end any wait
+    return Regime::Worker;
+}
+
+void limitSession(soci::session& session, int queryTimeout)
+{
+    if (session.get_backend_name() != "odbc")
+        return;
+    // A driver without it says so and waits as before; the worker's deadline still holds.
+    SQLSetConnectAttr(odbcHandle(session), SQL_ATTR_CONNECTION_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(queryTimeout)), 0);
+}
+
 Engine engineOf(soci::session& session)
 {
     const std::string backend = session.get_backend_name();

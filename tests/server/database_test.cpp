@@ -1,6 +1,7 @@
 // The database layer on its own: statement rewrite, parameter names, connect events,
 // typed reads and the errors they raise.
 
+#include "tests/support/silentserver.h"
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
 
@@ -10,18 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <thread>
 #include <tuple>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace kzt::test {
 namespace {
@@ -107,13 +100,26 @@ TEST(ConnectionString, TakenApartOnce)
          "timeout=2 db=file:///a/x.db?mode=rw", "/a/x.db", 3, 4},
         {"sqlite3://db=/a/x.db query_timeout=30", "timeout=30 db=file:///a/x.db?mode=rw", "/a/x.db",
          10, 30},
+        // The backend's own wait for a lock never outlasts the query limit.
+        {"sqlite3://db=/a/x.db query_timeout=2 timeout=30", "timeout=2 db=file:///a/x.db?mode=rw",
+         "/a/x.db", 10, 2},
+        {"sqlite3://db=/a/x.db timeout=900", "timeout=15 db=file:///a/x.db?mode=rw", "/a/x.db", 10,
+         15},
         {"postgresql://dbname=k host=/tmp",
-         "dbname=k host=/tmp connect_timeout=11 client_encoding=UTF8", "", 10, 15},
+         "dbname=k host=/tmp connect_timeout=10 client_encoding=UTF8", "", 10, 15},
         {"postgresql://dbname=k client_encoding=LATIN1 connect_timeout = 2",
-         "dbname=k client_encoding=LATIN1 connect_timeout=3 client_encoding=UTF8", "", 2, 15},
+         "dbname=k client_encoding=LATIN1 connect_timeout=2 client_encoding=UTF8", "", 2, 15},
         {"postgresql://postgresql://u@h/db?query_timeout=5&sslmode=off",
-         "postgresql://u@h/db?sslmode=off&connect_timeout=11&client_encoding=UTF8", "", 10, 5},
+         "postgresql://u@h/db?sslmode=off&connect_timeout=10&client_encoding=UTF8", "", 10, 5},
         {"odbc://DSN=x;Query_Timeout=7;PWD={a;b}", "DSN=x;PWD={a;b}", "", 10, 7},
+        // PostgreSQL's driver gets the connect limit as libpq's, beside the caller's own.
+        {"odbc://Driver=/lib/psqlodbcw.so;connect_timeout=3",
+         "Driver=/lib/psqlodbcw.so;"
+         "pqopt={connect_timeout=3}",
+         "", 3, 15},
+        {"odbc://Driver=/lib/psqlodbca.so;pqopt={sslmode=disable connect_timeout=60}",
+         "Driver=/lib/psqlodbca.so;pqopt={sslmode=disable connect_timeout=60 connect_timeout=10}",
+         "", 10, 15},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -130,6 +136,8 @@ TEST(ConnectionString, TakenApartOnce)
         {"odbc://DSN=x;query_timeout=soon", "query_timeout needs a whole number of seconds from 1 "
                                             "to 3600, not 'soon'"},
         {"sqlite3://db=file://server/x.db", "a file: URI names the host \"server\""},
+        {"sqlite3://db=/a/x.db timeout=forever",
+         "timeout needs a whole number of seconds, not 'forever'"},
     };
     for (const auto& [text, why] : refused) {
         try {
@@ -160,58 +168,6 @@ TEST(QueryParams, NamesInOrderOfFirstUse)
         EXPECT_EQ(query.paramNames(), names) << lines.front();
     }
 }
-
-// A server that takes connections and never says a word. Each connection is let go after
-// a while, so that a client without a limit of its own ends too, late; the rest go when
-// the test ends.
-class SilentServer {
-public:
-    SilentServer()
-    {
-        mListener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(mListener, reinterpret_cast<sockaddr*>(&address), length) != 0
-            || ::listen(mListener, 8) != 0
-            || ::getsockname(mListener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            ADD_FAILURE() << "cannot listen on the loopback";
-        mPort = ntohs(address.sin_port);
-        mThread = std::thread([this] { serve(); });
-    }
-    ~SilentServer()
-    {
-        mStop = true;
-        mThread.join();
-        ::close(mListener);
-    }
-    int port() const { return mPort; }
-
-private:
-    void serve()
-    {
-        using Clock = std::chrono::steady_clock;
-        std::vector<std::pair<int, Clock::time_point>> taken;
-        while (!mStop) {
-            pollfd listening{mListener, POLLIN, 0};
-            if (::poll(&listening, 1, 50) == 1)
-                taken.emplace_back(::accept(mListener, nullptr, nullptr), Clock::now());
-            while (!taken.empty()
-                   && Clock::now() - taken.front().second > std::chrono::seconds(8)) {
-                ::close(taken.front().first);
-                taken.erase(taken.begin());
-            }
-        }
-        for (const auto& [fd, since] : taken)
-            ::close(fd);
-    }
-
-    int mListener = -1;
-    int mPort = 0;
-    std::atomic<bool> mStop{false};
-    std::thread mThread;
-};
 
 TEST(ConnectionLimits, ASilentServerGivesAClearMessageWithinTheLimit)
 {

@@ -1,10 +1,12 @@
-// What only a store server can do wrong: a database in another encoding, and a statement
-// that gets no answer. Run by the live-server entries (KZT_TEST_CONNECTION, and
-// KZT_TEST_CONNECTION_WIN1252 for a PostgreSQL database in WIN1252); skipped elsewhere.
+// What only a store server can do wrong: a database in another encoding, a statement
+// that gets no answer, a server that stops answering connects, a host that forks. Run by
+// the live-server entries (KZT_TEST_CONNECTION, and KZT_TEST_CONNECTION_WIN1252 for a
+// PostgreSQL database in WIN1252); skipped elsewhere, but for the forks' SQLite case.
 
 #include "tests/server/storefixture.h"
 
 #include "server/Srv_kzt00318.h"
+#include "server/rdmobservacao.h"
 
 #include "host/settings.h"
 #include "platform/db/database.h"
@@ -12,10 +14,17 @@
 #include "platform/text.h"
 #include "station/app/samplestore.h"
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kzt::test {
 namespace {
@@ -123,6 +132,134 @@ TEST(LiveServer, AStatementThatGetsNoAnswerFailsWithinItsLimit)
     // The session given up is replaced on the next call.
     EXPECT_EQ(getQtMaxObserv("1001"), 2);
     resetStation();
+}
+
+// How many entries a folder of /proc/self has (its threads, its descriptors).
+std::size_t entriesOf(const char* folder)
+{
+    const std::filesystem::directory_iterator entries(folder);
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+// How many of this process's descriptors are open on `path`.
+int openOn(const std::string& path)
+{
+    int count = 0;
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code unreadable;
+        count += std::filesystem::read_symlink(fd.path(), unreadable) == path;
+    }
+    return count;
+}
+
+// A host that read once, then forked: parent and child go on reading different products
+// at the same time, each on a session of its own. A shared session hands each the other's
+// rows; a child that closes what it inherited ends its parent's session.
+TEST(LiveServer, AForkedHostAndItsParentEachGetTheirOwnAnswers)
+{
+    struct Case {
+        const char* what;
+        std::string connection;
+        std::string store; // the SQLite file the connection opens itself
+    };
+    TempDir dir;
+    const std::string sample = createStore(dir.path(), true);
+    std::vector<Case> cases = {{"the sample store in SQLite", sqliteConnection(sample), sample}};
+    if (const std::string connection = environment("KZT_TEST_CONNECTION"); !connection.empty()) {
+        Connection store("adcTeste");
+        store.setConnectionString(utf8ToUtf16(connection));
+        station::loadSampleStore(store, true);
+        cases.push_back({"the live server", connection, ""});
+    }
+    for (const auto& [what, connection, store] : cases) {
+        SCOPED_TRACE(what);
+        pointAt(dir, connection);
+        const auto wrongAnswers = [](const char* product, std::size_t rows) {
+            int wrong = 0;
+            for (int i = 0; i < 300; ++i)
+                wrong += codesOf(getOcorPed(w("0001"), w("01"), w(product))).size() != rows;
+            return wrong;
+        };
+        ASSERT_EQ(wrongAnswers("1002", 4), 0);
+        const bool server = rdmObservacao->adcObs.engine() == Engine::PostgreSql;
+        const auto serverProcess = [] {
+            return rdmObservacao->adcObs.read("SELECT pg_backend_pid()", {}, 1).front();
+        };
+        const Connection::Cell before = server ? serverProcess() : Connection::Cell();
+        const int storeOpen = openOn(store);
+
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Ends as a host does, unload step included: only the exit status is read.
+            const int wrong = std::min(wrongAnswers("1001", 32), 99);
+            const bool ownStore = store.empty() || openOn(store) == storeOpen + 1;
+            std::exit(wrong + (ownStore ? 0 : 100));
+        }
+        ASSERT_GT(child, 0);
+        EXPECT_EQ(wrongAnswers("1002", 4), 0) << "in the parent";
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status) % 100, 0) << "wrong answers in the child";
+        EXPECT_LT(WEXITSTATUS(status), 100) << "the child used the SQLite store its parent opened";
+        // The parent's session outlived its child.
+        EXPECT_EQ(wrongAnswers("1002", 4), 0) << "after the child ended";
+        if (server) {
+            EXPECT_EQ(serverProcess(), before);
+        }
+    }
+    resetStation();
+}
+
+// A server that takes connections and never answers (the PostgreSQL server stopped):
+// every attempt given up at its limit ends soon after, leaving no thread or descriptor.
+TEST(LiveServer, AbandonedConnectsToAFrozenServerLeaveNothingBehind)
+{
+    const std::string connection = environment("KZT_TEST_CONNECTION");
+    const std::string log = environment("KZT_LIVE_PG_LOG");
+    if (connection.rfind("odbc://", 0) != 0 || log.empty())
+        GTEST_SKIP() << "needs an ODBC connection to the live PostgreSQL server";
+    {
+        Connection probe("adcTeste");
+        probe.setConnectionString(utf8ToUtf16(connection));
+        probe.setConnected(true);
+        if (probe.engine() != Engine::PostgreSql)
+            GTEST_SKIP() << "the ODBC connection does not reach PostgreSQL";
+    }
+    pid_t server = 0;
+    std::ifstream(std::filesystem::path(log).parent_path() / "data" / "postmaster.pid") >> server;
+    ASSERT_GT(server, 0);
+    ASSERT_EQ(::kill(server, SIGSTOP), 0);
+    struct Resume {
+        pid_t server;
+        ~Resume() { ::kill(server, SIGCONT); }
+    } resume{server};
+
+    Connection store("adcTeste");
+    store.setConnectionString(utf8ToUtf16(connection + ";connect_timeout=1;query_timeout=1"));
+    const auto attempt = [&store] {
+        try {
+            store.setConnected(true);
+            ADD_FAILURE() << "connected to a stopped server";
+        } catch (const DatabaseError& e) {
+            EXPECT_EQ(e.category(), DatabaseError::Category::Timeout) << e.what();
+        }
+    };
+    // The first attempt loads what the driver keeps for the process.
+    attempt();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const std::size_t threads = entriesOf("/proc/self/task");
+    const std::size_t descriptors = entriesOf("/proc/self/fd");
+    for (int i = 0; i < 30; ++i)
+        attempt();
+    // Within the limit plus two seconds of the last attempt.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while ((entriesOf("/proc/self/task") != threads || entriesOf("/proc/self/fd") != descriptors)
+           && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(entriesOf("/proc/self/task"), threads);
+    EXPECT_EQ(entriesOf("/proc/self/fd"), descriptors);
 }
 
 } // namespace
