@@ -59,6 +59,8 @@ void Connection::setConnectionString(const std::u16string& text)
 void Connection::bounded(const std::function<void(Live&)>& job, int seconds,
                          const std::string& what)
 {
+    if (!mLive)
+        throw DatabaseError(Category::ConnectionFailed, mName + ": the connection is not open.");
     // The job holds the session too, so a session given up lives until its job is over.
     std::shared_ptr<Live> live = mLive;
     try {
@@ -118,6 +120,7 @@ void Connection::setConnected(bool on)
         throw DatabaseError(Category::ConnectionFailed,
                             "Database file not found: " + utf8ToCp1252(target.sqliteFile));
 
+    detail::finishGivenUpWork(std::chrono::milliseconds(0)); // joins what ended since
     mLive = std::make_shared<Live>();
     mLive->target = target;
     const detail::Regime regime = detail::regimeFor(target.backend);

@@ -188,9 +188,9 @@ public:
             mThread.join();
             return;
         }
-        GivenUpThreads::here().adopt(
-            {std::move(mThread), std::shared_ptr<const bool>(mShared, &mShared->ended),
-             std::shared_ptr<std::mutex>(mShared, &mShared->mutex)});
+        GivenUpThreads::here().adopt({std::move(mThread),
+                                      std::shared_ptr<const bool>(mShared, &mShared->ended),
+                                      std::shared_ptr<std::mutex>(mShared, &mShared->mutex)});
     }
 
     bool run(const std::function<void()>& job, std::chrono::seconds limit) override
@@ -271,6 +271,19 @@ bool finishGivenUpWork(std::chrono::milliseconds limit)
 {
     return GivenUpThreads::here().finish(limit);
 }
+
+namespace {
+
+// A process that ends without unloading the module (a host linked to it, a test program)
+// still waits for given-up work, and joins what ended.
+const struct FinishAtExit {
+    FinishAtExit() = default;
+    FinishAtExit(const FinishAtExit&) = delete;
+    FinishAtExit& operator=(const FinishAtExit&) = delete;
+    ~FinishAtExit() { finishGivenUpWork(std::chrono::seconds(5)); }
+} finishAtExit;
+
+} // namespace
 
 void keepForever(std::shared_ptr<void> what)
 {

@@ -175,7 +175,7 @@ TEST(ConnectionLimits, ASilentServerGivesAClearMessageWithinTheLimit)
     const std::string port = std::to_string(server.port());
     const std::vector<std::string> cases = {
         "postgresql://host=127.0.0.1 port=" + port + " dbname=kzt user=kzt connect_timeout=1",
-        // The driver's own client waits without end: the limit is ours alone here.
+        // Through ODBC too: the driver gets the limit as its client library's own.
         "odbc://Driver=PostgreSQL Unicode;Servername=127.0.0.1;Port=" + port
             + ";Database=kzt;Username=kzt;connect_timeout=1",
     };

@@ -166,7 +166,16 @@ TEST(LiveServer, AForkedHostAndItsParentEachGetTheirOwnAnswers)
     TempDir dir;
     const std::string sample = createStore(dir.path(), true);
     std::vector<Case> cases = {{"the sample store in SQLite", sqliteConnection(sample), sample}};
-    if (const std::string connection = environment("KZT_TEST_CONNECTION"); !connection.empty()) {
+#ifdef __SANITIZE_THREAD__
+    // ThreadSanitizer cannot follow a child of a process with threads that starts threads
+    // itself (glibc hands it its parent's thread stacks, whose ids ThreadSanitizer still
+    // holds), as a server session's child must: only SQLite's case, which starts none.
+    const bool serverCase = false;
+#else
+    const bool serverCase = true;
+#endif
+    if (const std::string connection = environment("KZT_TEST_CONNECTION");
+        serverCase && !connection.empty()) {
         Connection store("adcTeste");
         store.setConnectionString(utf8ToUtf16(connection));
         station::loadSampleStore(store, true);
@@ -191,10 +200,11 @@ TEST(LiveServer, AForkedHostAndItsParentEachGetTheirOwnAnswers)
 
         const pid_t child = ::fork();
         if (child == 0) {
-            // Ends as a host does, unload step included: only the exit status is read.
+            // Ends as a host does, through the unload step; only the exit status is read.
             const int wrong = std::min(wrongAnswers("1001", 32), 99);
             const bool ownStore = store.empty() || openOn(store) == storeOpen + 1;
-            std::exit(wrong + (ownStore ? 0 : 100));
+            releaseDataModule();
+            ::_exit(wrong + (ownStore ? 0 : 100));
         }
         ASSERT_GT(child, 0);
         EXPECT_EQ(wrongAnswers("1002", 4), 0) << "in the parent";

@@ -43,8 +43,7 @@ void SilentServer::serve()
     while (!mStop) {
         pollfd listening{mListener, POLLIN, 0};
         if (::poll(&listening, 1, 50) == 1)
-            taken.emplace_back(::accept4(mListener, nullptr, nullptr, SOCK_CLOEXEC),
-                               Clock::now());
+            taken.emplace_back(::accept4(mListener, nullptr, nullptr, SOCK_CLOEXEC), Clock::now());
         while (!taken.empty() && Clock::now() - taken.front().second > std::chrono::seconds(8)) {
             ::close(taken.front().first);
             taken.erase(taken.begin());
