@@ -4,7 +4,7 @@
 // connection already open), measured in the same iterations:
 //   ratio = C interface / preparation, which must stay at or below 0.10.
 
-#include "bench/ausente.h"
+#include "bench/nobody.h"
 #include "client/Cli_kzt00318.h"
 #include "client/cinterface.h"
 #include "client/frmobservacao.h"
@@ -31,24 +31,24 @@ namespace {
 
 using Cli_kzt00318::TfrmObservacao;
 using kzt::Variant;
-using kzt::bench::Ausente;
+using kzt::bench::Nobody;
 namespace capi = Cli_kzt00318::capi;
 
 // Product 1001 of the sample store, its order list cut to the 28 occurrences a full grid
 // shows.
-const char* const kPedido =
+const char* const kRequest =
     R"(["N", "P", "1001", "HAMBÚRGUER ARTESANAL", "", true, "", "", "", ""])";
 
-double segundos(const QElapsedTimer& relogio)
+double seconds(const QElapsedTimer& timer)
 {
-    return static_cast<double>(relogio.nsecsElapsed()) / 1e9;
+    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
 }
 
 // What the call hands back when the operator chose every occurrence on the list: the
 // composed text and both record lists with a row for each.
 struct Retorno {
-    std::string texto;
-    Variant resultado = Variant::arrayOf(5);
+    std::string text;
+    Variant result = Variant::arrayOf(5);
 };
 
 Retorno retornoCheio(TfrmObservacao& form)
@@ -62,17 +62,17 @@ Retorno retornoCheio(TfrmObservacao& form)
                           {"IDCONTROLAOBS", kzt::FieldType::String, 1}};
     form.cdsObs.first();
     while (!form.cdsObs.eof()) {
-        const std::string codigo = form.cdsObs.fieldByName("CDOCORR").asString();
-        r.texto += " " + form.cdsObs.fieldByName("DSOCORR").asString() + ";";
-        escolhidas.rows.push_back({codigo});
-        controladas.rows.push_back({codigo, std::string("1001"), std::string("R")});
+        const std::string code = form.cdsObs.fieldByName("CDOCORR").asString();
+        r.text += " " + form.cdsObs.fieldByName("DSOCORR").asString() + ";";
+        escolhidas.rows.push_back({code});
+        controladas.rows.push_back({code, std::string("1001"), std::string("R")});
         form.cdsObs.next();
     }
-    r.resultado.at(0) = Variant("01");
-    r.resultado.at(1) = Variant("15");
-    r.resultado.at(2) = Variant::fromPacket(kzt::writePacket(escolhidas));
-    r.resultado.at(3) = Variant(kzt::utf8ToCp1252(" SEM CEBOLA; CAPRICHAR NO PONTO"));
-    r.resultado.at(4) = Variant::fromPacket(kzt::writePacket(controladas));
+    r.result.at(0) = Variant("01");
+    r.result.at(1) = Variant("15");
+    r.result.at(2) = Variant::fromPacket(kzt::writePacket(escolhidas));
+    r.result.at(3) = Variant(kzt::utf8ToCp1252(" SEM CEBOLA; CAPRICHAR NO PONTO"));
+    r.result.at(4) = Variant::fromPacket(kzt::writePacket(controladas));
     return r;
 }
 
@@ -80,7 +80,7 @@ void BM_CInterfaceBesidePreparation(benchmark::State& state)
 {
     Retorno retorno;
     {
-        const Variant::Array pedido = capi::parseRequest(kPedido);
+        const Variant::Array pedido = capi::parseRequest(kRequest);
         TfrmObservacao form;
         form.InicializaForm(pedido.data(), static_cast<int>(pedido.size()) - 1);
         if (form.cdsObs.recordCount() != 28) {
@@ -89,33 +89,33 @@ void BM_CInterfaceBesidePreparation(benchmark::State& state)
         }
         retorno = retornoCheio(form);
     }
-    double interfaceC = 0, preparo = 0;
+    double cInterface = 0, preparation = 0;
     for (auto _ : state) {
-        QElapsedTimer relogio;
-        relogio.start();
-        const Variant::Array pedido = capi::parseRequest(kPedido);
+        QElapsedTimer timer;
+        timer.start();
+        const Variant::Array pedido = capi::parseRequest(kRequest);
         const std::string resposta =
-            kzt::jsonLine(capi::observacaoReply(retorno.texto, retorno.resultado));
+            kzt::jsonLine(capi::observacaoReply(retorno.text, retorno.result));
         benchmark::DoNotOptimize(resposta.data());
-        const double tempo = segundos(relogio);
-        state.SetIterationTime(tempo);
-        interfaceC += tempo;
+        const double elapsed = seconds(timer);
+        state.SetIterationTime(elapsed);
+        cInterface += elapsed;
 
         state.PauseTiming();
-        relogio.restart();
+        timer.restart();
         {
             TfrmObservacao form;
             form.InicializaForm(pedido.data(), static_cast<int>(pedido.size()) - 1);
             Cli_kzt00318::ObservacaoFinal(pedido[2].asText(), pedido[3].asText());
             benchmark::DoNotOptimize(form.cdsObs.recordCount());
         }
-        preparo += segundos(relogio);
+        preparation += seconds(timer);
         state.ResumeTiming();
     }
     const double n = static_cast<double>(state.iterations());
-    state.counters["capi_us"] = interfaceC / n * 1e6;
-    state.counters["preparation_us"] = preparo / n * 1e6;
-    state.counters["ratio"] = interfaceC / preparo;
+    state.counters["capi_us"] = cInterface / n * 1e6;
+    state.counters["preparation_us"] = preparation / n * 1e6;
+    state.counters["ratio"] = cInterface / preparation;
 }
 
 BENCHMARK(BM_CInterfaceBesidePreparation)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -128,10 +128,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
 
-    char modelo[] = "/tmp/kzt-bench-capi-XXXXXX";
-    if (mkdtemp(modelo) == nullptr)
+    char pattern[] = "/tmp/kzt-bench-capi-XXXXXX";
+    if (mkdtemp(pattern) == nullptr)
         throw std::runtime_error("no temporary directory");
-    const std::string dir = modelo;
+    const std::string dir = pattern;
     station::writeSampleStore(dir);
     sqlite3* db = nullptr;
     if (sqlite3_open((dir + "/store.db").c_str(), &db) != SQLITE_OK
@@ -141,15 +141,15 @@ int main(int argc, char** argv)
         throw std::runtime_error("cannot cut the sample order list to 28 occurrences");
     sqlite3_close(db);
     kzt::setHostExecutablePath(dir + "/host");
-    Ausente ausente;
-    host::Presentation* anterior = host::setPresentation(&ausente);
+    Nobody nobody;
+    host::Presentation* previous = host::setPresentation(&nobody);
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    host::setPresentation(anterior);
+    host::setPresentation(previous);
     std::filesystem::remove_all(dir);
-    if (!ausente.mensagens.empty())
+    if (!nobody.messages.empty())
         return 1; // the dialog met an error: the figures mean nothing
     return 0;
 }

@@ -4,7 +4,7 @@
 //   ratio = preparation / (2 x data routine + one paint), which must stay at or below 1.
 // The grid fill alone must not grow with the list.
 
-#include "bench/ausente.h"
+#include "bench/nobody.h"
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
 #include "host/hostlib.h"
@@ -35,30 +35,30 @@ namespace {
 
 using Cli_kzt00318::TfrmObservacao;
 using kzt::Variant;
-using kzt::bench::Ausente;
+using kzt::bench::Nobody;
 
 void exec(sqlite3* db, const std::string& sql)
 {
-    char* erro = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &erro) != SQLITE_OK) {
-        const std::string texto = erro ? erro : "sqlite error";
-        sqlite3_free(erro);
-        throw std::runtime_error(texto);
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string text = error ? error : "sqlite error";
+        sqlite3_free(error);
+        throw std::runtime_error(text);
     }
 }
 
 // Store 2 of branch 1 has one discount group per list size: loja "28", "1000", "100000".
-class Bancada {
+class Bench {
 public:
-    Bancada()
+    Bench()
     {
-        char modelo[] = "/tmp/kzt-bench-init-XXXXXX";
-        if (mkdtemp(modelo) == nullptr)
+        char pattern[] = "/tmp/kzt-bench-init-XXXXXX";
+        if (mkdtemp(pattern) == nullptr)
             throw std::runtime_error("no temporary directory");
-        mDir = modelo;
-        const std::string banco = mDir + "/store.db";
+        mDir = pattern;
+        const std::string database = mDir + "/store.db";
         sqlite3* db = nullptr;
-        sqlite3_open(banco.c_str(), &db);
+        sqlite3_open(database.c_str(), &db);
         exec(db,
              "CREATE TABLE GRUPOCOR (CDGRPOCOR CHAR(2) PRIMARY KEY, DSGRPOCOR VARCHAR(40));"
              "CREATE TABLE OCORRENCIA (CDGRPOCOR CHAR(2), CDOCORR CHAR(2), CDTIPRISCO CHAR(2),"
@@ -68,40 +68,40 @@ public:
              " IDOBRIGAOBSCAN CHAR(1));"
              "CREATE TABLE VENDA (CDFILIAL VARCHAR(4), CDCAIXA VARCHAR(3), NRSEQVENDA CHAR(10));"
              "BEGIN");
-        const char* controles[] = {"'A'", "'R'", "NULL"};
-        const std::pair<int, const char*> grupos[] = {{28, "01"}, {1000, "02"}, {100000, "03"}};
-        for (const auto& [tamanho, grupo] : grupos) {
-            const std::string loja = std::to_string(tamanho);
-            exec(db, std::string("INSERT INTO GRUPOCOR VALUES ('") + grupo
+        const char* controls[] = {"'A'", "'R'", "NULL"};
+        const std::pair<int, const char*> groups[] = {{28, "01"}, {1000, "02"}, {100000, "03"}};
+        for (const auto& [size, group] : groups) {
+            const std::string loja = std::to_string(size);
+            exec(db, std::string("INSERT INTO GRUPOCOR VALUES ('") + group
                          + "','Descontos');"
                            "INSERT INTO LOJA VALUES ('1','"
-                         + loja + "',NULL,NULL,NULL,'" + grupo + "','N')");
-            for (int i = 1; i <= tamanho; ++i) {
+                         + loja + "',NULL,NULL,NULL,'" + group + "','N')");
+            for (int i = 1; i <= size; ++i) {
                 // Codes have two characters and repeat past a hundred; the descriptions
                 // keep the rows apart.
-                char codigo[8];
-                char numero[16];
-                std::snprintf(codigo, sizeof codigo, "%02d", i % 100);
-                std::snprintf(numero, sizeof numero, "%06d", i);
-                exec(db, std::string("INSERT INTO OCORRENCIA VALUES ('") + grupo + "','" + codigo
-                             + "','01','Ocorrencia de desconto " + numero + "','" + numero + "',"
-                             + controles[i % 3] + ")");
+                char code[8];
+                char number[16];
+                std::snprintf(code, sizeof code, "%02d", i % 100);
+                std::snprintf(number, sizeof number, "%06d", i);
+                exec(db, std::string("INSERT INTO OCORRENCIA VALUES ('") + group + "','" + code
+                             + "','01','Ocorrencia de desconto " + number + "','" + number + "',"
+                             + controls[i % 3] + ")");
             }
         }
         exec(db, "INSERT INTO VENDA VALUES ('1','001','0000012345'); COMMIT");
         sqlite3_close(db);
         kzt::setHostExecutablePath(mDir + "/host");
-        host::setConnectionString("", "sqlite3://db=" + banco);
-        mAnterior = host::setPresentation(&ausente);
+        host::setConnectionString("", "sqlite3://db=" + database);
+        mPrevious = host::setPresentation(&nobody);
     }
-    ~Bancada()
+    ~Bench()
     {
-        host::setPresentation(mAnterior);
+        host::setPresentation(mPrevious);
         std::filesystem::remove_all(mDir);
     }
 
-    // The parameter file names the store whose group has `tamanho` occurrences.
-    void estacao(int tamanho) const
+    // The parameter file names the store whose group has `size` occurrences.
+    void useStore(int size) const
     {
         std::ofstream(mDir + "/PARAMETROSQTR.CDS", std::ios::trunc)
             << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
@@ -114,112 +114,111 @@ public:
                "<FIELD attrname=\"SISTEMAQTRSAT\" fieldtype=\"boolean\"/>"
                "</FIELDS><PARAMS/></METADATA><ROWDATA>"
                "<ROW CDFILIAL=\"1\" CDLOJA=\""
-            << tamanho
+            << size
             << "\" IDESQUEMA=\"001\" CDCAIXA=\"001\""
                " SISTEMAQTRNFCE=\"FALSE\" SISTEMAQTRSAT=\"FALSE\"/></ROWDATA></DATAPACKET>";
     }
 
-    Ausente ausente;
+    Nobody nobody;
 
 private:
     std::string mDir;
-    host::Presentation* mAnterior = nullptr;
+    host::Presentation* mPrevious = nullptr;
 };
 
-Bancada* bancada = nullptr;
+Bench* bench = nullptr;
 
 // Notes the dialog's first paint, then closes it as soon as the event loop turns.
-class Observador : public QObject {
+class PaintWatcher : public QObject {
 public:
-    qint64 pintadoEm = -1;
-    const QElapsedTimer* relogio = nullptr;
+    qint64 paintedAt = -1;
+    const QElapsedTimer* timer = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         auto* form = Cli_kzt00318::frmObservacao;
-        if (pintadoEm < 0 && event->type() == QEvent::Paint && form != nullptr && watched == form) {
-            pintadoEm = relogio->nsecsElapsed();
+        if (paintedAt < 0 && event->type() == QEvent::Paint && form != nullptr && watched == form) {
+            paintedAt = timer->nsecsElapsed();
             QTimer::singleShot(0, form, [form] { form->closeForm(); });
         }
         return false;
     }
 };
 
-const std::vector<Variant> kPedido{"N", "D", "100", "Produto", "", "True", "", "", "", ""};
+const std::vector<Variant> kRequest{"N", "D", "100", "Produto", "", "True", "", "", "", ""};
 
-double segundos(const QElapsedTimer& relogio)
+double seconds(const QElapsedTimer& timer)
 {
-    return static_cast<double>(relogio.nsecsElapsed()) / 1e9;
+    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
 }
 
 // The data routine alone, as initialisation calls it.
-double rotinaDeDados(int tamanho)
+double dataRoutine(int size)
 {
-    QElapsedTimer relogio;
-    relogio.start();
-    const Variant lista =
-        Srv_kzt00318::getOcorDesc(u"1", kzt::cp1252ToUtf16(std::to_string(tamanho)));
-    const double tempo = segundos(relogio);
-    if (!lista.isPacket())
-        throw std::runtime_error("the occurrence list did not load: " + lista.asText());
-    return tempo;
+    QElapsedTimer timer;
+    timer.start();
+    const Variant list = Srv_kzt00318::getOcorDesc(u"1", kzt::cp1252ToUtf16(std::to_string(size)));
+    const double elapsed = seconds(timer);
+    if (!list.isPacket())
+        throw std::runtime_error("the occurrence list did not load: " + list.asText());
+    return elapsed;
 }
 
 // One paint of a prepared dialog.
-double umaPintura(TfrmObservacao& form)
+double onePaint(TfrmObservacao& form)
 {
-    QElapsedTimer relogio;
-    relogio.start();
-    const QPixmap imagem = form.grab();
-    benchmark::DoNotOptimize(imagem.cacheKey());
-    return segundos(relogio);
+    QElapsedTimer timer;
+    timer.start();
+    const QPixmap image = form.grab();
+    benchmark::DoNotOptimize(image.cacheKey());
+    return seconds(timer);
 }
 
 void BM_Observacao(benchmark::State& state)
 {
-    const int tamanho = static_cast<int>(state.range(0));
-    bancada->estacao(tamanho);
+    const int size = static_cast<int>(state.range(0));
+    bench->useStore(size);
     // Warms the store's pages and the allocator for this list size: the first reading of
     // a list is not what a till sees call after call.
-    rotinaDeDados(tamanho);
-    double dados = 0, pintura = 0, preparo = 0;
+    dataRoutine(size);
+    double data = 0, paint = 0, preparation = 0;
     for (auto _ : state) {
-        Observador observador;
-        QElapsedTimer relogio;
-        observador.relogio = &relogio;
-        qApp->installEventFilter(&observador);
-        Variant resultado = Variant::arrayOf(5);
-        relogio.start();
-        Cli_kzt00318::Observacao(kPedido.data(), 9, resultado);
-        qApp->removeEventFilter(&observador);
-        if (observador.pintadoEm < 0 || !bancada->ausente.mensagens.empty()) {
+        PaintWatcher watcher;
+        QElapsedTimer timer;
+        watcher.timer = &timer;
+        qApp->installEventFilter(&watcher);
+        Variant result = Variant::arrayOf(5);
+        timer.start();
+        Cli_kzt00318::Observacao(kRequest.data(), 9, result);
+        qApp->removeEventFilter(&watcher);
+        if (watcher.paintedAt < 0 || !bench->nobody.messages.empty()) {
             state.SkipWithError("the dialog was not shown");
             break;
         }
-        const double tempo = static_cast<double>(observador.pintadoEm) / 1e9;
-        state.SetIterationTime(tempo);
+        const double elapsed = static_cast<double>(watcher.paintedAt) / 1e9;
+        state.SetIterationTime(elapsed);
 
         state.PauseTiming();
-        preparo += tempo;
-        dados += rotinaDeDados(tamanho);
+        preparation += elapsed;
+        data += dataRoutine(size);
         TfrmObservacao form;
-        form.InicializaForm(kPedido.data(), 9);
-        pintura += umaPintura(form);
+        form.InicializaForm(kRequest.data(), 9);
+        paint += onePaint(form);
         state.ResumeTiming();
     }
     const double n = static_cast<double>(state.iterations());
-    state.counters["data_ms"] = dados / n * 1e3;
-    state.counters["paint_ms"] = pintura / n * 1e3;
-    state.counters["ratio"] = preparo / (2 * dados + pintura);
+    state.counters["data_ms"] = data / n * 1e3;
+    state.counters["paint_ms"] = paint / n * 1e3;
+    state.counters["ratio"] = preparation / (2 * data + paint);
 }
 
 void BM_MontaObservacoes(benchmark::State& state)
 {
-    const int tamanho = static_cast<int>(state.range(0));
-    bancada->estacao(tamanho);
+    const int size = static_cast<int>(state.range(0));
+    bench->useStore(size);
     TfrmObservacao form;
-    form.InicializaForm(kPedido.data(), 9);
+    form.InicializaForm(kRequest.data(), 9);
     for (auto _ : state)
         form.MontaObservacoes();
     state.counters["rows"] = form.cdsObs.recordCount();
@@ -240,12 +239,12 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    Bancada estacao;
-    bancada = &estacao;
+    Bench setup;
+    bench = &setup;
     // Opens the connection once, as a host's first call would.
-    estacao.estacao(28);
-    TfrmObservacao primeiro;
-    primeiro.InicializaForm(kPedido.data(), 9);
+    setup.useStore(28);
+    TfrmObservacao first;
+    first.InicializaForm(kRequest.data(), 9);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -2,7 +2,7 @@
 // control record and the text append) against the same two database reads done bare.
 // A press should cost no more than twice its reads.
 
-#include "bench/ausente.h"
+#include "bench/nobody.h"
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
 #include "platform/clientdataset.h"
@@ -43,10 +43,10 @@ void executa(const std::string& db, const std::string& sql)
 {
     sqlite3* handle = nullptr;
     sqlite3_open(db.c_str(), &handle);
-    char* erro = nullptr;
-    const int rc = sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &erro);
-    const std::string mensagem = erro ? erro : "";
-    sqlite3_free(erro);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error);
+    const std::string mensagem = error ? error : "";
+    sqlite3_free(error);
     sqlite3_close(handle);
     if (rc != SQLITE_OK)
         throw std::runtime_error("sample store: " + mensagem);
@@ -83,11 +83,11 @@ public:
 
         kzt::setHostExecutablePath((pasta / "host").string());
         host::setConnectionString("", conexao());
-        anterior = host::setPresentation(&ninguem);
+        previous = host::setPresentation(&nobody);
     }
     ~Loja()
     {
-        host::setPresentation(anterior);
+        host::setPresentation(previous);
         std::error_code ignorado;
         fs::remove_all(pasta, ignorado);
     }
@@ -95,8 +95,8 @@ public:
 
     fs::path pasta;
     std::string db;
-    kzt::bench::Ausente ninguem;
-    host::Presentation* anterior = nullptr;
+    kzt::bench::Nobody nobody;
+    host::Presentation* previous = nullptr;
 };
 
 Loja& loja()

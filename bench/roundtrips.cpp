@@ -7,8 +7,8 @@
 //
 //   scripts/live-servers.sh build/bin/bench_roundtrips
 
-#include "bench/ausente.h"
 #include "bench/livestore.h"
+#include "bench/nobody.h"
 
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
@@ -91,7 +91,7 @@ private:
 
 struct Bench {
     livebench::StationFolder folder;
-    kzt::bench::Ausente nobody;
+    kzt::bench::Nobody nobody;
     ServerLog log;
     bool ready = false;
 };
@@ -181,7 +181,7 @@ void BM_ControlledPress(benchmark::State& state)
         button->click();
     report(state, bench->log.since(mark));
     if (form->cdsControlaObs.recordCount() != static_cast<int>(state.iterations()) + 1
-        || !bench->nobody.mensagens.empty())
+        || !bench->nobody.messages.empty())
         state.SkipWithError("the presses were refused");
 }
 

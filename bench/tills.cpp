@@ -13,8 +13,8 @@
 //
 //   scripts/live-servers.sh build/bin/bench_tills
 
-#include "bench/ausente.h"
 #include "bench/livestore.h"
+#include "bench/nobody.h"
 
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
@@ -71,7 +71,7 @@ int runTill(const std::string& connection, const std::string& hostExe, unsigned 
     char name[] = "till";
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
-    kzt::bench::Ausente nobody;
+    kzt::bench::Nobody nobody;
     host::setPresentation(&nobody);
     kzt::setHostExecutablePath(hostExe);
     host::setConnectionString("", connection);
@@ -87,13 +87,13 @@ int runTill(const std::string& connection, const std::string& hostExe, unsigned 
         for (host::TBlendedBitBtn* b : form.sbtGrade)
             if (b->code() == "11")
                 button = b;
-        if (!button || !nobody.mensagens.empty()) {
+        if (!button || !nobody.messages.empty()) {
             std::fprintf(stderr, "till: the order dialog did not open\n");
             return 1;
         }
         button->click();
         const auto pressed = Clock::now();
-        if (form.cdsControlaObs.recordCount() != 1 || !nobody.mensagens.empty()) {
+        if (form.cdsControlaObs.recordCount() != 1 || !nobody.messages.empty()) {
             std::fprintf(stderr, "till: the press was refused\n");
             return 1;
         }

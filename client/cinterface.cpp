@@ -21,7 +21,7 @@ namespace {
 
 using kzt::Json;
 
-constexpr std::size_t kEntradas = 10;
+constexpr std::size_t kMaxArguments = 10;
 
 // nlohmann's messages start with "[json.exception.parse_error.101] "; the rest says it.
 std::string parseMessage(const Json::exception& e)
@@ -187,7 +187,7 @@ kzt::Variant::Array parseRequest(std::string_view json)
     const Json request = parse(json, "request_json");
     if (!request.is_array())
         throw Refusal("request_json must be a JSON array of up to ten entries");
-    if (request.size() > kEntradas)
+    if (request.size() > kMaxArguments)
         throw Refusal("request_json has " + std::to_string(request.size())
                       + " entries; a request has at most ten");
     kzt::Variant::Array entries;
@@ -216,9 +216,9 @@ kzt::Json observacao(std::string_view requestJson)
                       "it closes");
     // Checked here as well as in Observacao, so a refusal is the caller's reply rather
     // than a message for the operator.
-    const std::string recusa = kzt::prepareGuiApplication();
-    if (!recusa.empty())
-        throw Refusal(recusa);
+    const std::string refusal = kzt::prepareGuiApplication();
+    if (!refusal.empty())
+        throw Refusal(refusal);
     kzt::Variant result = kzt::Variant::arrayOf(5);
     const std::string returned = Observacao(request.empty() ? nullptr : request.data(),
                                             static_cast<int>(request.size()) - 1, result);

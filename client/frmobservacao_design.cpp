@@ -41,8 +41,8 @@ struct LabelLook {
     bool visible = true;
 };
 
-kzt::Label* novoLabel(QWidget* form, const char* name, QRect bounds, const char* captionUtf8,
-                      const FontSpec& font, LabelLook look = {})
+kzt::Label* newLabel(QWidget* form, const char* name, QRect bounds, const char* captionUtf8,
+                     const FontSpec& font, LabelLook look = {})
 {
     auto* label = new kzt::Label(form, nome(name));
     label->setTransparent(true);
@@ -67,7 +67,7 @@ constexpr ButtonLook kBotaoLaranja{clLaranja, clCinzaClaro, kzt::clWhite}; // ex
 constexpr ButtonLook kBotaoTopo{kzt::clGray, clCinzaClaro, kzt::clSilver}; // top bar
 constexpr ButtonLook kBotaoEdita{clLaranja, kzt::clGray, kzt::clSilver};
 
-host::TBlendedBitBtn* novoBotao(QWidget* form, const QString& name, QRect bounds,
+host::TBlendedBitBtn* newButton(QWidget* form, const QString& name, QRect bounds,
                                 const char* captionUtf8, const FontSpec& font,
                                 const ButtonLook& look)
 {
@@ -162,67 +162,67 @@ void TfrmObservacao::buildDesign()
     blsBorda = novaMoldura(this, "blsBorda", QRect(0, 0, 746, 571), clLaranja);
     blsCabec = novaFaixa(this, "blsCabec", QRect(16, 2, 697, 64));
     lblCodigo =
-        novoLabel(this, "lblCodigo", QRect(19, 36, 171, 19),
-                  "Informe a observação:", {"Arial", 16, true, kzt::clBlack}, {.autoSize = true});
+        newLabel(this, "lblCodigo", QRect(19, 36, 171, 19),
+                 "Informe a observação:", {"Arial", 16, true, kzt::clBlack}, {.autoSize = true});
     blsObsAtual = novaFaixa(this, "blsObsAtual", QRect(17, 174, 719, 57));
-    lblObsAtual = novoLabel(this, "lblObsAtual", QRect(91, 183, 644, 44), "observacao autal",
-                            {"Arial", 11, true, kzt::clBlack}, {.wordWrap = true});
-    lblProduto = novoLabel(this, "lblProduto", QRect(20, 9, 521, 19), "Nome do Produto",
-                           {"Arial", 16, true, kzt::clBlack});
-    lblObsAtu = novoLabel(this, "lblObsAtu", QRect(20, 193, 64, 15),
-                          "Obs.  Atual:", {"Arial", 12, true, kzt::clBlack},
-                          {.autoSize = true, .alignment = kzt::Alignment::Center});
+    lblObsAtual = newLabel(this, "lblObsAtual", QRect(91, 183, 644, 44), "observacao autal",
+                           {"Arial", 11, true, kzt::clBlack}, {.wordWrap = true});
+    lblProduto = newLabel(this, "lblProduto", QRect(20, 9, 521, 19), "Nome do Produto",
+                          {"Arial", 16, true, kzt::clBlack});
+    lblObsAtu = newLabel(this, "lblObsAtu", QRect(20, 193, 64, 15),
+                         "Obs.  Atual:", {"Arial", 12, true, kzt::clBlack},
+                         {.autoSize = true, .alignment = kzt::Alignment::Center});
     Bevel2 = new kzt::Bevel(this, nome("Bevel2"));
     kzt::setBounds(Bevel2, 87, 178, 2, 51);
 
-    sbtPesquisa = novoBotao(this, nome("sbtPesquisa"), QRect(643, 6, 96, 66), "",
+    sbtPesquisa = newButton(this, nome("sbtPesquisa"), QRect(643, 6, 96, 66), "",
                             {"Tahoma", 11, true, kzt::clNavy}, kBotaoTopo);
     glifos(sbtPesquisa, Glyph::Pesquisa);
     sbtPesquisa->setLayout(host::TButtonLayout::blGlyphRight);
     semMargem(sbtPesquisa);
 
-    sbtSair = novoBotao(this, nome("sbtSair"), QRect(19, 511, 57, 46), "",
+    sbtSair = newButton(this, nome("sbtSair"), QRect(19, 511, 57, 46), "",
                         {"Tahoma", 21, false, kzt::clWindowText}, kBotaoLaranja);
     glifos(sbtSair, Glyph::Sair);
 
     blsObservacao = novaMoldura(this, "blsObservacao", QRect(18, 93, 717, 81), kzt::clBlack);
-    lblDesc = novoLabel(this, "lblDesc", QRect(26, 98, 705, 71), "",
-                        {"Arial", 13, true, kzt::clBlack}, {.wordWrap = true});
+    lblDesc = newLabel(this, "lblDesc", QRect(26, 98, 705, 71), "",
+                       {"Arial", 13, true, kzt::clBlack}, {.wordWrap = true});
 
-    sptConfirmar = novoBotao(this, nome("sptConfirmar"), QRect(595, 511, 130, 46), "", kFonteForm,
+    sptConfirmar = newButton(this, nome("sptConfirmar"), QRect(595, 511, 130, 46), "", kFonteForm,
                              kBotaoLaranja);
     glifos(sptConfirmar, Glyph::Confirmar);
 
-    btnEsperaProd = novoBotao(this, nome("btnEsperaProd"), QRect(543, 6, 96, 66),
+    btnEsperaProd = newButton(this, nome("btnEsperaProd"), QRect(543, 6, 96, 66),
                               "Espera de Produção", {"Arial", 12, true, kzt::clWhite}, kBotaoTopo);
     glifos(btnEsperaProd, Glyph::EsperaProd);
     btnEsperaProd->setLayout(host::TButtonLayout::blGlyphTop);
     semMargem(btnEsperaProd);
 
     lblEsperaProd =
-        novoLabel(this, "lblEsperaProd", QRect(19, 66, 314, 19),
-                  "Tempo de espera de produção (minutos):", {"Arial", 16, true, kzt::clBlack},
-                  {.autoSize = true, .visible = false});
+        newLabel(this, "lblEsperaProd", QRect(19, 66, 314, 19),
+                 "Tempo de espera de produção (minutos):", {"Arial", 16, true, kzt::clBlack},
+                 {.autoSize = true, .visible = false});
 
     // Five columns 144 apart, rows 56 apart; the sixth row only in the middle three columns.
     for (int i = 0; i < 28; ++i) {
         const int coluna = i < 25 ? i % 5 : i - 25 + 1;
         const int linha = i < 25 ? i / 5 : 5;
         const QString name = QStringLiteral("sbt%1").arg(i + 1, 2, 10, QLatin1Char('0'));
-        sbtGrade[i] = novoBotao(this, name, QRect(19 + 144 * coluna, 232 + 56 * linha, 130, 46), "",
+        sbtGrade[i] = newButton(this, name, QRect(19 + 144 * coluna, 232 + 56 * linha, 130, 46), "",
                                 {"Arial", 16, false, kzt::clWhite}, kBotaoLaranja);
         sbtGrade[i]->setVisible(false);
     }
 
-    sbtEditaDesc = novoBotao(this, nome("sbtEditaDesc"), QRect(91, 511, 57, 46), "",
+    sbtEditaDesc = newButton(this, nome("sbtEditaDesc"), QRect(91, 511, 57, 46), "",
                              {"Arial", 15, true, kzt::clNavy}, kBotaoEdita);
     glifos(sbtEditaDesc, Glyph::EditaDesc);
 
-    lblCodTela = novoLabel(this, "lblCodTela", QRect(601, 557, 138, 14),
-                           "F1 - Menu Fiscal - Kzt00318", {"Arial", 11, false, kzt::clGray},
-                           {.autoSize = true, .alignment = kzt::Alignment::Right});
+    lblCodTela = newLabel(this, "lblCodTela", QRect(601, 557, 138, 14),
+                          "F1 - Menu Fiscal - Kzt00318", {"Arial", 11, false, kzt::clGray},
+                          {.autoSize = true, .alignment = kzt::Alignment::Right});
 
-    btnLimparObs = novoBotao(this, nome("btnLimparObs"), QRect(443, 6, 96, 66),
+    btnLimparObs = newButton(this, nome("btnLimparObs"), QRect(443, 6, 96, 66),
                              "                   Limpar Observações",
                              {"Arial", 12, true, kzt::clWhite}, kBotaoTopo);
     semMargem(btnLimparObs);

@@ -195,7 +195,7 @@ protected:
 TEST_F(CInterface, JsonBoundary)
 {
     enum class Funcao { Observacao, Call, Configure };
-    struct Caso {
+    struct Case {
         const char* nome;
         Funcao funcao;
         const char* rotina; // kzt_call
@@ -209,7 +209,7 @@ TEST_F(CInterface, JsonBoundary)
     const char* const rotinas = "the module's routines are getOcorCanc, getOcorPed, "
                                 "getOcorCancProd, getOcorDesc, getNrSeqVenda, getObrigaObsCan, "
                                 "getQtMaxObserv";
-    const std::vector<Caso> casos = {
+    const std::vector<Case> cases = {
         // Entry 4 (the current observation) heads the returned text, so it shows how each
         // kind of entry is read.
         {"accented text reaches the dialog as code-page text", Funcao::Observacao, nullptr,
@@ -272,7 +272,7 @@ TEST_F(CInterface, JsonBoundary)
          "/connection", "sqlite3://db=" + estacao() + "/store.db", 0},
     };
     const std::vector<std::string> antes = emVigor();
-    for (const Caso& c : casos) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.nome);
         Operador pessoa;
         Resposta r;
@@ -360,12 +360,12 @@ TEST(QtPlatform, ProblemsAreFoundBeforeQtMeetsThem)
 {
     const kzt::test::TempDir runtime;
     const std::string semDisplay = "xcb: a variável DISPLAY não está definida";
-    struct Caso {
+    struct Case {
         const char* nome;
         std::map<std::string, std::string> ambiente; // the variables set; the others unset
         std::string problema;
     };
-    const std::vector<Caso> casos = {
+    const std::vector<Case> cases = {
         {"nothing to show windows on", {}, semDisplay},
         {"the offscreen platform", {{"QT_QPA_PLATFORM", "offscreen"}}, ""},
         {"a platform's options are its own", {{"QT_QPA_PLATFORM", "offscreen:size=800x600"}}, ""},
@@ -390,7 +390,7 @@ TEST(QtPlatform, ProblemsAreFoundBeforeQtMeetsThem)
     std::map<std::string, std::optional<std::string>> antes;
     for (const char* v : variaveis)
         antes[v] = std::getenv(v) ? std::optional<std::string>(std::getenv(v)) : std::nullopt;
-    for (const Caso& c : casos) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.nome);
         for (const char* v : variaveis) {
             const auto valor = c.ambiente.find(v);
@@ -439,11 +439,11 @@ Filho executaFilho(const std::string& teste, const std::string& ambiente)
 
 TEST(HostProcess, StartsAndEndsCleanlyWithNoQtOfItsOwn)
 {
-    struct Caso {
+    struct Case {
         const char* teste;
         const char* ambiente;
     };
-    const Caso casos[] = {
+    const Case cases[] = {
         {"NoDisplay", "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_SESSION_TYPE"},
         {"ExitRightAfterLoading", "QT_QPA_PLATFORM=offscreen"},
         {"ExitAfterOneCall", "QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8"},
@@ -454,7 +454,7 @@ TEST(HostProcess, StartsAndEndsCleanlyWithNoQtOfItsOwn)
         {"UnloadWhileAConnectIsGivenUp", "QT_QPA_PLATFORM=offscreen"},
         {"ExitRightAfterAGivenUpConnect", "QT_QPA_PLATFORM=offscreen"},
     };
-    for (const Caso& c : casos) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.teste);
         const Filho filho = executaFilho(c.teste, c.ambiente);
         EXPECT_EQ(filho.status, 0) << filho.saida;
@@ -468,19 +468,19 @@ TEST(HostProcess, StartsAndEndsCleanlyWithNoQtOfItsOwn)
 TEST(ChildHost, DISABLED_NoDisplay)
 {
     ASSERT_EQ(configura(configuracao()).status, 0);
-    const std::string recusa =
+    const std::string refusal =
         "Não há tela para mostrar a observação (xcb: a variável DISPLAY não está definida). "
         "Defina DISPLAY ou WAYLAND_DISPLAY, ou QT_QPA_PLATFORM=offscreen para trabalhar sem tela.";
     const Resposta r = observa(R"(["N","P","1001"])");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.json(), Json({{"error", recusa}}));
+    EXPECT_EQ(r.json(), Json({{"error", refusal}}));
 
     // The C++ entry point tells the operator the same and returns no observation.
     Operador pessoa;
     kzt::Variant resultado = kzt::Variant::arrayOf(5);
     const kzt::Variant pedido[] = {"N", "P", "1001"};
     EXPECT_EQ(modulo().observacaoCpp(pedido, 2, resultado), "");
-    EXPECT_EQ(pessoa.messageTexts(), std::vector<std::string>{recusa});
+    EXPECT_EQ(pessoa.messageTexts(), std::vector<std::string>{refusal});
 
     // The host goes on: a data routine needs no display, and nothing of Qt was started.
     EXPECT_EQ(chama("getQtMaxObserv", R"(["1001"])").json().at("result"), 2);

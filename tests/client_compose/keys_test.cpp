@@ -31,7 +31,7 @@ Pedido pedido(const char* obriga, const char* atual = "OBS ANTIGA", const char* 
     return p;
 }
 
-const CasoFim kCasos[] = {
+const CasoFim kCases[] = {
     {"not required and nothing composed", pedido("N"), {"ok"}, "OBS ANTIGA", false, {}},
     {"required, only the old observation", pedido("S"), {"ok"}, "", true, {kObsInf}},
     {"only S requires", pedido("s", ""), {"ok"}, "", false, {}},
@@ -75,7 +75,7 @@ TEST_P(Fim, ReturnsTheComposedText)
     EXPECT_EQ(pessoa.messageTexts(), c.mensagens);
 }
 
-INSTANTIATE_TEST_SUITE_P(ConfirmaSai, Fim, testing::ValuesIn(kCasos),
+INSTANTIATE_TEST_SUITE_P(ConfirmaSai, Fim, testing::ValuesIn(kCases),
                          [](const auto& caso) { return nomeDoCaso(caso.param.nome); });
 
 TEST_F(Balcao, ExitAndClearKeepWhatTheyShould)
@@ -185,13 +185,13 @@ TEST_F(Balcao, KeysThatDoNotClose)
 
 TEST_F(Balcao, KeysArriveFromTheKeyboardAndFromPostText)
 {
-    struct Caso {
+    struct Case {
         const char* nome;
         bool vendaAberta;
         const char* passo;
         int menuFiscal;
     };
-    const Caso casos[] = {
+    const Case cases[] = {
         {"F1 key", false, "key:112", 1},
         {"F1 key in a sale", true, "key:112", 0},
         {"p sent as a key is F1", false, "post:p", 1},
@@ -199,7 +199,7 @@ TEST_F(Balcao, KeysArriveFromTheKeyboardAndFromPostText)
         {"p sent as a character", false, "post:p,char", 0},
         {"each character once", false, "post:ppp", 3},
     };
-    for (const Caso& c : casos) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.nome);
         Pedido p;
         p.vendaAberta = c.vendaAberta;

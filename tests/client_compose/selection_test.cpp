@@ -19,7 +19,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-struct Caso {
+struct Case {
     const char* nome;
     Pedido pedido;
     Strings passos;
@@ -42,7 +42,7 @@ const std::string kBacon = " EXTRA BACON;";
 const std::string kPao = " PÃO SEM GLÚTEN;";
 const std::string kCebola = " SEM CEBOLA;";
 
-const Caso kCasos[] = {
+const Case kCases[] = {
     // The maximum.
     {"maximum 0 refuses a priced extra", produto("1002"), {"11"}, {maximoTexto(0)}, {}, {}, ""},
     {"maximum 0 refuses a recorded one", produto("1002"), {"17"}, {maximoTexto(0)}, {}, {}, ""},
@@ -259,16 +259,16 @@ const Caso kCasos[] = {
 };
 
 // Cases print as their description.
-void PrintTo(const Caso& c, std::ostream* os)
+void PrintTo(const Case& c, std::ostream* os)
 {
     *os << c.nome;
 }
 
-class Selecao : public Balcao, public testing::WithParamInterface<Caso> {};
+class Selecao : public Balcao, public testing::WithParamInterface<Case> {};
 
 TEST_P(Selecao, ComposesAndRecords)
 {
-    const Caso& c = GetParam();
+    const Case& c = GetParam();
     abre(c.pedido);
     passos(c.passos);
     EXPECT_EQ(pessoa.messageTexts(), c.mensagens);
@@ -279,7 +279,7 @@ TEST_P(Selecao, ComposesAndRecords)
         EXPECT_EQ(m.schema, "001") << "messages carry the station's schema";
 }
 
-INSTANTIATE_TEST_SUITE_P(Regras, Selecao, testing::ValuesIn(kCasos),
+INSTANTIATE_TEST_SUITE_P(Regras, Selecao, testing::ValuesIn(kCases),
                          [](const auto& caso) { return nomeDoCaso(caso.param.nome); });
 
 TEST_F(Balcao, ControlRecordCopiesTheOccurrenceRow)
@@ -323,7 +323,7 @@ TEST_F(Balcao, GridButtonsCountTheChoicesOfTheirOccurrence)
         Strings passos;
         std::map<std::string, int> selos; // CDOCORR -> the count its button shows
     };
-    const CasoSelo casos[] = {
+    const CasoSelo cases[] = {
         {"nothing chosen", {}, {}},
         {"each accepted press counts", {"01", "01", "02"}, {{"01", 2}, {"02", 1}}},
         {"a refused press does not", {"11", "11", "11"}, {{"11", 2}}},
@@ -332,7 +332,7 @@ TEST_F(Balcao, GridButtonsCountTheChoicesOfTheirOccurrence)
         {"clearing the observation clears them", {"01", "16", "limpa"}, {}},
         {"and the count starts again", {"01", "limpa", "01"}, {{"01", 1}}},
     };
-    for (const CasoSelo& c : casos) {
+    for (const CasoSelo& c : cases) {
         SCOPED_TRACE(c.nome);
         Cli_kzt00318::TfrmObservacao& f = abre(produto("1001"));
         struct Aparencia {

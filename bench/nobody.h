@@ -11,11 +11,11 @@
 
 namespace kzt::bench {
 
-class Ausente : public host::Presentation {
+class Nobody : public host::Presentation {
 public:
     void message(const host::MessageBoxRequest& request) override
     {
-        mensagens.push_back(request.text);
+        messages.push_back(request.text);
     }
     bool search(kzt::ClientDataSet&, const std::string&) override { return false; }
     std::string editText(const std::string&, const std::string& initial) override
@@ -27,7 +27,7 @@ public:
         return std::nullopt;
     }
     void fiscalMenu() override {}
-    std::vector<std::string> mensagens;
+    std::vector<std::string> messages;
 };
 
 } // namespace kzt::bench
