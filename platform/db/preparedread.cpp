@@ -31,11 +31,8 @@ Regime regimeFor(const std::string& backend)
 
 void limitSession(soci::session& session, int queryTimeout)
 {
-    if (session.get_backend_name() != "odbc")
-        return;
-    // A driver without it says so and waits as before; the worker's deadline still holds.
-    SQLSetConnectAttr(odbcHandle(session), SQL_ATTR_CONNECTION_TIMEOUT,
-                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(queryTimeout)), 0);
+    if (session.get_backend_name() == "odbc")
+        limitOdbcSession(session, queryTimeout);
 }
 
 Engine engineOf(soci::session& session)
