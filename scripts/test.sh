@@ -29,13 +29,11 @@ fi
 
 if [ "${KZT_SKIP_TSAN:-0}" != 1 ]; then
   # The data routines, the C interface (hosts that unload or exit while a connect is given
-  # up) and the live servers' data cases: every place the connection's threads meet the
+  # up) and the live-server entries: every place the connection's threads meet the
   # caller's and the unload step. A report fails the test program (exit code 66).
   cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZT_TSAN=ON -DKZT_BUILD_BENCH=OFF >/dev/null
-  cmake --build build-tsan -j"$jobs" --target server_tests c_interface_tests kzt00318
-  ctest --test-dir build-tsan --output-on-failure -R '^(server_tests|c_interface_tests)$'
-  for kind in postgresql odbc_postgresql odbc_sqlite; do
-    TSAN_OPTIONS="$(cat build-tsan/tsan-options)" \
-      bash scripts/live-test.sh "$kind" build-tsan/bin/server_tests
-  done
+  cmake --build build-tsan -j"$jobs" --target server_tests c_interface_tests station_tests \
+    kzt00318 kzt-station
+  ctest --test-dir build-tsan --output-on-failure -j"$jobs" \
+    -R '^(server_tests|c_interface_tests|live_postgresql|live_odbc_postgresql|live_odbc_sqlite)$'
 fi
