@@ -13,8 +13,7 @@ if(KZT_SANITIZE)
 endif()
 
 # Races between the connection's threads (connect, watchdog, ODBC worker), the caller and
-# the unload step. The libraries the project uses are not instrumented: tests/tsan.supp
-# names the reports they cause and why.
+# the unload step (scripts/test.sh runs the programs that meet them).
 if(KZT_TSAN)
   set(_kzt_tsan -fsanitize=thread -fno-omit-frame-pointer)
   target_compile_options(kzt_options INTERFACE ${_kzt_tsan})
