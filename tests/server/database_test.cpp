@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <thread>
 #include <tuple>
 
 namespace kzt::test {
@@ -195,6 +196,47 @@ TEST(ConnectionLimits, ASilentServerGivesAClearMessageWithinTheLimit)
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
         EXPECT_FALSE(connection.connected());
     }
+}
+
+// How many entries a folder of /proc/self has (its threads, its descriptors).
+std::size_t entriesOf(const char* folder)
+{
+    const std::filesystem::directory_iterator entries(folder);
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+// A stopped server: every attempt given up at its limit ends soon after, in the driver
+// too, leaving no thread or descriptor behind.
+TEST(ConnectionLimits, AttemptsGivenUpLeaveNothingBehind)
+{
+    const SilentServer server(SilentServer::Kind::Frozen);
+    const std::string port = std::to_string(server.port());
+    Connection store("adcTeste");
+    store.setConnectionString(
+        utf8ToUtf16("odbc://Driver=PostgreSQL Unicode;Servername=127.0.0.1;Port=" + port
+                    + ";Database=kzt;Username=kzt;connect_timeout=1;query_timeout=1"));
+    const auto attempt = [&store] {
+        try {
+            store.setConnected(true);
+            ADD_FAILURE() << "connected to a stopped server";
+        } catch (const DatabaseError& e) {
+            EXPECT_EQ(e.category(), DatabaseError::Category::Timeout) << e.what();
+        }
+    };
+    // The first attempt loads what the driver keeps for the process.
+    attempt();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const std::size_t threads = entriesOf("/proc/self/task");
+    const std::size_t descriptors = entriesOf("/proc/self/fd");
+    for (int i = 0; i < 30; ++i)
+        attempt();
+    // Within the limit plus two seconds of the last attempt.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while ((entriesOf("/proc/self/task") != threads || entriesOf("/proc/self/fd") != descriptors)
+           && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(entriesOf("/proc/self/task"), threads);
+    EXPECT_EQ(entriesOf("/proc/self/fd"), descriptors);
 }
 
 // Whether this process still has `path` open.

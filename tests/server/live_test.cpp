@@ -1,5 +1,5 @@
 // What only a store server can do wrong: a database in another encoding, a statement
-// that gets no answer, a server that stops answering connects, a host that forks. Run by
+// that gets no answer, a host that forks. Run by
 // the live-server entries (KZT_TEST_CONNECTION, and KZT_TEST_CONNECTION_WIN1252 for a
 // PostgreSQL database in WIN1252); skipped elsewhere, but for the forks' SQLite case.
 
@@ -16,10 +16,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <thread>
 
@@ -134,13 +132,6 @@ TEST(LiveServer, AStatementThatGetsNoAnswerFailsWithinItsLimit)
     resetStation();
 }
 
-// How many entries a folder of /proc/self has (its threads, its descriptors).
-std::size_t entriesOf(const char* folder)
-{
-    const std::filesystem::directory_iterator entries(folder);
-    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
-}
-
 // How many of this process's descriptors are open on `path`.
 int openOn(const std::string& path)
 {
@@ -220,56 +211,6 @@ TEST(LiveServer, AForkedHostAndItsParentEachGetTheirOwnAnswers)
         }
     }
     resetStation();
-}
-
-// A server that takes connections and never answers (the PostgreSQL server stopped):
-// every attempt given up at its limit ends soon after, leaving no thread or descriptor.
-TEST(LiveServer, AbandonedConnectsToAFrozenServerLeaveNothingBehind)
-{
-    const std::string connection = environment("KZT_TEST_CONNECTION");
-    const std::string log = environment("KZT_LIVE_PG_LOG");
-    if (connection.rfind("odbc://", 0) != 0 || log.empty())
-        GTEST_SKIP() << "needs an ODBC connection to the live PostgreSQL server";
-    {
-        Connection probe("adcTeste");
-        probe.setConnectionString(utf8ToUtf16(connection));
-        probe.setConnected(true);
-        if (probe.engine() != Engine::PostgreSql)
-            GTEST_SKIP() << "the ODBC connection does not reach PostgreSQL";
-    }
-    pid_t server = 0;
-    std::ifstream(std::filesystem::path(log).parent_path() / "data" / "postmaster.pid") >> server;
-    ASSERT_GT(server, 0);
-    ASSERT_EQ(::kill(server, SIGSTOP), 0);
-    struct Resume {
-        pid_t server;
-        ~Resume() { ::kill(server, SIGCONT); }
-    } resume{server};
-
-    Connection store("adcTeste");
-    store.setConnectionString(utf8ToUtf16(connection + ";connect_timeout=1;query_timeout=1"));
-    const auto attempt = [&store] {
-        try {
-            store.setConnected(true);
-            ADD_FAILURE() << "connected to a stopped server";
-        } catch (const DatabaseError& e) {
-            EXPECT_EQ(e.category(), DatabaseError::Category::Timeout) << e.what();
-        }
-    };
-    // The first attempt loads what the driver keeps for the process.
-    attempt();
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    const std::size_t threads = entriesOf("/proc/self/task");
-    const std::size_t descriptors = entriesOf("/proc/self/fd");
-    for (int i = 0; i < 30; ++i)
-        attempt();
-    // Within the limit plus two seconds of the last attempt.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while ((entriesOf("/proc/self/task") != threads || entriesOf("/proc/self/fd") != descriptors)
-           && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(entriesOf("/proc/self/task"), threads);
-    EXPECT_EQ(entriesOf("/proc/self/fd"), descriptors);
 }
 
 } // namespace

@@ -14,7 +14,7 @@
 
 namespace kzt::test {
 
-SilentServer::SilentServer()
+SilentServer::SilentServer(Kind kind)
 {
     mListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -22,17 +22,19 @@ SilentServer::SilentServer()
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     if (::bind(mListener, reinterpret_cast<sockaddr*>(&address), length) != 0
-        || ::listen(mListener, 8) != 0
+        || ::listen(mListener, 64) != 0
         || ::getsockname(mListener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         ADD_FAILURE() << "cannot listen on the loopback";
     mPort = ntohs(address.sin_port);
-    mThread = std::thread([this] { serve(); });
+    if (kind == Kind::Silent)
+        mThread = std::thread([this] { serve(); });
 }
 
 SilentServer::~SilentServer()
 {
     mStop = true;
-    mThread.join();
+    if (mThread.joinable())
+        mThread.join();
     ::close(mListener);
 }
 
