@@ -80,9 +80,9 @@ void BM_CInterfaceBesidePreparation(benchmark::State& state)
 {
     Retorno retorno;
     {
-        const Variant::Array pedido = capi::parseRequest(kRequest);
+        const Variant::Array request = capi::parseRequest(kRequest);
         TfrmObservacao form;
-        form.InicializaForm(pedido.data(), static_cast<int>(pedido.size()) - 1);
+        form.InicializaForm(request.data(), static_cast<int>(request.size()) - 1);
         if (form.cdsObs.recordCount() != 28) {
             state.SkipWithError("the order list does not have 28 occurrences");
             return;
@@ -93,10 +93,10 @@ void BM_CInterfaceBesidePreparation(benchmark::State& state)
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        const Variant::Array pedido = capi::parseRequest(kRequest);
-        const std::string resposta =
+        const Variant::Array request = capi::parseRequest(kRequest);
+        const std::string reply =
             kzt::jsonLine(capi::observacaoReply(retorno.text, retorno.result));
-        benchmark::DoNotOptimize(resposta.data());
+        benchmark::DoNotOptimize(reply.data());
         const double elapsed = seconds(timer);
         state.SetIterationTime(elapsed);
         cInterface += elapsed;
@@ -105,8 +105,8 @@ void BM_CInterfaceBesidePreparation(benchmark::State& state)
         timer.restart();
         {
             TfrmObservacao form;
-            form.InicializaForm(pedido.data(), static_cast<int>(pedido.size()) - 1);
-            Cli_kzt00318::ObservacaoFinal(pedido[2].asText(), pedido[3].asText());
+            form.InicializaForm(request.data(), static_cast<int>(request.size()) - 1);
+            Cli_kzt00318::ObservacaoFinal(request[2].asText(), request[3].asText());
             benchmark::DoNotOptimize(form.cdsObs.recordCount());
         }
         preparation += seconds(timer);

@@ -29,7 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string lerArquivo(const fs::path& path)
+std::string readFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -39,101 +39,100 @@ std::string lerArquivo(const fs::path& path)
     return text.str();
 }
 
-void executa(const std::string& db, const std::string& sql)
+void execute(const std::string& db, const std::string& sql)
 {
     sqlite3* handle = nullptr;
     sqlite3_open(db.c_str(), &handle);
     char* error = nullptr;
     const int rc = sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error);
-    const std::string mensagem = error ? error : "";
+    const std::string message = error ? error : "";
     sqlite3_free(error);
     sqlite3_close(handle);
     if (rc != SQLITE_OK)
-        throw std::runtime_error("sample store: " + mensagem);
+        throw std::runtime_error("sample store: " + message);
 }
 
 // The sample store and a station parameter file (branch 0001, store 01) in a fresh folder.
-class Loja {
+class SampleStore {
 public:
-    Loja()
+    SampleStore()
     {
-        pasta = fs::temp_directory_path() / ("kzt-bench-press-" + std::to_string(::getpid()));
-        fs::create_directories(pasta);
-        db = (pasta / "store.db").string();
-        const fs::path amostra =
-            fs::path(__FILE__).parent_path().parent_path() / "station" / "sample";
-        executa(db, lerArquivo(amostra / "schema.sql"));
-        executa(db, lerArquivo(amostra / "data.sql"));
+        folder = fs::temp_directory_path() / ("kzt-bench-press-" + std::to_string(::getpid()));
+        fs::create_directories(folder);
+        db = (folder / "store.db").string();
+        const fs::path sample = fs::path(KZT_SOURCE_DIR) / "station" / "sample";
+        execute(db, readFile(sample / "schema.sql"));
+        execute(db, readFile(sample / "data.sql"));
 
-        kzt::ClientDataSet parametros("cdsParametrosQtr");
-        for (const char* campo : {"CDFILIAL", "CDLOJA", "IDESQUEMA", "CDCAIXA"})
-            parametros.addFieldDef({campo, kzt::FieldType::String, 4, true, {}});
-        parametros.addFieldDef({"SISTEMAQTRNFCE", kzt::FieldType::Boolean, 0, true, {}});
-        parametros.addFieldDef({"SISTEMAQTRSAT", kzt::FieldType::Boolean, 0, true, {}});
-        parametros.createDataSet();
-        parametros.append();
-        parametros.fieldByName("CDFILIAL").setAsString("0001");
-        parametros.fieldByName("CDLOJA").setAsString("01");
-        parametros.fieldByName("IDESQUEMA").setAsString("001");
-        parametros.fieldByName("CDCAIXA").setAsString("001");
-        parametros.fieldByName("SISTEMAQTRNFCE").setAsBoolean(false);
-        parametros.fieldByName("SISTEMAQTRSAT").setAsBoolean(false);
-        parametros.post();
-        parametros.saveToFile((pasta / "PARAMETROSQTR.CDS").string());
+        kzt::ClientDataSet parameters("cdsParametrosQtr");
+        for (const char* field : {"CDFILIAL", "CDLOJA", "IDESQUEMA", "CDCAIXA"})
+            parameters.addFieldDef({field, kzt::FieldType::String, 4, true, {}});
+        parameters.addFieldDef({"SISTEMAQTRNFCE", kzt::FieldType::Boolean, 0, true, {}});
+        parameters.addFieldDef({"SISTEMAQTRSAT", kzt::FieldType::Boolean, 0, true, {}});
+        parameters.createDataSet();
+        parameters.append();
+        parameters.fieldByName("CDFILIAL").setAsString("0001");
+        parameters.fieldByName("CDLOJA").setAsString("01");
+        parameters.fieldByName("IDESQUEMA").setAsString("001");
+        parameters.fieldByName("CDCAIXA").setAsString("001");
+        parameters.fieldByName("SISTEMAQTRNFCE").setAsBoolean(false);
+        parameters.fieldByName("SISTEMAQTRSAT").setAsBoolean(false);
+        parameters.post();
+        parameters.saveToFile((folder / "PARAMETROSQTR.CDS").string());
 
-        kzt::setHostExecutablePath((pasta / "host").string());
-        host::setConnectionString("", conexao());
+        kzt::setHostExecutablePath((folder / "host").string());
+        host::setConnectionString("", connection());
         previous = host::setPresentation(&nobody);
     }
-    ~Loja()
+    ~SampleStore()
     {
         host::setPresentation(previous);
-        std::error_code ignorado;
-        fs::remove_all(pasta, ignorado);
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
     }
-    std::string conexao() const { return "sqlite3://db=" + db; }
+    std::string connection() const { return "sqlite3://db=" + db; }
 
-    fs::path pasta;
+    fs::path folder;
     std::string db;
     kzt::bench::Nobody nobody;
     host::Presentation* previous = nullptr;
 };
 
-Loja& loja()
+SampleStore& sampleStore()
 {
-    static Loja instancia;
-    return instancia;
+    static SampleStore instance;
+    return instance;
 }
 
 // Product 1003 has no maximum, so every press of 11 (an extra priced at 4.50) is accepted.
 void BM_PressPricedOccurrence(benchmark::State& state)
 {
-    loja();
-    const std::vector<kzt::Variant> pedido{"N", "P", "1003", "FILE", "", false, "", "", "", ""};
+    sampleStore();
+    const std::vector<kzt::Variant> request{"N", "P", "1003", "FILE", "", false, "", "", "", ""};
     auto form = std::make_unique<Cli_kzt00318::TfrmObservacao>();
-    form->InicializaForm(pedido.data(), static_cast<int>(pedido.size()) - 1);
+    form->InicializaForm(request.data(), static_cast<int>(request.size()) - 1);
     form->show();
-    host::TBlendedBitBtn* botao = nullptr;
+    host::TBlendedBitBtn* button = nullptr;
     for (host::TBlendedBitBtn* b : form->sbtGrade)
         if (b->code() == "11")
-            botao = b;
-    if (botao == nullptr) {
+            button = b;
+    if (button == nullptr) {
         state.SkipWithError("occurrence 11 has no button");
         return;
     }
-    int desdeLimpeza = 0;
+    int sinceClear = 0;
     for (auto _ : state) {
-        botao->click();
+        button->click();
         // The composed text and the records grow with every press; start again now and
         // then so that every press measures the same work.
-        if (++desdeLimpeza == 64) {
+        if (++sinceClear == 64) {
             state.PauseTiming();
-            form->btnLimparObsClick(form->btnLimparObs);
-            desdeLimpeza = 0;
+            form->btnLimparObsTudo();
+            sinceClear = 0;
             state.ResumeTiming();
         }
     }
-    if (form->cdsControlaObs.isEmpty() && desdeLimpeza > 0)
+    if (form->cdsControlaObs.isEmpty() && sinceClear > 0)
         state.SkipWithError("the presses were refused");
 }
 BENCHMARK(BM_PressPricedOccurrence)->Unit(benchmark::kMicrosecond);
@@ -142,29 +141,29 @@ BENCHMARK(BM_PressPricedOccurrence)->Unit(benchmark::kMicrosecond);
 // session of its own, opened and closed around the read as the price lookup does.
 void BM_BareReads(benchmark::State& state)
 {
-    Loja& l = loja();
-    soci::session modulo(l.conexao());
-    const bool sessaoPropria = state.range(0) == 1;
-    std::unique_ptr<soci::session> aberta;
-    if (!sessaoPropria)
-        aberta = std::make_unique<soci::session>(l.conexao());
+    SampleStore& l = sampleStore();
+    soci::session moduleSession(l.connection());
+    const bool sessionPerRead = state.range(0) == 1;
+    std::unique_ptr<soci::session> sharedSession;
+    if (!sessionPerRead)
+        sharedSession = std::make_unique<soci::session>(l.connection());
     const std::string produto = "1003", filial = "0001", cdLoja = "01", extra = "2001";
     for (auto _ : state) {
         double maximo = 0;
         soci::indicator indMaximo = soci::i_null;
-        modulo << "SELECT QTMAXOBSERV\nFROM PRODUTO\nWHERE CDPRODUTO = :P_CDPRODUTO\n"
-                  "AND QTMAXOBSERV IS NOT NULL",
+        moduleSession << "SELECT QTMAXOBSERV\nFROM PRODUTO\nWHERE CDPRODUTO = :P_CDPRODUTO\n"
+                         "AND QTMAXOBSERV IS NOT NULL",
             soci::use(produto), soci::into(maximo, indMaximo);
 
         double preco = 0;
         std::string bloqueado;
         soci::indicator indPreco = soci::i_null, indBloq = soci::i_null;
-        std::unique_ptr<soci::session> propria;
-        if (sessaoPropria)
-            propria = std::make_unique<soci::session>(l.conexao());
-        soci::session& precos = sessaoPropria ? *propria : *aberta;
-        precos << "SELECT VRPRECO, IDPRODBLOQ\nFROM PRECOPROD\nWHERE CDFILIAL = :P_CDFILIAL\n"
-                  "AND CDLOJA = :P_CDLOJA\nAND CDPRODUTO = :P_CDPRODUTO",
+        std::unique_ptr<soci::session> ownSession;
+        if (sessionPerRead)
+            ownSession = std::make_unique<soci::session>(l.connection());
+        soci::session& priceSession = sessionPerRead ? *ownSession : *sharedSession;
+        priceSession << "SELECT VRPRECO, IDPRODBLOQ\nFROM PRECOPROD\nWHERE CDFILIAL = :P_CDFILIAL\n"
+                        "AND CDLOJA = :P_CDLOJA\nAND CDPRODUTO = :P_CDPRODUTO",
             soci::use(filial), soci::use(cdLoja), soci::use(extra), soci::into(preco, indPreco),
             soci::into(bloqueado, indBloq);
         benchmark::DoNotOptimize(maximo);

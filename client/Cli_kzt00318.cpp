@@ -5,6 +5,7 @@
 #include "client/frmobservacao.h"
 
 #include "host/hostlib.h"
+#include "platform/db/connectionstring.h"
 #include "platform/text.h"
 #include "platform/ui/application.h"
 #include "platform/ui/screen.h"
@@ -91,7 +92,9 @@ void escreveResultado(kzt::Variant& result, const TfrmObservacao& dialogo)
 void mostraErro(const std::string& texto) noexcept
 {
     try {
-        host::Mensagem(texto, "", "N", "N", host::TTipoMsg::tmAtencao, "", "002", 0, nullptr);
+        // The host's own library shows what it is given: no connection secret goes to it.
+        host::Mensagem(kzt::maskedSecrets(texto), "", "N", "N", host::TTipoMsg::tmAtencao, "",
+                       "002", 0, nullptr);
     } catch (...) {
         // The message box itself failed: there is nowhere left to report it, and nothing
         // may escape to the host.
@@ -173,37 +176,44 @@ std::string executa(const kzt::Variant* request, int high, kzt::Variant& result,
 
 } // namespace
 
-std::string Observacao(const kzt::Variant* request, int high, kzt::Variant& result)
+ObservacaoOutcome runObservacao(const kzt::Variant* request, int high, kzt::Variant& result)
 {
+    ObservacaoOutcome outcome;
+    const auto fail = [&outcome](const std::string& texto) {
+        mostraErro(texto);
+        outcome.failure = texto;
+        return outcome;
+    };
     // Before anything touches a widget or the module's state: without a display, or from
     // a thread other than the application's, Qt would end the host.
     const std::string recusa = kzt::prepareGuiApplication();
-    if (!recusa.empty()) {
-        mostraErro(recusa);
-        return {};
-    }
+    if (!recusa.empty())
+        return fail(recusa);
     // What a handler lets escape while the module's own application runs the dialog is
     // shown like any other error, and the dialog stays open.
     kzt::setUnhandledErrorReporter(&mostraErro);
     const AplicacaoAteODescarregamento aplicacao;
-    if (gEmAndamento) {
-        mostraErro(kzt::utf8ToCp1252(
+    if (gEmAndamento)
+        return fail(kzt::utf8ToCp1252(
             "Uma observação já está sendo informada; conclua-a antes de iniciar outra."));
-        return {};
-    }
     const EmAndamento emAndamento;
     const CursorPadraoNaSaida cursor;
     Liberacao liberacao;
     try {
-        return executa(request, high, result, liberacao);
+        outcome.returned = executa(request, high, result, liberacao);
+        return outcome;
     } catch (const std::exception& erro) {
         kzt::setScreenCursor(kzt::crDefault);
-        mostraErro(erro.what());
+        return fail(erro.what());
     } catch (...) {
         kzt::setScreenCursor(kzt::crDefault);
-        mostraErro(kzt::utf8ToCp1252("Erro desconhecido ao informar a observação."));
+        return fail(kzt::utf8ToCp1252("Erro desconhecido ao informar a observação."));
     }
-    return {};
+}
+
+std::string Observacao(const kzt::Variant* request, int high, kzt::Variant& result)
+{
+    return runObservacao(request, high, result).returned;
 }
 
 void ObservacaoFinal(const std::string& codigo, const std::string& titulo)

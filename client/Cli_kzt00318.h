@@ -27,6 +27,15 @@ public:
 // chosen occurrences (packet), the free text and the controlled records (packet).
 KZT_MODULE_API std::string Observacao(const kzt::Variant* request, int high, kzt::Variant& result);
 
+// Observacao, telling also why a call ended without the dialog's answer: `failure` is the
+// error shown to the operator then (Windows-1252), "" when the dialog ran to its close.
+// The C interface hands it to the host.
+struct ObservacaoOutcome {
+    std::string returned;
+    std::string failure;
+};
+ObservacaoOutcome runObservacao(const kzt::Variant* request, int high, kzt::Variant& result);
+
 // End-of-sale mode: when `codigo` is exactly "IDSOLOBSFINVEN", rearranges the dialog of
 // the call in progress and shows `titulo` alone in its header. Without a dialog it does
 // nothing.

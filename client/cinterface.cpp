@@ -3,7 +3,9 @@
 #include "client/Cli_kzt00318.h"
 
 #include "host/hostlib.h"
+#include "host/script.h"
 #include "host/settings.h"
+#include "platform/db/connectionstring.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/ui/application.h"
@@ -24,11 +26,22 @@ using kzt::Json;
 constexpr std::size_t kMaxArguments = 10;
 
 // nlohmann's messages start with "[json.exception.parse_error.101] "; the rest says it.
+// The token it last read is the caller's input, quoted in part like any other.
 std::string parseMessage(const Json::exception& e)
 {
     const std::string what = e.what();
     const std::size_t close = what.find("] ");
-    return close == std::string::npos ? what : what.substr(close + 2);
+    std::string message = close == std::string::npos ? what : what.substr(close + 2);
+    const std::string lastRead = "last read: '";
+    const std::size_t token = message.find(lastRead);
+    if (token != std::string::npos && message.ends_with('\'')) {
+        const std::size_t start = token + lastRead.size();
+        message =
+            message.substr(0, start)
+            + kzt::quotedUtf8(std::string_view(message).substr(start, message.size() - start - 1))
+            + "'";
+    }
+    return message;
 }
 
 Json parse(std::string_view text, const char* what)
@@ -63,6 +76,13 @@ kzt::Variant entry(const Json& value, std::size_t index)
     }
 }
 
+// Every text the operator was shown reaches the host through here, so that a secret in one
+// (a connection string quoted in a database error) is masked in one place.
+Json shownText(const std::string& cp1252)
+{
+    return kzt::textJson(kzt::maskedSecrets(cp1252));
+}
+
 // --- data routines by name -------------------------------------------------------------
 
 using Args = std::vector<std::string>;
@@ -84,17 +104,24 @@ const std::vector<Routine>& routines()
     using namespace Srv_kzt00318;
     static const std::vector<Routine> table = {
         {"getOcorCanc", "branch store", 2,
-         [](const Args& a) { return getOcorCanc(wide(a[0]), wide(a[1])); }},
+         [](const Args& a) { return raising::getOcorCanc(wide(a[0]), wide(a[1])); }},
         {"getOcorPed", "branch store product", 3,
-         [](const Args& a) { return getOcorPed(wide(a[0]), wide(a[1]), wide(a[2])); }},
+         [](const Args& a) { return raising::getOcorPed(wide(a[0]), wide(a[1]), wide(a[2])); }},
         {"getOcorCancProd", "branch store product", 3,
-         [](const Args& a) { return getOcorCancProd(wide(a[0]), wide(a[1]), wide(a[2])); }},
+         [](const Args& a) {
+             return raising::getOcorCancProd(wide(a[0]), wide(a[1]), wide(a[2]));
+         }},
         {"getOcorDesc", "branch store", 2,
-         [](const Args& a) { return getOcorDesc(wide(a[0]), wide(a[1])); }},
+         [](const Args& a) { return raising::getOcorDesc(wide(a[0]), wide(a[1])); }},
         {"getNrSeqVenda", "branch till", 2,
-         [](const Args& a) { return kzt::Variant(getNrSeqVenda(wide(a[0]), wide(a[1]))); }},
+         [](const Args& a) {
+             return kzt::Variant(raising::getNrSeqVenda(wide(a[0]), wide(a[1])));
+         }},
         {"getObrigaObsCan", "branch store", 2,
-         [](const Args& a) { return kzt::Variant(getObrigaObsCan(wide(a[0]), wide(a[1]))); }},
+         [](const Args& a) {
+             return kzt::Variant(raising::getObrigaObsCan(wide(a[0]), wide(a[1])));
+         }},
+        // The arguments were checked to have a Windows-1252 form.
         {"getQtMaxObserv", "product", 1,
          [](const Args& a) { return kzt::Variant(getQtMaxObserv(kzt::utf8ToCp1252(a[0]))); }},
     };
@@ -109,7 +136,7 @@ const Routine& findRoutine(std::string_view name)
             return routine;
         known += (known.empty() ? "" : ", ") + std::string(routine.name);
     }
-    throw Refusal(kzt::utf8ToCp1252("unknown routine \"" + std::string(name)
+    throw Refusal(kzt::utf8ToCp1252("unknown routine \"" + kzt::quotedUtf8(name)
                                     + "\"; the module's routines are " + known));
 }
 
@@ -127,6 +154,10 @@ Args routineArgs(const Routine& routine, std::string_view argsJson)
         if (!args[i].is_string())
             throw Refusal("argument " + std::to_string(i) + " of " + routine.name + " is "
                           + args[i].type_name() + "; arguments are strings");
+        // Codes all: as "?", one could match another row's code.
+        if (!kzt::utf8ToCp1252Exact(args[i].get_ref<const std::string&>()))
+            throw Refusal("argument " + std::to_string(i) + " of " + routine.name
+                          + " holds a character with no Windows-1252 form");
         out.push_back(args[i].get<std::string>());
     }
     return out;
@@ -171,12 +202,45 @@ bool connectionStillHolds()
     return wouldBe.connectionString() == rdmObservacao->adcObs.connectionString();
 }
 
+// KZT_SCRIPT, read at every call so that each call of a test may play its own steps.
+std::optional<host::Script> scriptFromEnvironment()
+{
+    const std::optional<std::string> steps = environment("KZT_SCRIPT");
+    if (!steps)
+        return std::nullopt;
+    try {
+        host::Script script = host::parseScript(*steps);
+        for (const host::ScriptStep& step : script.steps) {
+            if (step.kind == host::ScriptStep::Kind::Dump)
+                throw host::ScriptError(step.source
+                                        + ": the reply has no place for a control dump; "
+                                          "kzt-station --do dump shows one");
+        }
+        return script;
+    } catch (const host::ScriptError& e) {
+        throw Refusal(kzt::utf8ToCp1252("KZT_SCRIPT: " + e.message()));
+    }
+}
+
+// Why the call ended without the dialog's answer, or a step of its script failed; "" when
+// neither. UTF-8.
+std::string callError(const ObservacaoOutcome& outcome, const host::CallRecorder& recorder)
+{
+    if (!outcome.failure.empty())
+        return shownText(outcome.failure).get<std::string>();
+    std::string steps;
+    for (const std::string& error : recorder.stepErrors())
+        steps += (steps.empty() ? "KZT_SCRIPT " : "; ") + error;
+    return steps;
+}
+
 Json settingsInForce()
 {
     Json out = Json::object();
     out["hostExe"] = kzt::hostExecutablePath();
-    out["connection"] = kzt::textJson(host::_GetStringConexQtr(""));
-    out["connection212"] = kzt::textJson(host::_GetStringConexQtr("212"));
+    // A host that logs its replies must not log the store's password.
+    out["connection"] = kzt::textJson(kzt::maskedSecrets(host::_GetStringConexQtr("")));
+    out["connection212"] = kzt::textJson(kzt::maskedSecrets(host::_GetStringConexQtr("212")));
     return out;
 }
 
@@ -197,32 +261,48 @@ kzt::Variant::Array parseRequest(std::string_view json)
     return entries;
 }
 
-kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& result)
+kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& result,
+                          const std::vector<host::ShownMessage>& shown)
 {
     Json entries = Json::array();
     for (std::size_t i = 0; i < 5; ++i)
         entries.push_back(kzt::variantJson(result.at(i)));
+    Json messages = Json::array();
+    for (const host::ShownMessage& m : shown)
+        messages.push_back(Json{{"text", shownText(m.text)}, {"type", m.type}});
     Json out = Json::object();
     out["returned"] = kzt::textJson(returned);
     out["result"] = std::move(entries);
+    out["messages"] = std::move(messages);
     return out;
 }
 
 kzt::Json observacao(std::string_view requestJson)
 {
     kzt::Variant::Array request = parseRequest(requestJson);
+    std::optional<host::Script> script = scriptFromEnvironment();
     if (frmObservacao != nullptr)
         throw Refusal("a dialog is already showing; kzt_observacao cannot be called again until "
                       "it closes");
     // Checked here as well as in Observacao, so a refusal is the caller's reply rather
     // than a message for the operator.
-    const std::string refusal = kzt::prepareGuiApplication();
+    const std::string refusal =
+        kzt::prepareGuiApplication(kzt::Audience::Integrator, script.has_value());
     if (!refusal.empty())
         throw Refusal(refusal);
+    if (!script && kzt::guiApplicationIsHeadless())
+        throw Refusal("this process's first dialog call was scripted, so the module's windows "
+                      "are offscreen; an unscripted dialog would wait for ever. Set KZT_SCRIPT "
+                      "for every dialog call of the test");
     kzt::Variant result = kzt::Variant::arrayOf(5);
-    const std::string returned = Observacao(request.empty() ? nullptr : request.data(),
-                                            static_cast<int>(request.size()) - 1, result);
-    return observacaoReply(returned, result);
+    host::CallRecorder recorder(std::move(script));
+    const ObservacaoOutcome outcome = runObservacao(request.empty() ? nullptr : request.data(),
+                                                    static_cast<int>(request.size()) - 1, result);
+    recorder.finish();
+    Json reply = observacaoReply(outcome.returned, result, recorder.messages());
+    if (const std::string error = callError(outcome, recorder); !error.empty())
+        reply["error"] = error;
+    return reply;
 }
 
 kzt::Json call(std::string_view routine, std::string_view argsJson)
@@ -234,7 +314,7 @@ kzt::Json call(std::string_view routine, std::string_view argsJson)
     try {
         out["result"] = kzt::variantJson(found.call(args));
     } catch (const std::exception& e) {
-        out["error"] = kzt::textJson(e.what());
+        throw RoutineFailed(found.name, Srv_kzt00318::routineErrorText(e));
     }
     return out;
 }
@@ -266,7 +346,7 @@ kzt::Json configure(std::string_view configJson)
                                               : key == "connection212" ? &wanted.connection212
                                                                        : nullptr;
         if (setting == nullptr)
-            throw Refusal(kzt::utf8ToCp1252("unknown setting \"" + key
+            throw Refusal(kzt::utf8ToCp1252("unknown setting \"" + kzt::quotedUtf8(key)
                                             + "\"; the settings are hostExe, connection and "
                                               "connection212"));
         if (value.is_null())
@@ -274,7 +354,8 @@ kzt::Json configure(std::string_view configJson)
         else if (value.is_string())
             *setting = value.get<std::string>();
         else
-            throw Refusal(kzt::utf8ToCp1252("setting \"" + key + "\" is " + value.type_name()
+            throw Refusal(kzt::utf8ToCp1252("setting \"" + kzt::quotedUtf8(key) + "\" is "
+                                            + value.type_name()
                                             + "; settings are strings, or null for the default"));
     }
     apply(wanted);

@@ -4,6 +4,7 @@
 // JSON, the host settings a host that is not the station gives, and the data routines by
 // name. Kept apart from the exported functions so tests and benchmarks reach each step.
 
+#include "host/script.h"
 #include "platform/error.h"
 #include "platform/json.h"
 #include "platform/variant.h"
@@ -11,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace Cli_kzt00318::capi {
 
@@ -20,20 +22,37 @@ public:
     using Error::Error;
 };
 
+// A data routine that answered with a database error: what() is its text, as the C++
+// routine would give it in place of its value.
+class RoutineFailed : public Refusal {
+public:
+    RoutineFailed(std::string routine, const std::string& text)
+        : Refusal(text), mRoutine(std::move(routine))
+    {}
+    const std::string& routine() const { return mRoutine; }
+
+private:
+    std::string mRoutine;
+};
+
 // request_json as Observacao's request: up to ten entries, strings converted to
 // Windows-1252 (a character with no form there becomes "?"), numbers, booleans, null as
 // empty. Raises Refusal.
 kzt::Variant::Array parseRequest(std::string_view json);
 
-// {"returned": TEXT, "result": [five entries]}.
-kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& result);
+// {"returned": TEXT, "result": [five entries], "messages": [{"text", "type"}, ...]}.
+kzt::Json observacaoReply(const std::string& returned, const kzt::Variant& result,
+                          const std::vector<host::ShownMessage>& shown = {});
 
-// One whole dialog call: refuses what cannot run (a malformed request, no display, another
-// thread, a dialog already showing), otherwise shows the dialog and replies.
+// One whole dialog call: refuses what cannot run (a malformed request or KZT_SCRIPT, no
+// display, another thread, a dialog already showing), otherwise shows the dialog, played
+// from KZT_SCRIPT when it is set, and replies with every message shown during the call and,
+// when the dialog could not open or a step failed, "error".
 kzt::Json observacao(std::string_view requestJson);
 
-// {"routine": NAME, "result": VALUE} or {"routine": NAME, "error": TEXT}. Raises Refusal
-// for an unknown routine, a wrong argument count or arguments that are not strings.
+// {"routine": NAME, "result": VALUE}. Raises RoutineFailed when the routine answered
+// with a database error, and Refusal for an unknown routine, a wrong argument count, or
+// arguments that are not strings or have no Windows-1252 form.
 kzt::Json call(std::string_view routine, std::string_view argsJson);
 
 // Host settings. Each is what kzt_configure set, else the environment's, else the default

@@ -4,6 +4,7 @@
 // Its design (controls, glyphs, message table, datasets) is built in the constructor;
 // its behaviour is spread over files named for what they hold.
 
+#include "client/choicepanel.h"
 #include "host/blended.h"
 #include "platform/clientdataset.h"
 #include "platform/ui/controls.h"
@@ -14,9 +15,20 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace Cli_kzt00318 {
+
+// One thing the host will receive because the operator put it there: an occurrence chosen
+// on the grid or in the search list, or a piece of free text typed in the editor.
+struct Choice {
+    std::string code;  // CDOCORR; empty for free text
+    std::string piece; // as appended to the composed text: " DSOCORR;" or the typed piece
+    std::string kind;  // IDCONTROLAOBS of an occurrence found in cdsObs
+    std::string label; // what the operator reads for it (Windows-1252)
+};
 
 class TfrmObservacao : public kzt::Form {
     Q_OBJECT
@@ -46,6 +58,11 @@ public:
     kzt::Label* lblCodTela;
     host::TBlendedBitBtn* btnLimparObs;
     host::TMessages* msgPadrao;
+    // Additions around the design: the operator's own texts for them, the count of
+    // controlled choices against the product's maximum, and the panel that takes a choice back.
+    host::TMessages* msgEscolhas;
+    kzt::Label* lblAdicionais;
+    ChoicePanel* pnlEscolhas;
 
     kzt::ClientDataSet cdsObs{"cdsObs"};
     kzt::ClientDataSet cdsParametrosQtr{"cdsParametrosQtr"};
@@ -64,6 +81,22 @@ public:
     std::string stCdLoja;
     std::string stIdEsquema;
     std::string stTextoLivre;
+
+    // What the operator chose, in order; the host receives exactly these.
+    const std::vector<Choice>& escolhas() const { return mEscolhas; }
+    // Takes one choice back: its piece leaves the composed text if there, its rows leave
+    // cdsOcorrencia and cdsControlaObs (or, for free text, stTextoLivre).
+    void RetiraEscolha(std::size_t indice);
+    // Every choice and every other piece of the note, as "Limpar Observações" offers them.
+    std::vector<NotePart> partesDaNota() const;
+    void RetiraParte(const NotePart& parte);
+    // The designed clear, run by the panel's "Limpar todas": every occurrence and the item's
+    // old observation go; typed text stays recorded (stTextoLivre) and in view.
+    void btnLimparObsTudo();
+    // Reads the product's maximum once the list is loaded, when the list has anything it limits.
+    void mostraMaximoInicial();
+    // The refusal at the maximum: it advises taking one choice back when there is one.
+    std::string textoMaximo(int maximo) const;
 
     // Initialisation (request: its first entry and highest index).
     void InicializaForm(const kzt::Variant* request, int high);
@@ -91,17 +124,27 @@ public:
 private:
     void buildDesign(); // frmobservacao_design.cpp
     void bindEvents();
-    // The count on the grid buttons of an occurrence the operator chose, and clearing it.
-    void contaEscolha(const std::string& cdOcorr);
-    void limpaEscolhas();
+    void buildAdditions(); // frmobservacao_choices.cpp
+    // Records an accepted choice and shows everything that depends on the choices.
+    void registraEscolha(Choice escolha);
+    // Clearing takes back every occurrence; typed pieces stay recorded (stTextoLivre).
+    void limpaOcorrencias();
+    // Badges, the maximum counter, the unavailable look and the note's view, from the state.
+    void mostraEscolhas();
+    void leMaximo(int maximo);
     // Shows a message with the dialog's usual arguments (type 3, stIdEsquema).
     void mostraMensagem(const std::string& texto);
+
+    std::vector<Choice> mEscolhas;
+    std::map<std::string, std::string> mTipos; // IDCONTROLAOBS of each grid button's code
+    int mMaximo = -1;
+    bool mTemControlado = false;
 };
 
-// How many times the operator chose a grid button's occurrence in this call, painted
-// small in the top-right corner of its face; nothing while never. It lies over the button
-// and passes every touch to it: caption, colours and the button's own properties stay as
-// the design and the grid fill set them.
+// How many times the operator chose a grid button's occurrence in this call, painted in
+// the top-right corner of its face; nothing while never. It lies over the button and
+// passes every touch to it: colours and the button's own properties stay as the design
+// and the grid fill set them, and the caption keeps clear of it.
 class SeloEscolhas : public QWidget {
     Q_OBJECT
 public:
@@ -117,6 +160,19 @@ protected:
 
 private:
     int mQuantidade = 0;
+};
+
+// Lies over a controlled grid button while pressing it would be refused at the maximum,
+// so the button looks unavailable; it passes every touch on, so the press still explains
+// itself.
+class VeuIndisponivel : public QWidget {
+    Q_OBJECT
+public:
+    explicit VeuIndisponivel(host::TBlendedBitBtn* botao);
+    static VeuIndisponivel* de(const host::TBlendedBitBtn* botao);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // The five glyphs, redrawn to their descriptions: 34 x 34, 32 bits per pixel.

@@ -5,8 +5,10 @@
 #include "client/frmobservacao.h"
 
 #include "client/Cli_kzt00318.h"
+#include "client/noteview.h"
 
 #include "host/hostlib.h"
+#include "platform/db/connectionstring.h"
 #include "platform/text.h"
 
 #include <QRect>
@@ -186,8 +188,13 @@ void TfrmObservacao::buildDesign()
     glifos(sbtSair, Glyph::Sair);
 
     blsObservacao = novaMoldura(this, "blsObservacao", QRect(18, 93, 717, 81), kzt::clBlack);
-    lblDesc = newLabel(this, "lblDesc", QRect(26, 98, 705, 71), "",
-                       {"Arial", 13, true, kzt::clBlack}, {.wordWrap = true});
+    // The composed text scrolls within the label's bounds when it outgrows them.
+    auto* nota = new NoteView(this, nome("lblDesc"));
+    nota->setTransparent(true);
+    nota->setFont({"Arial", 13, true, kzt::clBlack});
+    nota->setWordWrap(true);
+    kzt::setBounds(nota, 26, 98, 705, 71);
+    lblDesc = nota;
 
     sptConfirmar = newButton(this, nome("sptConfirmar"), QRect(595, 511, 130, 46), "", kFonteForm,
                              kBotaoLaranja);
@@ -230,6 +237,7 @@ void TfrmObservacao::buildDesign()
     msgPadrao = new host::TMessages(this, nome("msgPadrao"));
     for (const char* linha : kMensagens)
         msgPadrao->Messages.push_back(kzt::utf8ToCp1252(linha));
+    buildAdditions();
 
     cdsObs.addFieldDef(campoTexto("CDGRPOCOR", 2, false));
     cdsObs.addFieldDef(campoTexto("CDOCORR", 2, true, "Código"));
@@ -274,7 +282,9 @@ void TfrmObservacao::bindEvents()
 
 void TfrmObservacao::mostraMensagem(const std::string& texto)
 {
-    host::Mensagem(texto, "", "N", "N", host::TTipoMsg::tmAtencao, "", stIdEsquema, 0, nullptr);
+    // The host's own library shows what it is given: no connection secret goes to it.
+    host::Mensagem(kzt::maskedSecrets(texto), "", "N", "N", host::TTipoMsg::tmAtencao, "",
+                   stIdEsquema, 0, nullptr);
 }
 
 void TfrmObservacao::FormCreate(QObject* /*Sender*/)

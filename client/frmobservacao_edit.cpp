@@ -25,9 +25,15 @@ void TfrmObservacao::sbtEditaDescClick(QObject* Sender)
         stDescricao = host::iif(stDescricao.back() == ';', stDescricao, stDescricao + ";").asText();
     }
     const std::size_t l1 = stDescricao.size();
-    if (l1 > l0)
-        stTextoLivre += stDescricao.substr(l0, l1 - l0);
     lblDesc->setCaption(stDescricao);
+    if (l1 > l0) {
+        const std::string livre = stDescricao.substr(l0, l1 - l0);
+        stTextoLivre += livre;
+        // Typed text is a choice like any other: shown while recorded, taken back alone.
+        registraEscolha({std::string(), livre, std::string(), std::string()});
+    } else {
+        mostraEscolhas();
+    }
 }
 
 } // namespace Cli_kzt00318

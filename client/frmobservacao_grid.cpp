@@ -4,6 +4,7 @@
 #include "client/frmobservacao.h"
 
 #include "host/hostlib.h"
+#include "platform/db/connectionstring.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -53,7 +54,9 @@ void TfrmObservacao::MontaObservacoes()
                 botao->setCaption(cdsObs.fieldByName("DSOCORR").asString());
                 botao->setCode(cdsObs.fieldByName("CDOCORR").asString());
                 botao->setVisible(true);
-                botao->setBrushColor(corDoControle(cdsObs.fieldByName("IDCONTROLAOBS").asString()));
+                const std::string tipo = cdsObs.fieldByName("IDCONTROLAOBS").asString();
+                botao->setBrushColor(corDoControle(tipo));
+                mTipos[botao->code()] = tipo;
             }
             cdsObs.next();
             if (cdsObs.eof())
@@ -63,52 +66,40 @@ void TfrmObservacao::MontaObservacoes()
         }
     } catch (const std::exception& e) {
         // The dialog still opens; the operator learns why the grid is short.
-        host::Mensagem(e.what(), "", "N", "N", host::TTipoMsg::tmAtencao, "", "", 0, nullptr);
+        host::Mensagem(kzt::maskedSecrets(e.what()), "", "N", "N", host::TTipoMsg::tmAtencao, "",
+                       "", 0, nullptr);
     }
 }
 
 void TfrmObservacao::LimpaObservacoes()
 {
+    mTipos.clear();
     for (int indice = 1; indice <= kBotoesGrade; ++indice) {
         if (host::TBlendedBitBtn* botao = botaoDaGrade(*this, indice)) {
             botao->setCaption(std::string());
             botao->setVisible(false);
         }
     }
-    limpaEscolhas();
-}
-
-// --- the choice badges ---
-
-void TfrmObservacao::contaEscolha(const std::string& cdOcorr)
-{
-    for (host::TBlendedBitBtn* botao : sbtGrade) {
-        if (botao->isHidden() || botao->code() != cdOcorr)
-            continue;
-        SeloEscolhas* selo = SeloEscolhas::de(botao);
-        if (selo == nullptr)
-            selo = new SeloEscolhas(botao); // owned by the button
-        selo->setQuantidade(selo->quantidade() + 1);
-    }
-}
-
-void TfrmObservacao::limpaEscolhas()
-{
+    // The badges of an earlier fill go with their captions.
     for (host::TBlendedBitBtn* botao : sbtGrade) {
         if (SeloEscolhas* selo = SeloEscolhas::de(botao))
             selo->setQuantidade(0);
     }
 }
 
+// --- the choice badges ---
+
 namespace {
 
-// Small and high in the corner: a one-line caption's capitals start below it.
-constexpr int kSeloAltura = 13;
-constexpr int kSeloMargem = 1;
+// Readable at arm's length: a 24 px disc with a 14 px digit, dark on white (12.6:1),
+// ringed so that it stands out on a light face too.
+constexpr int kSeloDiametro = 24;
+constexpr int kSeloMargem = 2;
+const QColor kSeloTinta(51, 51, 51);
 
 QFont fonteSelo()
 {
-    return kzt::toQFont({"Arial", 10, true, kzt::clBlack});
+    return kzt::toQFont({"Arial", 14, true, kzt::clBlack});
 }
 
 } // namespace
@@ -130,10 +121,13 @@ void SeloEscolhas::setQuantidade(int quantidade)
     mQuantidade = std::max(quantidade, 0);
     const QString texto = QString::number(mQuantidade);
     const int largura =
-        std::max(kSeloAltura, QFontMetrics(fonteSelo()).horizontalAdvance(texto) + 6);
-    const QWidget* botao = parentWidget();
-    setGeometry(botao->width() - kSeloMargem - largura, kSeloMargem, largura, kSeloAltura);
+        std::max(kSeloDiametro, QFontMetrics(fonteSelo()).horizontalAdvance(texto) + 10);
+    auto* botao = static_cast<host::TBlendedBitBtn*>(parentWidget());
+    setGeometry(botao->width() - kSeloMargem - largura, kSeloMargem, largura, kSeloDiametro);
     setVisible(mQuantidade > 0);
+    // The caption keeps clear of the corner the badge takes, on both sides so it stays centred.
+    botao->setCaptionInset(mQuantidade > 0 ? largura + kSeloMargem : 0);
+    raise();
     update();
 }
 
@@ -141,13 +135,39 @@ void SeloEscolhas::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
+    painter.setPen(QPen(kSeloTinta, 1.5));
     painter.setBrush(Qt::white);
-    const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QRectF area = QRectF(rect()).adjusted(1, 1, -1, -1);
     painter.drawRoundedRect(area, area.height() / 2, area.height() / 2);
     painter.setFont(fonteSelo());
-    painter.setPen(QColor(51, 51, 51));
+    painter.setPen(kSeloTinta);
     painter.drawText(rect(), Qt::AlignCenter, QString::number(mQuantidade));
+}
+
+VeuIndisponivel::VeuIndisponivel(host::TBlendedBitBtn* botao) : QWidget(botao)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+    setGeometry(botao->rect());
+    setVisible(false);
+}
+
+VeuIndisponivel* VeuIndisponivel::de(const host::TBlendedBitBtn* botao)
+{
+    return botao->findChild<VeuIndisponivel*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+// The disabled face of the design (light grey) laid over the button, the caption still
+// showing through.
+void VeuIndisponivel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(204, 204, 204, 190));
+    const QRectF area = rect();
+    const qreal raio = std::min(area.width(), area.height()) / 4.0;
+    painter.drawRoundedRect(area, raio, raio);
 }
 
 } // namespace Cli_kzt00318

@@ -154,6 +154,7 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
     sbtSair->setEnabled(!(cancelamento && obrigaObsCan == "S"));
 
     MontaObservacoes();
+    mostraMaximoInicial();
 }
 
 } // namespace Cli_kzt00318

@@ -31,7 +31,14 @@ void TfrmObservacao::sbtSairClick(QObject*)
     closeForm();
 }
 
+// Asks first: the panel offers each choice alone and "Limpar todas"; a stray touch on this
+// button, next to "Espera de Produção", costs nothing.
 void TfrmObservacao::btnLimparObsClick(QObject*)
+{
+    pnlEscolhas->open();
+}
+
+void TfrmObservacao::btnLimparObsTudo()
 {
     // A blank, not an empty caption: the item's old observation is dropped from the result.
     lblObsAtual->setCaption(" ");
@@ -41,7 +48,9 @@ void TfrmObservacao::btnLimparObsClick(QObject*)
         cdsControlaObs.emptyDataSet();
     if (!cdsOcorrencia.isEmpty())
         cdsOcorrencia.emptyDataSet();
-    limpaEscolhas();
+    // The typed text stays recorded, as it always has; it stays in view as such and can be
+    // taken back on its own.
+    limpaOcorrencias();
 }
 
 void TfrmObservacao::btnEsperaProdClick(QObject*)
@@ -49,7 +58,12 @@ void TfrmObservacao::btnEsperaProdClick(QObject*)
     const std::string numDeve = msgPadrao->Msg("Num_Deve");
     const std::string msgMin = msgPadrao->Msg("Msg_Min");
     const std::string tempEsp = msgPadrao->Msg("Temp_Esp");
+    const std::string antes = stEsperaProd;
     host::TecladoNumerico(stEsperaProd, tempEsp, msgMin, numDeve, 3, 0, 0, 0, 0, 0);
+    // A keypad left without a number leaves the variable as it was; so the label stays too,
+    // hidden or showing the time the host passed in. A number confirmed again shows the same.
+    if (stEsperaProd == antes)
+        return;
 
     // Rebuilt from the fixed text, so a second entry replaces the first instead of adding to it.
     lblEsperaProd->setVisible(true);

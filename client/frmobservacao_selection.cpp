@@ -41,15 +41,6 @@ std::string textoFalhaPreco(const TfrmObservacao& frm, const std::string& falha)
     return falha;
 }
 
-std::string textoMaximo(const TfrmObservacao& frm, int maximo)
-{
-    std::string texto = frm.msgPadrao->Msg("QTMAXOBS");
-    const auto pos = texto.find("%s");
-    if (pos != std::string::npos)
-        texto.replace(pos, 2, std::to_string(maximo));
-    return texto;
-}
-
 // A count already above the maximum blocks too: the maximum may have been lowered in the
 // database while the dialog was open.
 bool maximoAtingido(TfrmObservacao& frm, int maximo)
@@ -98,7 +89,7 @@ std::optional<std::string> recusaControlada(TfrmObservacao& frm, int maximo)
     const std::string tipo = frm.cdsObs.fieldByName("IDCONTROLAOBS").asString();
     if (tipo == "A") {
         if (maximoAtingido(frm, maximo))
-            return textoMaximo(frm, maximo);
+            return frm.textoMaximo(maximo);
         if (auto falha = falhaPreco(frm))
             return falha;
         gravaControle(frm);
@@ -107,7 +98,7 @@ std::optional<std::string> recusaControlada(TfrmObservacao& frm, int maximo)
         if (frm.cdsControlaObs.locate("CDOCORR", frm.cdsObs.fieldByName("CDOCORR").asString()))
             return std::nullopt;
         if (maximoAtingido(frm, maximo))
-            return textoMaximo(frm, maximo);
+            return frm.textoMaximo(maximo);
         gravaControle(frm);
     }
     return std::nullopt;
@@ -129,6 +120,12 @@ void acrescentaTexto(TfrmObservacao& frm, const std::string& texto)
     frm.lblDesc->setCaption(frm.stDescricao);
 }
 
+// The choice just accepted, as it was appended.
+Choice escolhaAceita(const std::string& codigo, const std::string& texto, const std::string& tipo)
+{
+    return {codigo, " " + texto + ";", tipo, texto};
+}
+
 } // namespace
 
 void TfrmObservacao::sbt01Click(QObject* Sender)
@@ -141,17 +138,22 @@ void TfrmObservacao::sbt01Click(QObject* Sender)
     // The lookup must find buttons filled before a search narrowed the list.
     if (cdsObs.active())
         cdsObs.setFiltered(false);
+    std::string tipo;
     if (cdsObs.active() && cdsObs.locate("CDOCORR", codigo)) {
         // Read anew at every press; a database error leaves the press undone.
         const int maximo = Srv_kzt00318::getQtMaxObserv(stCdProduto);
-        if (auto recusa = recusaControlada(*this, maximo)) {
+        tipo = cdsObs.fieldByName("IDCONTROLAOBS").asString();
+        const std::optional<std::string> recusa = recusaControlada(*this, maximo);
+        leMaximo(maximo);
+        if (recusa) {
+            mostraEscolhas();
             mostraMensagem(*recusa);
             return;
         }
     }
     acrescentaTexto(*this, botao->caption());
     registraOcorrencia(*this, codigo);
-    contaEscolha(codigo);
+    registraEscolha(escolhaAceita(codigo, botao->caption(), tipo));
 }
 
 void TfrmObservacao::sbtPesquisaClick(QObject*)
@@ -169,16 +171,21 @@ void TfrmObservacao::sbtPesquisaClick(QObject*)
         return;
 
     const std::string codigo = cdsObs.fieldByName("CDOCORR").asString();
+    const std::string tipo = cdsObs.fieldByName("IDCONTROLAOBS").asString();
     const int maximo = Srv_kzt00318::getQtMaxObserv(stCdProduto);
-    if (auto recusa = recusaControlada(*this, maximo)) {
+    const std::optional<std::string> recusa = recusaControlada(*this, maximo);
+    leMaximo(maximo);
+    if (recusa) {
+        mostraEscolhas();
         mostraMensagem(*recusa);
         return;
     }
     // Recorded only once accepted, so a refused choice is not returned as chosen.
     registraOcorrencia(*this, codigo);
     kzt::Form::processMessages();
-    acrescentaTexto(*this, cdsObs.fieldByName("DSOCORR").asString());
-    contaEscolha(codigo);
+    const std::string texto = cdsObs.fieldByName("DSOCORR").asString();
+    acrescentaTexto(*this, texto);
+    registraEscolha(escolhaAceita(codigo, texto, tipo));
     repaintNow();
 }
 

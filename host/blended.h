@@ -59,6 +59,9 @@ public:
     int margin() const { return mMargin; }
     void setSpacing(int spacing); // between glyph and caption
     int spacing() const { return mSpacing; }
+    // Keeps the caption this far from both sides of the face, for what lies over a corner.
+    void setCaptionInset(int inset);
+    int captionInset() const { return mCaptionInset; }
 
     // The attribute that is not displayed (the grid keeps the occurrence code there).
     void setCode(const std::string& code) { mCode = code; }
@@ -102,6 +105,7 @@ private:
     TButtonLayout mLayout = TButtonLayout::blGlyphLeft;
     int mMargin = -1;
     int mSpacing = 4;
+    int mCaptionInset = 0;
     std::string mCode;
     bool mDown = false;
 };

@@ -4,6 +4,7 @@
 #include "package/kzt00318.h"
 
 #include "client/cinterface.h"
+#include "platform/db/connectionstring.h"
 #include "platform/json.h"
 
 #include <cstdlib>
@@ -44,12 +45,15 @@ char* copy(const char* text) noexcept
     return copy(text, std::strlen(text));
 }
 
-// Takes a view so that no caller has to build a string outside a try.
-int refuse(char** reply, std::string_view cp1252) noexcept
+// Takes a view so that no caller has to build a string outside a try. A routine that
+// failed is named in the reply.
+int refuse(char** reply, std::string_view cp1252, std::string_view routine = {}) noexcept
 {
     try {
         kzt::Json error = kzt::Json::object();
-        error["error"] = kzt::textJson(std::string(cp1252));
+        if (!routine.empty())
+            error["routine"] = std::string(routine);
+        error["error"] = kzt::textJson(kzt::maskedSecrets(cp1252));
         *reply = copy(kzt::jsonLine(error));
     } catch (...) {
         // NULL when even this fails: the header allows that only here.
@@ -70,6 +74,8 @@ int run(char** reply, Body&& body) noexcept
     kzt::Json result;
     try {
         result = body();
+    } catch (const capi::RoutineFailed& e) {
+        return refuse(reply, e.message(), e.routine());
     } catch (const capi::Refusal& e) {
         return refuse(reply, e.message());
     } catch (const std::exception& e) {

@@ -38,7 +38,9 @@ extern "C" {
    and a connection string that can no longer take effect (the store connection is
    already open on another one) are refused, and no setting changes.
 
-   Reply: the settings in force, {"hostExe": ..., "connection": ..., "connection212": ...}. */
+   Reply: the settings in force, {"hostExe": ..., "connection": ..., "connection212": ...},
+   with the values of password and pwd keys, and a URI's password, shown as ***: a host
+   that logs its replies logs no secret. No error this interface replies shows one. */
 KZT00318_API int kzt_configure(const char* config_json, char** reply_json);
 
 /* Shows the observation dialog and waits until the operator leaves it.
@@ -52,22 +54,40 @@ KZT00318_API int kzt_configure(const char* config_json, char** reply_json);
      4 the observation the item already has          9 time value for price lookups
 
    Reply: {"returned": TEXT, "result": [group code, waiting time, chosen occurrences,
-   free text, controlled records]}, the two record lists as {"fields": [...], "rows":
-   [...]}. "returned" is "erro" when the operator left without confirming. When the dialog
-   could not be prepared (the store cannot be opened, say) the operator was shown why,
-   "returned" is "" and the result entries are null.
+   free text, controlled records], "messages": [{"text": TEXT, "type": N}, ...]}, the two
+   record lists as {"fields": [...], "rows": [...]}, and "messages" every message box the
+   operator was shown during the call. "returned" is "erro" when the operator left without
+   confirming. When the dialog could not be prepared (the store cannot be opened, say) the
+   operator was shown why, the reply adds "error" with the same text, "returned" is "" and
+   the result entries are null.
 
-   Refused: a request that is not such an array, no display to show the dialog on, a
-   call from another thread, a call made while a dialog is showing. */
+   For tests only, KZT_SCRIPT (read at every call) holds the operator's steps in the form
+   of kzt-station's --do, separated by commas:
+     KZT_SCRIPT=press:sbt01,press:sptConfirmar
+   press:NAME, key:VK[+alt][+ctrl][+shift], post:TEXT[,enter][,char], shot:FILE run in
+   the dialog in order; editor:TEXT, keypad:TEXT, search:CODE and price:TEXT answer the
+   companion dialogs. In the text of post:, editor: or price:, a comma followed by
+   anything but a step stays in the text. The call then needs no display (the module's windows go
+   offscreen unless QT_QPA_PLATFORM names a platform), message boxes are dismissed, and when the
+   steps run out with the dialog still shown it is closed as on shutdown. A step that fails is
+   reported in "error"; one that cannot be read refuses the call. Once a process has made
+   a scripted call, its unscripted dialog calls are refused: nobody could answer them.
+
+   Refused: a request that is not such an array, a KZT_SCRIPT that cannot be read, no
+   display to show the dialog on, a call from another thread, a call made while a dialog
+   is showing. */
 KZT00318_API int kzt_observacao(const char* request_json, char** reply_json);
 
 /* Calls one of the module's data routines: getOcorCanc, getOcorPed, getOcorCancProd,
    getOcorDesc, getNrSeqVenda, getObrigaObsCan or getQtMaxObserv. args_json: a JSON array
    of the routine's arguments as strings.
 
-   Reply: {"routine": NAME, "result": VALUE}, or {"routine": NAME, "error": TEXT} when the
-   routine raised an error (both with return value 0). Refused: an unknown routine, a wrong
-   argument count, arguments that are not strings. */
+   Reply: {"routine": NAME, "result": VALUE}, return value 0. When the routine answered
+   with a database error the return value is non-zero and the reply {"routine": NAME,
+   "error": TEXT}: TEXT is what the C++ routine (and kzt-station --call) gives in place of
+   its value, "Erro no banco de dados: ...", so it is never mistaken for a value here.
+   Refused: an unknown routine, a wrong argument count, arguments that are not strings or
+   that have no Windows-1252 form (every argument is a code). */
 KZT00318_API int kzt_call(const char* routine, const char* args_json, char** reply_json);
 
 /* Releases a reply. NULL is allowed. */

@@ -1,6 +1,7 @@
 #include "platform/text.h"
 
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 
@@ -255,6 +256,16 @@ std::string upperAscii(std::string_view text)
     return out;
 }
 
+std::optional<long long> wholeNumber(std::string_view text)
+{
+    long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
+}
+
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
@@ -279,6 +290,24 @@ std::string withoutTrailingBlanks(const std::string& code)
 std::u16string withoutTrailingBlanks(const std::u16string& code)
 {
     return code.substr(0, code.find_last_not_of(u' ') + 1);
+}
+
+std::string quotedCp1252(std::string_view cp1252)
+{
+    if (cp1252.size() <= kQuotedLimit)
+        return std::string(cp1252);
+    return std::string(cp1252.substr(0, kQuotedLimit)) + "\x85";
+}
+
+std::string quotedUtf8(std::string_view utf8)
+{
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        // A character starts at every byte that is not a continuation byte.
+        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80 && characters++ == kQuotedLimit)
+            return std::string(utf8.substr(0, i)) + "\xE2\x80\xA6";
+    }
+    return std::string(utf8);
 }
 
 } // namespace kzt

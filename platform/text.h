@@ -37,6 +37,9 @@ KZT_PLATFORM_API std::size_t invalidUtf8Offset(std::string_view text);
 
 // ASCII-only upper case, as the code page's letters beyond ASCII are never compared here.
 KZT_PLATFORM_API std::string upperAscii(std::string_view text);
+
+// The whole text as a decimal integer (an optional '-', digits, nothing else), or nullopt.
+KZT_PLATFORM_API std::optional<long long> wholeNumber(std::string_view text);
 // Whether two texts are the same but for ASCII letter case.
 KZT_PLATFORM_API bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
@@ -44,5 +47,11 @@ KZT_PLATFORM_API bool equalsIgnoringAsciiCase(std::string_view a, std::string_vi
 // engine ignores them in comparisons, other engines do not, so "1001 " is product 1001.
 KZT_PLATFORM_API std::string withoutTrailingBlanks(const std::string& code);
 KZT_PLATFORM_API std::u16string withoutTrailingBlanks(const std::u16string& code);
+
+// An input as a message quotes it: at most kQuotedLimit characters, then "…", so that
+// no reply or message box echoes a whole oversized input.
+inline constexpr std::size_t kQuotedLimit = 200;
+KZT_PLATFORM_API std::string quotedCp1252(std::string_view cp1252);
+KZT_PLATFORM_API std::string quotedUtf8(std::string_view utf8);
 
 } // namespace kzt

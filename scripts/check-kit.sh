@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # The kit as a host's developer meets it. Installs build/ into a temporary prefix, builds
 # the C example host against the installed files alone (through the CMake package and
-# through pkg-config) and the README's host snippets the same way, makes the Debian
-# package and runs its station from the unpacked files. Then the C and Python example
+# through pkg-config) and the README's host snippets the same way, runs the README's
+# "Seeing it work" commands, makes the Debian package (lintian without errors, binaries
+# stripped, a -dbgsym package beside) and runs its station from the unpacked files; one
+# dialog call runs on Wayland, under weston's headless backend. Then the C and Python example
 # hosts, neither with any Qt of its own, compose an observation on the sample store: the
 # operator's touches are real clicks on an Xvfb display (xdotool), at the places the
 # station's control dump reports. A call with no display and a call from a second thread
 # must be refused with a message while the host goes on.
 #
-#   scripts/check-kit.sh [BUILD_DIR]      (default build; needs xvfb-run, xdotool, python3)
+#   scripts/check-kit.sh [BUILD_DIR]   (default build; needs what scripts/install-deps.sh installs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source=$PWD
@@ -22,27 +24,13 @@ if [[ "${1:-}" == --on-display ]]; then
   station=$prefix/bin/kzt-station
   order=(--host-exe "$store/pdv" --kind P --product 1001 --name X-BURGER)
 
-  # Where each control is on the dialog, from the station's dump (offscreen, no window).
-  "$station" "${order[@]}" --do dump 2>/dev/null | python3 -c '
-import json, sys
-controls = json.loads(sys.stdin.readline())["snapshots"][0]
-for name in ("sbt01", "sbt18", "sptConfirmar"):
-    c = controls[name]
-    print(name, c["left"] + c["width"] // 2, c["top"] + c["height"] // 2)
-' >"$work/places"
-
-  touch_control() {  # window control
-    local x y
-    read -r x y < <(awk -v n="$2" '$1 == n { print $2, $3 }' "$work/places")
-    xdotool mousemove --window "$1" "$x" "$y" click 1
-    sleep 0.3
-  }
+  source "$source/scripts/xdo-helpers.sh"
+  dialog_places "$station" "${order[@]}" >"$work/places"
 
   # The operator: waits for the dialog, touches SEM CEBOLA and MOLHO À PARTE, confirms.
   operate() {
     local window
-    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Observa') ||
-      fail "no dialog appeared"
+    window=$(wait_dialog) || fail "no dialog appeared"
     sleep 0.5  # the dialog's activation runs before the first touch
     touch_control "$window" sbt01
     touch_control "$window" sbt18
@@ -106,7 +94,7 @@ def other_thread():
 worker = threading.Thread(target=other_thread)
 worker.start()
 worker.join()
-assert refusals and "outra thread" in refusals[0], refusals
+assert refusals and "another thread" in refusals[0], refusals
 assert module.call("getQtMaxObserv", "1001")["result"] == 2
 print("refused from the second thread:", refusals[0])
 EOF
@@ -119,7 +107,7 @@ fi
 
 # --- everything else ------------------------------------------------------------------------
 build=$(cd "${1:-build}" && pwd)
-for tool in xvfb-run xdotool python3 pkg-config cc c++ cpack dpkg-deb; do
+for tool in xvfb-run xdotool python3 pkg-config cc c++ cpack dpkg-deb lintian file help2man; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
 done
 work=$(mktemp -d)
@@ -141,12 +129,20 @@ export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
 cc -std=c99 -Wall -Wextra -Werror examples/c-host/main.c $(pkg-config --cflags --libs kzt00318) \
   -o "$work/c-host-pc"
 
-# Every installed header builds on its own from the kit: what it includes was installed too.
+# Every installed header builds on its own from the kit, included as hosts include it: what
+# it includes was installed too.
 while IFS= read -r header; do
-  printf '#include "%s"\n' "$header" |
-    c++ -std=c++20 -fsyntax-only -Werror -I"$prefix/include/kzt00318" -x c++ - ||
+  printf '#include <kzt00318/%s>\n' "$header" |
+    c++ -std=c++20 -fsyntax-only -Werror -I"$prefix/include" -x c++ - ||
     fail "the installed $header does not build on its own"
 done < <(cd "$prefix/include/kzt00318" && find . -name '*.h' | sed 's#^\./##')
+
+# The programs' own help, and the man page made from the station's.
+"$prefix/bin/kzt-station" --version | grep -qx "kzt-station [0-9.]*" || fail "kzt-station --version"
+"$prefix/bin/kzt-station" --help | grep -q -- "--connection-212 STR" || fail "kzt-station --help"
+"$work/c-host-pc" --help | grep -q "^Usage: kzt-c-host" || fail "kzt-c-host --help"
+zcat "$prefix/share/man/man1/kzt-station.1.gz" | grep -qF 'connection\-212' ||
+  fail "the man page lacks the station's options"
 
 # The README's host snippets, as written there, with the kit and store it names put here.
 mkdir -p "$work/readme"
@@ -167,16 +163,38 @@ cmake -S "$work/readme" -B "$work/readme/build" -DCMAKE_PREFIX_PATH="$prefix" >/
 cmake --build "$work/readme/build" >/dev/null
 cp "$work/readme/build/host" "$work/readme/host-cpp"
 
+# The README's "Seeing it work" commands, as written there, in order: each must exit 0.
+python3 - README.md "$build" >"$work/seeing.sh" <<'EOF'
+import re, sys
+section = open(sys.argv[1], encoding="utf-8").read().split("## Seeing it work", 1)[1]
+block = re.search(r"```sh\n(.*?)```", section.split("\n## ", 1)[0], re.S).group(1)
+print("set -euo pipefail")
+print(re.sub(r"(?m)^build/", sys.argv[2] + "/", block))
+EOF
+bash "$work/seeing.sh" >"$work/seeing.out" 2>&1 ||
+  { cat "$work/seeing.out" >&2; fail "a command of the README's \"Seeing it work\" failed"; }
+
 # The Debian package, and its station run from the unpacked files.
 (cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null)
 deb=$(ls "$work"/deb/kzt00318_*.deb)
+ddeb=$(ls "$work"/deb/kzt00318-dbgsym_*.ddeb) || fail "no -dbgsym package beside $deb"
 contents=$(dpkg-deb --contents "$deb")
-for file in usr/lib/libkzt00318.so.1 usr/include/kzt00318/kzt00318.h usr/bin/kzt-station \
+for file in usr/lib/libkzt00318.so.1 usr/lib/libkztplatform.so.1 usr/lib/libkzthost.so.1 \
+    usr/include/kzt00318/kzt00318.h usr/bin/kzt-station \
     usr/lib/cmake/kzt00318/kzt00318Config.cmake usr/lib/pkgconfig/kzt00318.pc \
-    usr/share/kzt00318/sample/schema.sql; do
+    usr/share/kzt00318/sample/schema.sql usr/share/man/man1/kzt-station.1.gz \
+    usr/share/doc/kzt00318/copyright usr/share/doc/kzt00318/changelog.gz; do
   grep -q "\./$file\$\|\./$file " <<<"$contents" || fail "the package lacks $file"
 done
+lint=$(lintian --fail-on error "$deb" "$ddeb" 2>/dev/null) ||
+  { echo "$lint" >&2; fail "lintian finds errors in the packages"; }
+echo "check-kit: lintian finds no error in $(basename "$deb") and $(basename "$ddeb")" \
+  "($(grep -c '^W:' <<<"$lint") warnings)"
 dpkg-deb -x "$deb" "$work/unpacked"
+for binary in "$work"/unpacked/usr/bin/* "$work"/unpacked/usr/lib/*.so.*.*; do
+  file "$binary" | grep -q ", stripped" || fail "$(basename "$binary") is not stripped"
+done
+echo "check-kit: $(basename "$deb") unpacks to $(du -sh "$work/unpacked" | cut -f1)"
 "$work/unpacked/usr/bin/kzt-station" --init-sample "$work/deb-store" 2>/dev/null
 "$work/unpacked/usr/bin/kzt-station" --host-exe "$work/deb-store/pdv" --call getQtMaxObserv 1001 |
   grep -q '"result": 2' || fail "the packaged station cannot read its sample store"
@@ -184,17 +202,66 @@ echo "check-kit: $(basename "$deb"): $(dpkg-deb --field "$deb" Depends)"
 
 "$prefix/bin/kzt-station" --init-sample "$work/store" 2>/dev/null
 
-# No display at all: refused with a message, and the host ends normally.
-no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+# A host's own test with no display at all: KZT_SCRIPT plays the operator, stderr holds the
+# host's own line alone (no Qt notice), and a missing store is reported in the reply.
+headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR)
+scripted() {  # STATION_DIR: runs the C host scripted, its reply into $work/scripted.out
+  "${headless[@]}" KZT_SCRIPT=press:sbt01,press:sptConfirmar timeout 60 \
+    "$work/c-host-pc" "$1" >"$work/scripted.out" 2>"$work/scripted.err" ||
+    fail "the scripted C host failed: $(cat "$work/scripted.err")"
+  [[ $(grep -cv '^kzt-c-host: observation module ' "$work/scripted.err") == 0 ]] ||
+    fail "the scripted C host wrote to stderr: $(cat "$work/scripted.err")"
+}
+scripted "$work/store"
+python3 - "$work/scripted.out" <<'EOF'
+import json, sys
+reply = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
+assert reply["returned"] == " SEM CEBOLA;" and "error" not in reply, reply
+print("check-kit: with KZT_SCRIPT and no display the C host composed", json.dumps(reply["returned"]))
+EOF
+mkdir "$work/no-store"
+scripted "$work/no-store"
+python3 - "$work/scripted.out" "$work/no-store/store.db" <<'EOF'
+import json, sys
+reply = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
+missing = "Database file not found: " + sys.argv[2]
+assert reply["messages"] == [{"text": missing, "type": 3}] and reply["error"] == missing, reply
+print("check-kit: a missing store reached the host:", json.dumps(reply["messages"]))
+EOF
+
+# No display at all: refused with a message pointing at the test hook, and the host ends
+# normally.
+no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR -u KZT_SCRIPT)
 for host in "$work/c-host-pc $work/store" \
     "python3 examples/python-host/host.py --library $prefix/lib/libkzt00318.so --station $work/store"; do
   status=0
   # shellcheck disable=SC2086
   out=$("${no_display[@]}" $host 2>&1) || status=$?
-  [[ $status == 1 && $out == *"Não há tela para mostrar a observação"* && $out == *"goes on"* ]] ||
+  [[ $status == 1 && $out == *"No display to show the observation dialog on"* &&
+     $out == *KZT_SCRIPT* && $out != *offscreen* && $out == *"goes on"* ]] ||
     fail "with no display, '$host' gave status $status: $out"
 done
 echo "check-kit: with no display both hosts were refused and went on"
+
+# One dialog call on Wayland: weston's headless backend, in a runtime folder of its own.
+mkdir -m 700 "$work/wayland"
+XDG_RUNTIME_DIR=$work/wayland weston --backend=headless-backend.so --socket=kzt-check \
+  --idle-time=0 >"$work/weston.log" 2>&1 &
+weston=$!
+trap 'kill "$weston" 2>/dev/null || true; rm -rf "$work"' EXIT
+for _ in $(seq 100); do
+  [[ -S $work/wayland/kzt-check ]] && break
+  sleep 0.1
+done
+[[ -S $work/wayland/kzt-check ]] || { cat "$work/weston.log" >&2; fail "weston did not start"; }
+out=$(env -u DISPLAY XDG_RUNTIME_DIR="$work/wayland" WAYLAND_DISPLAY=kzt-check \
+  QT_QPA_PLATFORM=wayland timeout 60 "$prefix/bin/kzt-station" --host-exe "$work/store/pdv" \
+  --kind P --product 1001 --name X-BURGER --do press:sbt01 --do press:sptConfirmar 2>&1) ||
+  fail "the dialog call on Wayland failed: $out"
+grep -q '"returned": " SEM CEBOLA;"' <<<"$out" || fail "the dialog call on Wayland gave: $out"
+kill "$weston"
+wait "$weston" 2>/dev/null || true
+echo "check-kit: a dialog call composed \" SEM CEBOLA;\" on Wayland (weston, headless)"
 
 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display "$prefix" "$work/store" "$work"
 echo "check-kit: the kit installs, builds and runs from C, C++ and Python"

@@ -15,6 +15,10 @@ packages=(
   # The C interface's JSON; the example hosts and the kit check (clicks on Xvfb, the
   # Python host, cpack's Debian package).
   nlohmann-json3-dev xdotool python3 dpkg-dev file
+  # The Debian package: the man page from kzt-station --help, and its check.
+  help2man lintian
+  # Dialogs on Wayland, and a headless Wayland compositor to check them on.
+  qt6-wayland weston
   # The format check (scripts/check-format.sh).
   clang-format
   # Fuzz targets (libFuzzer) and the station run under valgrind.

@@ -6,9 +6,10 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-# Only what this script runs: the station and the module with their libraries. The
-# test programs and benchmarks are scripts/test.sh's to build.
-cmake --build build -j"${KZT_JOBS:-2}" --target kzt-station kzt00318
+# Only the kit: the station and the module with their libraries and the man page, what
+# this script runs and `cmake --install` installs. The test programs and benchmarks are
+# scripts/test.sh's to build.
+cmake --build build -j"${KZT_JOBS:-2}" --target kit
 
 station=build/bin/kzt-station
 # The station's own directory holds the store and the parameter file the defaults look for.

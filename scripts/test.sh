@@ -19,6 +19,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 scripts/check-kit.sh build
+scripts/check-touch.sh build  # real taps on an X display: no tap-through, no bounced doubles
 scripts/check-hardening.sh  # fuzz targets (with clang) and a station run under valgrind
 
 if [ "${KZT_SKIP_ASAN:-0}" != 1 ]; then

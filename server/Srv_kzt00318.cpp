@@ -1,12 +1,16 @@
 #include "server/Srv_kzt00318.h"
 
 #include "host/hostlib.h"
+#include "platform/db/databaseerror.h"
 #include "platform/text.h"
 #include "server/rdmobservacao.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <map>
+#include <optional>
 #include <stdexcept>
 
 namespace Srv_kzt00318 {
@@ -45,18 +49,71 @@ std::string unknownErrorText()
     return errorText(std::runtime_error("unknown error"));
 }
 
-// The occurrence list of a store group that needs only branch and store.
-kzt::Variant storeList(kzt::Query TrdmObservacao::*query, kzt::Provider TrdmObservacao::*provider,
-                       const std::u16string& cdFilial, const std::u16string& cdLoja)
+// A code argument as it is bound: without trailing blanks, and refused before any
+// statement runs when it has no Windows-1252 form, as the store's "?" codes would
+// otherwise be the only rows it could match.
+std::u16string codeArgument(const char* routine, const char* parameter, const std::u16string& code)
+{
+    if (kzt::cp1252ToUtf16(kzt::utf16ToCp1252(code)) != code)
+        throw kzt::DatabaseError(kzt::DatabaseError::Category::BadData,
+                                 std::string(routine) + ": the argument " + parameter
+                                     + " holds a character with no Windows-1252 form.");
+    return kzt::withoutTrailingBlanks(code);
+}
+
+std::string twoStoreRows(const std::u16string& cdFilial, const std::u16string& cdLoja)
+{
+    return "LOJA holds more than one row for branch '"
+           + kzt::quotedCp1252(kzt::utf16ToCp1252(cdFilial)) + "' and store '"
+           + kzt::quotedCp1252(kzt::utf16ToCp1252(cdLoja)) + "'.";
+}
+
+// Store data that contradicts itself is refused rather than shown as a mixed list: two
+// LOJA rows for the branch and store give rows of two groups, and a code named twice would
+// be picked by one description and recorded with the other's.
+void checkOccurrenceList(kzt::Query& adq, const std::u16string& cdFilial,
+                         const std::u16string& cdLoja)
+{
+    std::map<std::string, std::string> descriptions; // code, description
+    std::optional<std::string> group;
+    for (adq.first(); !adq.eof(); adq.next()) {
+        const std::string rowGroup = adq.fieldAsText("CDGRPOCOR");
+        if (group && rowGroup != *group)
+            throw kzt::DatabaseError(kzt::DatabaseError::Category::BadData,
+                                     adq.name() + ": " + twoStoreRows(cdFilial, cdLoja));
+        group = rowGroup;
+        const std::string code = adq.fieldAsText("CDOCORR");
+        const std::string description = adq.fieldAsText("DSOCORR");
+        const auto [seen, added] = descriptions.emplace(code, description);
+        if (!added)
+            throw kzt::DatabaseError(kzt::DatabaseError::Category::BadData,
+                                     adq.name() + ": the occurrence code '" + code
+                                         + "' names two occurrences ('"
+                                         + std::min(seen->second, description) + "' and '"
+                                         + std::max(seen->second, description) + "').");
+    }
+    adq.first();
+}
+
+// Runs a list query on branch and store (and product, when the query takes one).
+void openList(const char* routine, kzt::Query& adq, const std::u16string& cdFilial,
+              const std::u16string& cdLoja, const std::u16string* cdProduto = nullptr)
+{
+    adq.close();
+    adq.setParam("P_CDFILIAL", codeArgument(routine, "P_CDFILIAL", cdFilial));
+    adq.setParam("P_CDLOJA", codeArgument(routine, "P_CDLOJA", cdLoja));
+    if (cdProduto)
+        adq.setParam("P_CDPRODUTO", codeArgument(routine, "P_CDPRODUTO", *cdProduto));
+    adq.open();
+    checkOccurrenceList(adq, cdFilial, cdLoja);
+}
+
+// The value a routine answers with: after a database error, its text in the value's place.
+template <typename Body>
+auto answered(Body&& body) -> decltype(body())
 {
     try {
-        TrdmObservacao& rdm = dataModule();
-        kzt::Query& adq = rdm.*query;
-        adq.close();
-        adq.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        adq.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
-        adq.open();
-        return (rdm.*provider).data();
+        return body();
     } catch (const std::exception& e) {
         return errorText(e);
     } catch (...) {
@@ -66,92 +123,106 @@ kzt::Variant storeList(kzt::Query TrdmObservacao::*query, kzt::Provider TrdmObse
 
 } // namespace
 
+std::string routineErrorText(const std::exception& error)
+{
+    return errorText(error);
+}
+
+namespace raising {
+
 kzt::Variant getOcorCanc(const std::u16string& cdFilial, const std::u16string& cdLoja)
 {
-    return storeList(&TrdmObservacao::adqOcorCanc, &TrdmObservacao::dspOcorCanc, cdFilial, cdLoja);
+    TrdmObservacao& rdm = dataModule();
+    openList("getOcorCanc", rdm.adqOcorCanc, cdFilial, cdLoja);
+    return rdm.dspOcorCanc.data();
 }
 
 kzt::Variant getOcorDesc(const std::u16string& cdFilial, const std::u16string& cdLoja)
 {
-    return storeList(&TrdmObservacao::adqOcorDesc, &TrdmObservacao::dspOcorDesc, cdFilial, cdLoja);
+    TrdmObservacao& rdm = dataModule();
+    openList("getOcorDesc", rdm.adqOcorDesc, cdFilial, cdLoja);
+    return rdm.dspOcorDesc.data();
 }
 
 kzt::Variant getOcorPed(const std::u16string& cdFilial, const std::u16string& cdLoja,
                         const std::u16string& cdProduto)
 {
-    try {
-        TrdmObservacao& rdm = dataModule();
-        rdm.adqOcorPed.close();
-        rdm.adqOcorPed.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        rdm.adqOcorPed.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
-        rdm.adqOcorPed.setParam("P_CDPRODUTO", kzt::withoutTrailingBlanks(cdProduto));
-        rdm.adqOcorPed.open();
-        return rdm.dspOcorPed.data();
-    } catch (const std::exception& e) {
-        return errorText(e);
-    } catch (...) {
-        return unknownErrorText();
-    }
+    TrdmObservacao& rdm = dataModule();
+    openList("getOcorPed", rdm.adqOcorPed, cdFilial, cdLoja, &cdProduto);
+    return rdm.dspOcorPed.data();
 }
 
 kzt::Variant getOcorCancProd(const std::u16string& cdFilial, const std::u16string& cdLoja,
                              const std::u16string& cdProduto)
 {
-    try {
-        TrdmObservacao& rdm = dataModule();
-        rdm.adqOcorCancProd.close();
-        rdm.adqOcorCancProd.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        rdm.adqOcorCancProd.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
-        rdm.adqOcorCancProd.setParam("P_CDPRODUTO", kzt::withoutTrailingBlanks(cdProduto));
-        // Never 'T': the product filter always applies.
-        rdm.adqOcorCancProd.setParam("P_TCDPRODUTO", std::u16string());
-        rdm.adqOcorCancProd.open();
-        if (!rdm.adqOcorCancProd.isEmpty())
-            return rdm.dspOcorCancProd.data();
+    TrdmObservacao& rdm = dataModule();
+    // Never 'T': the product filter always applies.
+    rdm.adqOcorCancProd.setParam("P_TCDPRODUTO", std::u16string());
+    openList("getOcorCancProd", rdm.adqOcorCancProd, cdFilial, cdLoja, &cdProduto);
+    if (!rdm.adqOcorCancProd.isEmpty())
+        return rdm.dspOcorCancProd.data();
 
-        // A product without cancellation reasons of its own gets the store's whole group.
-        rdm.adqOcorrTodos.close();
-        rdm.adqOcorrTodos.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        rdm.adqOcorrTodos.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
-        rdm.adqOcorrTodos.open();
-        return rdm.dspOcorCancTodos.data();
-    } catch (const std::exception& e) {
-        return errorText(e);
-    } catch (...) {
-        return unknownErrorText();
-    }
+    // A product without cancellation reasons of its own gets the store's whole group.
+    openList("getOcorCancProd", rdm.adqOcorrTodos, cdFilial, cdLoja);
+    return rdm.dspOcorCancTodos.data();
 }
 
 std::string getNrSeqVenda(const std::u16string& cdFilial, const std::u16string& cdCaixa)
 {
-    try {
-        TrdmObservacao& rdm = dataModule();
-        rdm.adqNrSeqVenda.close();
-        rdm.adqNrSeqVenda.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        rdm.adqNrSeqVenda.setParam("P_CDCAIXA", kzt::withoutTrailingBlanks(cdCaixa));
-        rdm.adqNrSeqVenda.open();
-        return rdm.adqNrSeqVenda.fieldAsText("NRSEQVENDA");
-    } catch (const std::exception& e) {
-        return errorText(e);
-    } catch (...) {
-        return unknownErrorText();
-    }
+    TrdmObservacao& rdm = dataModule();
+    rdm.adqNrSeqVenda.close();
+    rdm.adqNrSeqVenda.setParam("P_CDFILIAL", codeArgument("getNrSeqVenda", "P_CDFILIAL", cdFilial));
+    rdm.adqNrSeqVenda.setParam("P_CDCAIXA", codeArgument("getNrSeqVenda", "P_CDCAIXA", cdCaixa));
+    rdm.adqNrSeqVenda.open();
+    return rdm.adqNrSeqVenda.fieldAsText("NRSEQVENDA");
 }
 
 std::string getObrigaObsCan(const std::u16string& cdFilial, const std::u16string& cdLoja)
 {
-    try {
-        TrdmObservacao& rdm = dataModule();
-        rdm.adqObrigaObsCan.close();
-        rdm.adqObrigaObsCan.setParam("P_CDFILIAL", kzt::withoutTrailingBlanks(cdFilial));
-        rdm.adqObrigaObsCan.setParam("P_CDLOJA", kzt::withoutTrailingBlanks(cdLoja));
-        rdm.adqObrigaObsCan.open();
-        return rdm.adqObrigaObsCan.fieldAsText("IDOBRIGAOBSCAN");
-    } catch (const std::exception& e) {
-        return errorText(e);
-    } catch (...) {
-        return unknownErrorText();
-    }
+    TrdmObservacao& rdm = dataModule();
+    kzt::Query& adq = rdm.adqObrigaObsCan;
+    adq.close();
+    adq.setParam("P_CDFILIAL", codeArgument("getObrigaObsCan", "P_CDFILIAL", cdFilial));
+    adq.setParam("P_CDLOJA", codeArgument("getObrigaObsCan", "P_CDLOJA", cdLoja));
+    adq.open();
+    if (adq.recordCount() > 1)
+        throw kzt::DatabaseError(kzt::DatabaseError::Category::BadData,
+                                 adq.name() + ": " + twoStoreRows(cdFilial, cdLoja));
+    return adq.fieldAsText("IDOBRIGAOBSCAN");
+}
+
+} // namespace raising
+
+kzt::Variant getOcorCanc(const std::u16string& cdFilial, const std::u16string& cdLoja)
+{
+    return answered([&] { return raising::getOcorCanc(cdFilial, cdLoja); });
+}
+
+kzt::Variant getOcorDesc(const std::u16string& cdFilial, const std::u16string& cdLoja)
+{
+    return answered([&] { return raising::getOcorDesc(cdFilial, cdLoja); });
+}
+
+kzt::Variant getOcorPed(const std::u16string& cdFilial, const std::u16string& cdLoja,
+                        const std::u16string& cdProduto)
+{
+    return answered([&] { return raising::getOcorPed(cdFilial, cdLoja, cdProduto); });
+}
+
+kzt::Variant getOcorCancProd(const std::u16string& cdFilial, const std::u16string& cdLoja,
+                             const std::u16string& cdProduto)
+{
+    return answered([&] { return raising::getOcorCancProd(cdFilial, cdLoja, cdProduto); });
+}
+
+std::string getNrSeqVenda(const std::u16string& cdFilial, const std::u16string& cdCaixa)
+{
+    return answered([&] { return raising::getNrSeqVenda(cdFilial, cdCaixa); });
+}
+
+std::string getObrigaObsCan(const std::u16string& cdFilial, const std::u16string& cdLoja)
+{
+    return answered([&] { return raising::getObrigaObsCan(cdFilial, cdLoja); });
 }
 
 int getQtMaxObserv(const std::string& cdProduto)

@@ -7,6 +7,7 @@
 #include "platform/variant.h"
 #include "server/module_global.h"
 
+#include <exception>
 #include <string>
 
 namespace Srv_kzt00318 {
@@ -41,5 +42,22 @@ KZT_MODULE_API std::string getNrSeqVenda(const std::u16string& cdFilial,
 KZT_MODULE_API std::string getObrigaObsCan(const std::u16string& cdFilial,
                                            const std::u16string& cdLoja);
 KZT_MODULE_API int getQtMaxObserv(const std::string& cdProduto);
+
+// The same routines raising their database error instead of answering with its text, for
+// callers that report it as an error (the C interface). getQtMaxObserv raises already.
+namespace raising {
+kzt::Variant getOcorCanc(const std::u16string& cdFilial, const std::u16string& cdLoja);
+kzt::Variant getOcorPed(const std::u16string& cdFilial, const std::u16string& cdLoja,
+                        const std::u16string& cdProduto);
+kzt::Variant getOcorCancProd(const std::u16string& cdFilial, const std::u16string& cdLoja,
+                             const std::u16string& cdProduto);
+kzt::Variant getOcorDesc(const std::u16string& cdFilial, const std::u16string& cdLoja);
+std::string getNrSeqVenda(const std::u16string& cdFilial, const std::u16string& cdCaixa);
+std::string getObrigaObsCan(const std::u16string& cdFilial, const std::u16string& cdLoja);
+} // namespace raising
+
+// The text a routine answers with in its value's place after `error`
+// ("Erro no banco de dados: ...").
+std::string routineErrorText(const std::exception& error);
 
 } // namespace Srv_kzt00318

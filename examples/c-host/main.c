@@ -6,7 +6,8 @@
    STATION_DIR holds the station parameter file PARAMETROSQTR.CDS and the store store.db
    (kzt-station --init-sample DIR writes both); without it the module takes them from
    KZT_HOST_EXE / KZT_CONNECTION, or from beside this program. REQUEST_JSON defaults to an
-   order of product 1001. Exit status: 0 when the call ran, 1 when it was refused. */
+   order of product 1001. Exit status: 0 when the call ran, 1 when it was refused, 2 for an
+   unknown option. */
 
 #include <kzt00318/kzt00318.h>
 
@@ -74,6 +75,20 @@ int main(int argc, char** argv)
     char* reply = NULL;
     int status;
 
+    if (argc > 1 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+        printf("Usage: kzt-c-host [STATION_DIR [REQUEST_JSON]]\n"
+               "Asks the operator for an observation through the module's C interface and\n"
+               "prints the reply. STATION_DIR holds PARAMETROSQTR.CDS and store.db\n"
+               "(kzt-station --init-sample DIR writes both); REQUEST_JSON defaults to an\n"
+               "order of product 1001. Exit status: 0 when the call ran, 1 when it was\n"
+               "refused.\n");
+        return 0;
+    }
+    /* A folder name that looks like an option is more likely a mistyped option. */
+    if (argc > 1 && argv[1][0] == '-') {
+        fprintf(stderr, "kzt-c-host: unknown option '%s'; try kzt-c-host --help\n", argv[1]);
+        return 2;
+    }
     fprintf(stderr, "kzt-c-host: observation module %s\n", kzt_version());
     if (argc > 1 && configure(argv[1]) != 0)
         return 1;

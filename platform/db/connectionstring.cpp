@@ -1,15 +1,21 @@
 #include "platform/db/connectionstring.h"
 
 #include "platform/db/databaseerror.h"
+#include "platform/process.h"
 #include "platform/text.h"
 
 #include <odbcinst.h>
+#include <soci/backend-loader.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace kzt {
@@ -23,7 +29,9 @@ constexpr int kMaxTimeout = 3600;
 [[noreturn]] void invalid(const std::string& utf8, const std::string& why)
 {
     throw DatabaseError(DatabaseError::Category::ConnectionFailed,
-                        utf8ToCp1252("Invalid connection string \"" + utf8 + "\": " + why));
+                        utf8ToCp1252("Invalid connection string \""
+                                     + quotedUtf8(maskedSecrets(utf8))
+                                     + "\": " + maskedSecrets(why)));
 }
 
 bool sameKey(const std::string& a, const char* b)
@@ -34,6 +42,11 @@ bool sameKey(const std::string& a, const char* b)
             return false;
     }
     return i == a.size() && !b[i];
+}
+
+bool isWordChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
 }
 
 // One "key=value" of a parameter list, with the text it was written as.
@@ -321,14 +334,53 @@ void resolveSqlite(const std::string& utf8, ConnectionTarget& target)
     target.parameters = joined(settings, ' ');
 }
 
+// libpq's keyword form starts with "key =", a URI never does ("user@host:port/db?...").
+bool isKeywordForm(const std::string& params)
+{
+    std::size_t i = 0;
+    while (i < params.size() && std::isspace(static_cast<unsigned char>(params[i])))
+        ++i;
+    if (i == params.size())
+        return true;
+    const std::size_t start = i;
+    while (i < params.size() && isWordChar(params[i]))
+        ++i;
+    while (i < params.size() && params[i] == ' ')
+        ++i;
+    return i > start && i < params.size() && params[i] == '=';
+}
+
+// What a DBA sees in the server's session list: the module and the host it runs in,
+// "kzt00318/pdv". Only characters no layer quotes or splits on: the sessions's backend
+// cuts its parameters at blanks, quotes or not.
+std::string applicationName()
+{
+    std::string name = "kzt00318/";
+    for (const char c : extractFileName(hostExecutablePath())) {
+        const bool plain =
+            std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
+        name += plain ? c : '_';
+    }
+    return name.size() > 63 ? name.substr(0, 63) : name; // what the server keeps
+}
+
+bool setsApplicationName(const std::string& key)
+{
+    return sameKey(key, "application_name");
+}
+
 // libpq takes the last of a repeated key, so what is appended here wins.
 void resolvePostgresql(const std::string& utf8, ConnectionTarget& target)
 {
+    if (!isKeywordForm(target.parameters) && target.parameters.rfind("postgresql://", 0) != 0
+        && target.parameters.rfind("postgres://", 0) != 0)
+        target.parameters = "postgresql://" + target.parameters; // a libpq URI
     const std::string& params = target.parameters;
     if (params.rfind("postgresql://", 0) == 0 || params.rfind("postgres://", 0) == 0) {
         const auto question = params.find('?');
         std::string base = params.substr(0, question);
         std::vector<std::string> kept;
+        bool named = false;
         if (question != std::string::npos) {
             std::size_t at = question + 1;
             while (at <= params.size()) {
@@ -344,6 +396,7 @@ void resolvePostgresql(const std::string& utf8, ConnectionTarget& target)
                 } else if (sameKey(s.key, kQueryTimeout)) {
                     target.queryTimeout = seconds(utf8, s);
                 } else if (!item.empty()) {
+                    named = named || setsApplicationName(s.key);
                     kept.push_back(item);
                 }
                 if (amp == std::string::npos)
@@ -353,6 +406,8 @@ void resolvePostgresql(const std::string& utf8, ConnectionTarget& target)
         }
         kept.push_back(std::string(kConnectTimeout) + "=" + std::to_string(target.connectTimeout));
         kept.push_back("client_encoding=UTF8");
+        if (!named)
+            kept.push_back("application_name=" + percentEncoded(applicationName()));
         std::string joinedQuery;
         for (const auto& item : kept)
             joinedQuery += (joinedQuery.empty() ? "?" : "&") + item;
@@ -368,6 +423,9 @@ void resolvePostgresql(const std::string& utf8, ConnectionTarget& target)
         target.parameters += ' ';
     target.parameters += std::string(kConnectTimeout) + "=" + std::to_string(target.connectTimeout)
                          + " client_encoding=UTF8";
+    if (std::none_of(kept.begin(), kept.end(),
+                     [](const Setting& s) { return setsApplicationName(s.key); }))
+        target.parameters += " application_name=" + applicationName();
 }
 
 // Whether an ODBC string reaches PostgreSQL's driver: through its Driver=, or its DSN's.
@@ -422,7 +480,117 @@ void boundOdbcConnect(std::vector<Setting>& settings, int connectTimeout)
     settings.push_back(std::move(pqopt));
 }
 
+// Where the value of a secret key starting at `at` ends, and where it begins; npos when
+// no "key =" stands there.
+std::pair<std::size_t, std::size_t> secretValueAt(std::string_view text, std::size_t at)
+{
+    constexpr std::pair<std::size_t, std::size_t> none{std::string_view::npos,
+                                                       std::string_view::npos};
+    if (at > 0 && isWordChar(text[at - 1]))
+        return none;
+    std::size_t i = at;
+    for (const std::string_view key : {std::string_view("password"), std::string_view("pwd")}) {
+        const std::string_view here = text.substr(at, key.size());
+        if (here.size() == key.size()
+            && std::equal(here.begin(), here.end(), key.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) == b;
+               })) {
+            i = at + key.size();
+            break;
+        }
+    }
+    if (i == at || (i < text.size() && isWordChar(text[i])))
+        return none;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    if (i >= text.size() || text[i] != '=')
+        return none;
+    ++i;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    const std::size_t begin = i;
+    if (i < text.size() && (text[i] == '\'' || text[i] == '"' || text[i] == '{')) {
+        const char close = text[i] == '{' ? '}' : text[i];
+        for (++i; i < text.size(); ++i) {
+            if (close != '}' && text[i] == '\\' && i + 1 < text.size()) {
+                ++i;
+            } else if (text[i] == close) {
+                if (close == '}' && i + 1 < text.size() && text[i + 1] == '}') {
+                    ++i;
+                    continue;
+                }
+                return {begin, i + 1};
+            }
+        }
+        return {begin, text.size()};
+    }
+    while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])) && text[i] != ';'
+           && text[i] != '&')
+        ++i;
+    // The quote a message or a JSON text closes its string with, and the marks after it,
+    // are no part of the value: "...password=x": why, {"c": "pwd=x"}.
+    std::size_t end = i;
+    while (end > begin && std::strchr(":,.)]}", text[end - 1]) && text[end - 1] != '\0')
+        --end;
+    return {begin, end > begin && text[end - 1] == '"' ? end - 1 : i};
+}
+
+// The end of the password in a URI's "user:password@" starting at `at` (just past "://"),
+// and where it begins; npos when there is none.
+std::pair<std::size_t, std::size_t> uriPasswordAt(std::string_view text, std::size_t at)
+{
+    std::size_t i = at;
+    while (i < text.size() && text[i] != '/' && text[i] != '?' && text[i] != '#' && text[i] != '='
+           && text[i] != ';' && text[i] != '"'
+           && !std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    const std::string_view authority = text.substr(at, i - at);
+    const auto atSign = authority.rfind('@');
+    const auto colon = authority.find(':');
+    if (atSign == std::string_view::npos || colon == std::string_view::npos || colon > atSign)
+        return {std::string_view::npos, std::string_view::npos};
+    return {at + colon + 1, at + atSign};
+}
+
+// The backend library a string names is looked for in the system's places only: SOCI
+// also tries the current folder when they hold none, so a planted libsoci_NAME.so would
+// be loaded. Every connection is parsed before it opens, so this runs before any load.
+void keepBackendsOutOfTheCurrentFolder()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        std::vector<std::string>& paths = soci::dynamic_backends::search_paths();
+        std::erase_if(paths,
+                      [](const std::string& path) { return path.empty() || path[0] != '/'; });
+    });
+}
+
 } // namespace
+
+std::string maskedSecrets(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        auto [begin, end] = secretValueAt(text, i);
+        if (begin == std::string_view::npos && text.substr(i, 3) == "://") {
+            out += "://";
+            i += 3;
+            std::tie(begin, end) = uriPasswordAt(text, i);
+            if (begin == std::string_view::npos)
+                continue; // what follows may start a key of its own
+        }
+        if (begin != std::string_view::npos) {
+            out.append(text.substr(i, begin - i));
+            out += "***";
+            i = end;
+            continue;
+        }
+        out += text[i++];
+    }
+    return out;
+}
 
 ConnectionTarget parseConnectionString(const std::string& utf8)
 {
@@ -432,9 +600,12 @@ ConnectionTarget parseConnectionString(const std::string& utf8)
     const auto separator = utf8.find("://");
     if (separator == std::string::npos || separator == 0)
         invalid(utf8, "expected backend://parameters.");
+    keepBackendsOutOfTheCurrentFolder();
     ConnectionTarget target;
     target.backend = utf8.substr(0, separator);
     target.parameters = utf8.substr(separator + 3);
+    if (target.backend == "postgres") // libpq's own short scheme
+        target.backend = "postgresql";
     if (target.backend == "sqlite3")
         resolveSqlite(utf8, target);
     else if (target.backend == "postgresql")

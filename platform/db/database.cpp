@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 namespace kzt {
@@ -68,9 +69,14 @@ private:
 
     std::string text(const std::string& utf8) const
     {
-        std::string text = utf8ToCp1252(utf8);
         const auto width = static_cast<std::size_t>(std::max(mColumn.width, 0));
         if (mColumn.code) {
+            // Read as "?", a code could match another row's "?".
+            std::optional<std::string> exact = utf8ToCp1252Exact(utf8);
+            if (!exact)
+                refuse(withoutTrailingBlanks(utf8ToCp1252(utf8)),
+                       "holds a character with no Windows-1252 form.");
+            std::string text = std::move(*exact);
             if (width > 0 && text.size() > width
                 && text.find_first_not_of(' ', width) == std::string::npos)
                 text.resize(width); // blanks past the width are no part of a code
@@ -82,6 +88,7 @@ private:
                 refuse(text, "is longer than its " + std::to_string(width) + " characters.");
             return text;
         }
+        std::string text = utf8ToCp1252(utf8);
         for (char& c : text) {
             if (isControl(c))
                 c = ' ';

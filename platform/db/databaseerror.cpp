@@ -1,5 +1,6 @@
 #include "platform/db/databaseerror.h"
 
+#include "platform/db/connectionstring.h"
 #include "platform/text.h"
 
 #include <utility>
@@ -8,8 +9,9 @@ namespace kzt {
 
 DatabaseError::DatabaseError(const std::string& message, std::string statement,
                              std::string parameters, Category category)
-    : Error(message), mStatement(std::move(statement)), mParameters(std::move(parameters)),
-      mCategory(category)
+    // A driver may quote the connection string it was given; no secret of it goes further.
+    : Error(maskedSecrets(message)), mStatement(std::move(statement)),
+      mParameters(std::move(parameters)), mCategory(category)
 {}
 
 const char* categoryName(DatabaseError::Category category)

@@ -64,10 +64,48 @@ public:
     }
 };
 
-// QApplication keeps references to these for its whole life.
+QtMessageHandler gPreviousHandler = nullptr;
+
+// With no XDG_RUNTIME_DIR (a host started by a service manager or a test runner often has
+// none) Qt makes a private runtime folder itself, owner-only, and says so on every start.
+// Only that notice is dropped; Qt's warnings about a folder it cannot trust still pass.
+void filterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg
+        && message.startsWith(
+            QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set, defaulting to ")))
+        return;
+    if (gPreviousHandler != nullptr)
+        gPreviousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+bool gFiltering = false;
+
+void removeMessageFilter()
+{
+    if (!gFiltering)
+        return;
+    qInstallMessageHandler(gPreviousHandler);
+    gPreviousHandler = nullptr;
+    gFiltering = false;
+}
+
+// QApplication keeps references to these for its whole life; the platform arguments count
+// only for a headless application.
 int gArgc = 1;
 char gArg0[] = "kzt00318";
-char* gArgv[] = {gArg0, nullptr};
+char gPlatformOption[] = "-platform";
+char gOffscreen[] = "offscreen";
+char* gArgv[] = {gArg0, gPlatformOption, gOffscreen, nullptr};
+bool gHeadlessForScript = false;
+
+// Problems are told to the operator in Portuguese and to a host's developer in English.
+std::string said(Audience audience, std::string portuguese, std::string english)
+{
+    return audience == Audience::Operator ? std::move(portuguese) : std::move(english);
+}
 
 std::string environment(const char* name)
 {
@@ -91,11 +129,16 @@ std::vector<std::string> split(const std::string& text, char separator)
 }
 
 // The platforms Qt tries, in its order: QT_QPA_PLATFORM when set, otherwise the build's
-// default (xcb), after wayland in a Wayland session. Options after ':' are the plugin's.
-std::vector<std::string> platformCandidates()
+// default (xcb), after wayland in a Wayland session; for a headless application, offscreen.
+// Options after ':' are the plugin's.
+std::vector<std::string> platformCandidates(bool headless)
 {
     std::vector<std::string> names;
     const std::string chosen = environment("QT_QPA_PLATFORM");
+    if (chosen.empty() && headless) {
+        names.emplace_back("offscreen");
+        return names;
+    }
     if (chosen.empty()) {
         if (environment("XDG_SESSION_TYPE") == "wayland")
             names.emplace_back("wayland");
@@ -125,7 +168,7 @@ QStringList pluginFolders()
 
 // Finds the plugin whose key is `name` and loads it, as Qt would; a plugin that is there
 // but cannot load (a library it needs is missing) is as fatal to Qt as no plugin.
-std::string pluginProblem(const std::string& name)
+std::string pluginProblem(const std::string& name, Audience a)
 {
     const QString key = QString::fromStdString(name);
     for (const QString& folder : pluginFolders()) {
@@ -143,23 +186,25 @@ std::string pluginProblem(const std::string& name)
             // Kept loaded: Qt takes the same library when the application starts.
             if (loader.load())
                 return {};
-            return "o plugin de plataforma \"" + name + "\" não carrega ("
-                   + loader.errorString().toStdString() + ")";
+            const std::string why = " (" + loader.errorString().toStdString() + ")";
+            return said(a, "o plugin de plataforma \"" + name + "\" não carrega" + why,
+                        "the platform plugin \"" + name + "\" does not load" + why);
         }
     }
-    return "o plugin de plataforma \"" + name + "\" não está instalado";
+    return said(a, "o plugin de plataforma \"" + name + "\" não está instalado",
+                "the platform plugin \"" + name + "\" is not installed");
 }
 
 // An X server Qt's xcb plugin can open: connects and authenticates as the plugin will,
 // through the same library the plugin links.
-std::string xcbProblem()
+std::string xcbProblem(Audience a)
 {
     const std::string display = environment("DISPLAY");
     if (display.empty())
-        return "a variável DISPLAY não está definida";
+        return said(a, "a variável DISPLAY não está definida", "DISPLAY is not set");
     void* xcb = ::dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
     if (!xcb)
-        return "a biblioteca libxcb não está instalada";
+        return said(a, "a biblioteca libxcb não está instalada", "libxcb is not installed");
     using Connect = void* (*)(const char*, int*);
     using HasError = int (*)(void*);
     using Disconnect = void (*)(void*);
@@ -168,11 +213,12 @@ std::string xcbProblem()
     auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
     std::string problem;
     if (!connect || !hasError || !disconnect) {
-        problem = "a biblioteca libxcb está incompleta";
+        problem = said(a, "a biblioteca libxcb está incompleta", "libxcb is incomplete");
     } else {
         void* connection = connect(display.c_str(), nullptr);
         if (hasError(connection) != 0)
-            problem = "não foi possível conectar ao display \"" + display + "\"";
+            problem = said(a, "não foi possível conectar ao display \"" + display + "\"",
+                           "cannot connect to display \"" + display + "\"");
         disconnect(connection);
     }
     ::dlclose(xcb);
@@ -180,7 +226,7 @@ std::string xcbProblem()
 }
 
 // A Wayland compositor's socket that accepts a connection.
-std::string waylandProblem()
+std::string waylandProblem(Audience a)
 {
     std::string socketName = environment("WAYLAND_DISPLAY");
     if (socketName.empty())
@@ -189,77 +235,103 @@ std::string waylandProblem()
     if (socketName.front() != '/') {
         const std::string runtime = environment("XDG_RUNTIME_DIR");
         if (runtime.empty())
-            return "a variável XDG_RUNTIME_DIR não está definida";
+            return said(a, "a variável XDG_RUNTIME_DIR não está definida",
+                        "XDG_RUNTIME_DIR is not set");
         path = runtime + "/" + socketName;
     }
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof address.sun_path)
-        return "o caminho do display Wayland é longo demais";
+        return said(a, "o caminho do display Wayland é longo demais",
+                    "the Wayland display's path is too long");
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return "não foi possível criar um socket";
+        return said(a, "não foi possível criar um socket", "cannot create a socket");
     const bool reached =
         ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     if (reached)
         return {};
-    return "não foi possível conectar ao display Wayland \"" + path + "\"";
+    return said(a, "não foi possível conectar ao display Wayland \"" + path + "\"",
+                "cannot connect to the Wayland display \"" + path + "\"");
 }
 
-std::string candidateProblem(const std::string& name)
+std::string candidateProblem(const std::string& name, Audience a)
 {
     std::string problem;
     if (name == "xcb")
-        problem = xcbProblem();
+        problem = xcbProblem(a);
     else if (name == "wayland")
-        problem = waylandProblem();
+        problem = waylandProblem(a);
     if (problem.empty())
-        problem = pluginProblem(name);
+        problem = pluginProblem(name, a);
     return problem;
 }
 
-} // namespace
-
-std::string qtPlatformProblem()
+std::string platformProblem(Audience audience, bool headless)
 {
     std::string problems;
-    for (const std::string& name : platformCandidates()) {
-        const std::string problem = candidateProblem(name);
+    for (const std::string& name : platformCandidates(headless)) {
+        const std::string problem = candidateProblem(name, audience);
         if (problem.empty())
             return {};
         problems += (problems.empty() ? "" : "; ") + name + ": " + problem;
     }
     if (problems.empty())
-        return "QT_QPA_PLATFORM não nomeia plataforma alguma";
+        return said(audience, "QT_QPA_PLATFORM não nomeia plataforma alguma",
+                    "QT_QPA_PLATFORM names no platform");
     return problems;
 }
 
-std::string prepareGuiApplication()
+} // namespace
+
+std::string qtPlatformProblem(Audience audience)
+{
+    return platformProblem(audience, false);
+}
+
+std::string prepareGuiApplication(Audience audience, bool headless)
 {
     const std::lock_guard<std::mutex> lock(gMutex);
     if (QCoreApplication* existing = QCoreApplication::instance()) {
         if (!qobject_cast<QApplication*>(existing))
-            return utf8ToCp1252("O aplicativo Qt do host não tem janelas (não é um QApplication); "
-                                "a observação não pode ser mostrada.");
+            return utf8ToCp1252(
+                said(audience,
+                     "O aplicativo Qt do host não tem janelas (não é um QApplication); "
+                     "a observação não pode ser mostrada.",
+                     "The host's Qt application has no widgets (it is not a QApplication); "
+                     "the observation dialog cannot be shown."));
         if (QThread::currentThread() != existing->thread())
-            return utf8ToCp1252("A observação só pode ser chamada na thread que mostra as janelas "
-                                "do aplicativo; esta chamada veio de outra thread.");
+            return utf8ToCp1252(
+                said(audience,
+                     "A observação só pode ser chamada na thread que mostra as janelas do "
+                     "aplicativo; esta chamada veio de outra thread.",
+                     "The observation dialog can only be called on the thread that shows the "
+                     "application's windows; this call came from another thread."));
         return {};
     }
 
-    const std::string problem = qtPlatformProblem();
+    const std::string problem = platformProblem(audience, headless);
     if (!problem.empty())
-        return utf8ToCp1252("Não há tela para mostrar a observação (" + problem
-                            + "). Defina DISPLAY ou WAYLAND_DISPLAY, ou QT_QPA_PLATFORM=offscreen "
-                              "para trabalhar sem tela.");
+        return utf8ToCp1252(
+            said(audience,
+                 "Não há tela para mostrar a observação (" + problem
+                     + "). Defina DISPLAY ou WAYLAND_DISPLAY.",
+                 "No display to show the observation dialog on (" + problem
+                     + "). Set DISPLAY or WAYLAND_DISPLAY; a test with no display sets "
+                       "KZT_SCRIPT to the operator's steps instead."));
 
     // Qt switches the C library's locale to the environment's. The host's number and date
     // formatting and its collation stay as the host set them; only the character type
     // stays Qt's, which needs a UTF-8 one (its keyboard composition reads it).
     const char* locale = std::setlocale(LC_ALL, nullptr);
     const std::string hostLocale = locale ? locale : "C";
+    // A scripted call shows its windows to nobody: offscreen, unless the environment
+    // names a platform (to watch a script play on a display, say).
+    gHeadlessForScript = headless && environment("QT_QPA_PLATFORM").empty();
+    gArgc = gHeadlessForScript ? 3 : 1;
+    filterQtRuntimeFolderNotice();
     gOwned = new ModuleApplication(gArgc, gArgv);
     const char* ctype = std::setlocale(LC_CTYPE, nullptr);
     const std::string qtCtype = ctype ? ctype : "C.UTF-8";
@@ -275,6 +347,21 @@ void setUnhandledErrorReporter(UnhandledErrorReporter reporter)
     gReporter.store(reporter);
 }
 
+void filterQtRuntimeFolderNotice()
+{
+    // Installed twice, the filter would hand messages on to itself.
+    if (gFiltering)
+        return;
+    gFiltering = true;
+    gPreviousHandler = qInstallMessageHandler(filterMessages);
+}
+
+bool guiApplicationIsHeadless()
+{
+    const std::lock_guard<std::mutex> lock(gMutex);
+    return gOwned != nullptr && gHeadlessForScript;
+}
+
 bool ownsGuiApplication()
 {
     const std::lock_guard<std::mutex> lock(gMutex);
@@ -288,6 +375,7 @@ void releaseGuiApplication()
         return;
     delete gOwned;
     gOwned = nullptr;
+    removeMessageFilter();
 }
 
 } // namespace kzt

@@ -1,5 +1,7 @@
 #include "platform/ui/form.h"
 
+#include "platform/ui/touchguard.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -107,6 +109,7 @@ void Form::setColor(TColor color)
 
 int Form::showModal()
 {
+    const TouchGuard::Scope guard;
     return exec();
 }
 

@@ -37,7 +37,7 @@ public:
     std::string caption() const;
     void setColor(TColor color); // the window colour behind the controls
 
-    // Shows the form modally and returns when it closes.
+    // Shows the form modally and returns when it closes; the touch guard is on meanwhile.
     int showModal();
     // Every showing centres the form on the screen it opens on.
     void setVisible(bool visible) override;

@@ -1,5 +1,6 @@
 #include "station/app/application.h"
 
+#include "platform/db/connectionstring.h"
 #include "platform/text.h"
 
 #include <iostream>
@@ -19,8 +20,9 @@ void StationApplication::setRecord(CallRecord* record, bool interactive)
     mInteractive = interactive;
 }
 
-void StationApplication::reportUnhandled(const std::string& cp1252)
+void StationApplication::reportUnhandled(const std::string& unmasked)
 {
+    const std::string cp1252 = kzt::maskedSecrets(unmasked);
     if (!mRecord) {
         std::cerr << "kzt-station: unhandled error: " << kzt::cp1252ToUtf8(cp1252) << '\n';
         return;

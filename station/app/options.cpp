@@ -17,19 +17,9 @@ namespace {
 
 constexpr int kMaxEntries = 1000;
 
-std::optional<long long> toInteger(const std::string& text)
-{
-    long long value = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end)
-        return std::nullopt;
-    return value;
-}
-
 int countArgument(const std::string& option, const std::string& text, int minimum)
 {
-    const auto value = toInteger(text);
+    const auto value = kzt::wholeNumber(text);
     if (!value || *value < minimum || *value > kMaxEntries)
         throw UsageError(option + " needs a whole number from " + std::to_string(minimum) + " to "
                          + std::to_string(kMaxEntries) + ", not '" + text + "'");
@@ -41,7 +31,7 @@ kzt::Variant typedEntry(const std::string& type, const std::string& value, const
     if (type == "str")
         return kzt::Variant(kzt::utf8ToCp1252(value));
     if (type == "int") {
-        const auto number = toInteger(value);
+        const auto number = kzt::wholeNumber(value);
         if (!number)
             throw UsageError("--entry " + given + ": '" + value + "' is not a whole number");
         return kzt::Variant(static_cast<std::int64_t>(*number));
@@ -75,7 +65,7 @@ std::pair<int, kzt::Variant> parseEntry(const std::string& given)
     const auto colon = given.find(':', equals == std::string::npos ? 0 : equals);
     if (equals == std::string::npos || colon == std::string::npos)
         throw UsageError("--entry needs N=TYPE:VALUE, not '" + given + "'");
-    const auto index = toInteger(given.substr(0, equals));
+    const auto index = kzt::wholeNumber(given.substr(0, equals));
     if (!index || *index < 0 || *index >= kMaxEntries)
         throw UsageError("--entry " + given + ": the index must be a whole number from 0");
     return {static_cast<int>(*index), typedEntry(given.substr(equals + 1, colon - equals - 1),
@@ -125,79 +115,6 @@ void checkOneDatabase(const StationOptions& options)
                              + ", but the module keeps call 1's connection (" + first
                              + ") open until the station ends; run another kzt-station for it");
     }
-}
-
-std::uint16_t virtualKey(const std::string& name, const std::string& action)
-{
-    static const std::map<std::string, std::uint16_t> names = {
-        {"ESC", kzt::VK_ESCAPE},    {"ESCAPE", kzt::VK_ESCAPE}, {"ENTER", kzt::VK_RETURN},
-        {"RETURN", kzt::VK_RETURN}, {"TAB", kzt::VK_TAB},       {"SPACE", kzt::VK_SPACE},
-        {"BACK", kzt::VK_BACK}};
-    if (const auto number = toInteger(name)) {
-        if (*number < 1 || *number > 255)
-            throw UsageError("--do " + action + ": a virtual key is a number from 1 to 255");
-        return static_cast<std::uint16_t>(*number);
-    }
-    const std::string upper = kzt::upperAscii(name);
-    if (const auto it = names.find(upper); it != names.end())
-        return it->second;
-    if (upper.size() >= 2 && upper[0] == 'F') {
-        const auto n = toInteger(upper.substr(1));
-        if (n && *n >= 1 && *n <= 12)
-            return static_cast<std::uint16_t>(kzt::VK_F1 + *n - 1);
-    }
-    throw UsageError("--do " + action + ": unknown key '" + name
-                     + "' (a virtual-key number, F1..F12, ESC, ENTER, TAB, SPACE or BACK)");
-}
-
-Action keyAction(const std::string& given, const std::string& action)
-{
-    Action a;
-    a.kind = Action::Kind::Key;
-    std::size_t start = 0;
-    bool first = true;
-    while (start <= given.size()) {
-        const auto plus = given.find('+', start);
-        const std::string part =
-            given.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
-        if (first) {
-            a.key = virtualKey(part, action);
-            first = false;
-        } else if (part == "alt") {
-            a.shift |= kzt::ssAlt;
-        } else if (part == "ctrl") {
-            a.shift |= kzt::ssCtrl;
-        } else if (part == "shift") {
-            a.shift |= kzt::ssShift;
-        } else {
-            throw UsageError("--do " + action + ": unknown modifier '" + part
-                             + "' (alt, ctrl or shift)");
-        }
-        if (plus == std::string::npos)
-            break;
-        start = plus + 1;
-    }
-    return a;
-}
-
-Action postAction(std::string given)
-{
-    Action a;
-    a.kind = Action::Kind::Post;
-    // Flags come last, so a text may hold commas of its own.
-    for (bool more = true; more;) {
-        more = false;
-        for (const std::string flag : {",enter", ",char"}) {
-            if (given.size() >= flag.size()
-                && given.compare(given.size() - flag.size(), flag.size(), flag) == 0) {
-                (flag == ",enter" ? a.enter : a.asChar) = true;
-                given.resize(given.size() - flag.size());
-                more = true;
-            }
-        }
-    }
-    a.text = kzt::utf8ToCp1252(given);
-    return a;
 }
 
 // --call ROUTINE takes exactly the routine's arguments, so the options after them stay
@@ -257,55 +174,11 @@ void checkStandAloneMode(const StationOptions& options,
 
 void parseAction(const std::string& action, CallOptions& call)
 {
-    const auto colon = action.find(':');
-    const std::string verb = action.substr(0, colon);
-    const std::string rest = colon == std::string::npos ? std::string() : action.substr(colon + 1);
-    const bool hasArg = colon != std::string::npos;
-    auto needArg = [&](const char* what) {
-        if (!hasArg || rest.empty())
-            throw UsageError("--do " + action + ": " + verb + " needs " + what);
-    };
-    Action a;
-    if (verb == "press") {
-        needArg("a control name, as in press:sptConfirmar");
-        a.kind = Action::Kind::Press;
-        a.name = rest;
-    } else if (verb == "key") {
-        needArg("a key, as in key:27 or key:115+alt");
-        a = keyAction(rest, action);
-    } else if (verb == "post") {
-        if (!hasArg)
-            throw UsageError("--do " + action + ": post needs a text, as in post:12,enter");
-        a = postAction(rest);
-    } else if (verb == "dump") {
-        if (hasArg)
-            throw UsageError("--do " + action + ": dump takes no argument");
-        a.kind = Action::Kind::Dump;
-    } else if (verb == "shot") {
-        needArg("a file name, as in shot:dialog.png");
-        a.kind = Action::Kind::Shot;
-        a.name = rest;
-    } else if (verb == "editor" && hasArg) {
-        call.answers.editor.push_back(kzt::utf8ToCp1252(rest));
-        return;
-    } else if (verb == "keypad" && hasArg) {
-        call.answers.keypad.push_back(kzt::utf8ToCp1252(rest));
-        return;
-    } else if (verb == "search" && hasArg) {
-        call.answers.search.push_back(rest.empty() ? std::nullopt
-                                                   : std::optional(kzt::utf8ToCp1252(rest)));
-        return;
-    } else if (verb == "price" && hasArg) {
-        call.answers.price.push_back(kzt::utf8ToCp1252(rest));
-        return;
-    } else if (verb == "editor" || verb == "keypad" || verb == "search" || verb == "price") {
-        throw UsageError("--do " + action + ": " + verb + " needs ':' and its answer");
-    } else {
-        throw UsageError("--do " + action + ": unknown action '" + verb
-                         + "' (press, key, post, editor, keypad, search, price, dump, shot)");
+    try {
+        host::parseScriptStep(action, call.actions, call.answers);
+    } catch (const host::ScriptError& e) {
+        throw UsageError("--do " + e.message());
     }
-    a.source = action;
-    call.actions.push_back(std::move(a));
 }
 
 std::vector<kzt::Variant> CallOptions::request() const
@@ -323,108 +196,198 @@ kzt::Variant CallOptions::result() const
     return kzt::Variant::arrayOf(static_cast<std::size_t>(resultSize));
 }
 
-StationOptions parseOptions(const std::vector<std::string>& args)
-{
-    StationOptions options;
-    options.calls.emplace_back();
-    // The options each call was given, in order, and which option set each request entry:
-    // an option that would be ignored is refused after the loop, or here when repeated.
-    std::vector<std::vector<std::string>> given(1);
-    std::vector<std::map<int, std::string>> entrySources(1);
-    std::vector<std::string> processWide;
-    static const std::map<std::string, int> textEntries = {
-        {"--obligatory", 0}, {"--kind", 1}, {"--product", 2},  {"--name", 3},     {"--current", 4},
-        {"--sale-open", 5},  {"--wait", 6}, {"--customer", 7}, {"--consumer", 8}, {"--time", 9}};
-    static const std::set<std::string> repeatable = {"--do", "--entry"};
+namespace {
 
-    auto once = [&](std::optional<std::string>& slot, const std::string& option,
-                    const std::string& value) {
+// One parse of a command line: the options so far, and what each call was given, so that an
+// option that would be ignored is refused (after the loop, or at once when repeated).
+struct Parser {
+    explicit Parser(const std::vector<std::string>& given_) : args(given_) {}
+
+    const std::vector<std::string>& args;
+    std::size_t i = 0;
+    StationOptions options;
+    std::vector<std::vector<std::string>> given{1};
+    std::vector<std::map<int, std::string>> entrySources{1};
+    std::vector<std::string> processWide;
+    bool stop = false; // --help or --version: nothing else is read
+
+    CallOptions& call() { return options.calls.back(); }
+
+    const std::string& value(const std::string& option)
+    {
+        if (i + 1 >= args.size())
+            throw UsageError(option + " needs a value");
+        return args[++i];
+    }
+
+    void setEntry(int index, kzt::Variant entry, const std::string& source)
+    {
+        const auto [it, fresh] = entrySources.back().emplace(index, source);
+        if (!fresh)
+            throw UsageError("entry " + std::to_string(index) + " is given twice (" + it->second
+                             + " and " + source + ")");
+        call().entries[index] = std::move(entry);
+    }
+
+    void once(std::optional<std::string>& slot, const std::string& option, const std::string& text)
+    {
         if (slot)
             throw UsageError(option + " is given twice");
-        if (value.empty())
+        if (text.empty())
             throw UsageError(option + " needs a non-empty value");
-        slot = value;
+        slot = text;
         processWide.push_back(option);
-    };
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& option = args[i];
-        CallOptions& call = options.calls.back();
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size())
-                throw UsageError(option + " needs a value");
-            return args[++i];
-        };
-        auto setEntry = [&](int index, kzt::Variant entry, const std::string& source) {
-            const auto [it, fresh] = entrySources.back().emplace(index, source);
-            if (!fresh)
-                throw UsageError("entry " + std::to_string(index) + " is given twice (" + it->second
-                                 + " and " + source + ")");
-            call.entries[index] = std::move(entry);
-        };
-        const bool callOption = option.starts_with("--") && option != "--next"
-                                && option != "--module" && option != "--init-sample"
-                                && option != "--companion-shots" && option != "--help";
-        if (callOption && !repeatable.count(option)) {
-            const auto& list = given.back();
-            if (std::find(list.begin(), list.end(), option) != list.end())
-                throw UsageError(option + " is given twice in one call");
-        }
-        if (const auto it = textEntries.find(option); it != textEntries.end()) {
-            setEntry(it->second, kzt::Variant(kzt::utf8ToCp1252(value())), option);
-        } else if (option == "--entry") {
-            const std::string& text = value();
-            auto [index, entry] = parseEntry(text);
-            setEntry(index, std::move(entry), "--entry " + text);
-        } else if (option == "--entries") {
-            call.entryCount = countArgument(option, value(), 0);
-        } else if (option == "--result-size") {
-            call.resultSize = countArgument(option, value(), 0);
-        } else if (option == "--result-not-array") {
-            call.resultNotArray = true;
-        } else if (option == "--connection") {
-            call.connection = value();
-        } else if (option == "--connection-212") {
-            call.connection212 = value();
-        } else if (option == "--host-exe") {
-            call.hostExe = value();
-        } else if (option == "--trace") {
-            call.trace = true;
-        } else if (option == "--do") {
-            parseAction(value(), call);
-            call.scripted = true;
-        } else if (option == "--call") {
-            call.routine = value();
-            takeRoutineArguments(args, i, call);
-        } else if (option == "--next") {
-            if (given.back().empty())
-                throw UsageError("--next must follow the options of a call");
-            options.calls.emplace_back();
-            given.emplace_back();
-            entrySources.emplace_back();
-        } else if (option == "--module") {
-            once(options.module, option, value());
-        } else if (option == "--init-sample") {
-            once(options.initSample, option, value());
-        } else if (option == "--force") {
-            options.force = true;
-        } else if (option == "--companion-shots") {
-            once(options.companionShots, option, value());
-        } else if (option == "--help" || option == "-h") {
-            options.help = true;
-            return options;
-        } else {
-            throw UsageError("unknown option '" + option + "'");
-        }
-        if (callOption)
-            given.back().push_back(option);
     }
-    if (options.calls.size() > 1 && given.back().empty())
-        throw UsageError("--next must be followed by the options of another call");
+};
 
-    if (options.force && !options.initSample)
-        throw UsageError("--force only goes with --init-sample");
-    checkStandAloneMode(options, given, processWide);
+enum class Scope {
+    Call,   // belongs to the call it is given in; once a call unless repeatable
+    Process // the whole run
+};
+
+struct Option {
+    const char* name;
+    const char* argument; // "" when the option takes none
+    const char* section;
+    const char* help;
+    Scope scope;
+    bool repeatable;
+    // Gets the option's value (empty when it takes none).
+    void (*handle)(Parser& p, const std::string& option, const std::string& value);
+};
+
+template <int Index>
+void textEntry(Parser& p, const std::string& option, const std::string& value)
+{
+    p.setEntry(Index, kzt::Variant(kzt::utf8ToCp1252(value)), option);
+}
+
+constexpr const char* kRequest = "Request entries (as UTF-8 text)";
+constexpr const char* kResult = "The result variant the host passes";
+constexpr const char* kHost = "Host settings";
+constexpr const char* kScript = "Scripted operator";
+constexpr const char* kRun = "Whole run";
+
+// The station's options: the parser, --help and the man page all read this table.
+const std::vector<Option>& optionTable()
+{
+    static const std::vector<Option> table = {
+        {"--obligatory", "TEXT", kRequest, "entry 0: \"S\" when an observation is compulsory",
+         Scope::Call, false, textEntry<0>},
+        {"--kind", "TEXT", kRequest, "entry 1: list kind (C, P, CP or D)", Scope::Call, false,
+         textEntry<1>},
+        {"--product", "TEXT", kRequest, "entry 2: product code", Scope::Call, false, textEntry<2>},
+        {"--name", "TEXT", kRequest, "entry 3: product name", Scope::Call, false, textEntry<3>},
+        {"--current", "TEXT", kRequest, "entry 4: the observation the item already has",
+         Scope::Call, false, textEntry<4>},
+        {"--sale-open", "TEXT", kRequest, "entry 5: whether a sale is open (as text)", Scope::Call,
+         false, textEntry<5>},
+        {"--wait", "TEXT", kRequest, "entry 6: waiting time", Scope::Call, false, textEntry<6>},
+        {"--customer", "TEXT", kRequest, "entry 7: customer", Scope::Call, false, textEntry<7>},
+        {"--consumer", "TEXT", kRequest, "entry 8: consumer", Scope::Call, false, textEntry<8>},
+        {"--time", "TEXT", kRequest, "entry 9: time", Scope::Call, false, textEntry<9>},
+        {"--entry", "N=TYPE:VALUE", kRequest,
+         "entry N typed: str, int, float, bool or empty (repeatable)", Scope::Call, true,
+         [](Parser& p, const std::string&, const std::string& value) {
+             auto [index, entry] = parseEntry(value);
+             p.setEntry(index, std::move(entry), "--entry " + value);
+         }},
+        {"--entries", "N", kRequest, "the request's length (default 10)", Scope::Call, false,
+         [](Parser& p, const std::string& option, const std::string& value) {
+             p.call().entryCount = countArgument(option, value, 0);
+         }},
+        {"--result-size", "N", kResult, "an array 0..N-1 of empties (default 5)", Scope::Call,
+         false,
+         [](Parser& p, const std::string& option, const std::string& value) {
+             p.call().resultSize = countArgument(option, value, 0);
+         }},
+        {"--result-not-array", "", kResult, "an empty variant instead of an array", Scope::Call,
+         false,
+         [](Parser& p, const std::string&, const std::string&) { p.call().resultNotArray = true; }},
+        {"--connection", "STR", kHost, "the store connection string for code \"\"", Scope::Call,
+         false,
+         [](Parser& p, const std::string&, const std::string& value) {
+             p.call().connection = value;
+         }},
+        {"--connection-212", "STR", kHost, "the store connection string for code \"212\"",
+         Scope::Call, false,
+         [](Parser& p, const std::string&, const std::string& value) {
+             p.call().connection212 = value;
+         }},
+        {"--host-exe", "PATH", kHost,
+         "the host executable: its folder holds PARAMETROSQTR.CDS and store.db", Scope::Call, false,
+         [](Parser& p, const std::string&, const std::string& value) { p.call().hostExe = value; }},
+        {"--trace", "", kHost, "add every host-library and companion call to the output",
+         Scope::Call, false,
+         [](Parser& p, const std::string&, const std::string&) { p.call().trace = true; }},
+        {"--do", "ACTION", kScript, "an operator action, in order (repeatable; actions below)",
+         Scope::Call, true,
+         [](Parser& p, const std::string&, const std::string& value) {
+             parseAction(value, p.call());
+             p.call().scripted = true;
+         }},
+        {"--call", "ROUTINE ARG...", kScript,
+         "call one data routine with exactly its arguments instead of the dialog", Scope::Call,
+         false,
+         [](Parser& p, const std::string&, const std::string& value) {
+             p.call().routine = value;
+             takeRoutineArguments(p.args, p.i, p.call());
+         }},
+        {"--next", "", kRun, "start the options of another call in the same run", Scope::Process,
+         true,
+         [](Parser& p, const std::string&, const std::string&) {
+             if (p.given.back().empty())
+                 throw UsageError("--next must follow the options of a call");
+             p.options.calls.emplace_back();
+             p.given.emplace_back();
+             p.entrySources.emplace_back();
+         }},
+        {"--module", "PATH", kRun, "the module library to load (default ../lib/libkzt00318.so)",
+         Scope::Process, false,
+         [](Parser& p, const std::string& option, const std::string& value) {
+             p.once(p.options.module, option, value);
+         }},
+        {"--init-sample", "DIR", kRun,
+         "write the sample parameter file into DIR and the sample store into --connection "
+         "(default DIR/store.db), then stop",
+         Scope::Process, false,
+         [](Parser& p, const std::string& option, const std::string& value) {
+             p.once(p.options.initSample, option, value);
+         }},
+        // With --init-sample, so it counts among the options of the (only) call.
+        {"--force", "", kRun, "with --init-sample: replace a store already there", Scope::Call,
+         false, [](Parser& p, const std::string&, const std::string&) { p.options.force = true; }},
+        {"--companion-shots", "DIR", kRun,
+         "save a PNG of each companion dialog into DIR, then stop", Scope::Process, false,
+         [](Parser& p, const std::string& option, const std::string& value) {
+             p.once(p.options.companionShots, option, value);
+         }},
+        {"--help", "", kRun, "print this help and stop", Scope::Process, false,
+         [](Parser& p, const std::string&, const std::string&) {
+             p.options.help = true;
+             p.stop = true;
+         }},
+        {"--version", "", kRun, "print the version and stop", Scope::Process, false,
+         [](Parser& p, const std::string&, const std::string&) {
+             p.options.version = true;
+             p.stop = true;
+         }},
+    };
+    return table;
+}
+
+const Option* findOption(const std::string& name)
+{
+    const std::string full = name == "-h" ? "--help" : name;
+    for (const Option& option : optionTable()) {
+        if (full == option.name)
+            return &option;
+    }
+    return nullptr;
+}
+
+void checkCalls(const StationOptions& options, const std::vector<std::vector<std::string>>& given)
+{
     for (std::size_t n = 0; n < options.calls.size(); ++n) {
         const CallOptions& call = options.calls[n];
         const std::string which =
@@ -443,24 +406,114 @@ StationOptions parseOptions(const std::vector<std::string>& args)
                              + " is beyond the request's " + std::to_string(call.entryCount)
                              + " entries (--entries)");
     }
+}
+
+// "  --name ARG   help", the help wrapped at 80 columns in a column of its own.
+std::string helpLine(std::string head, const std::string& help)
+{
+    constexpr std::size_t kColumn = 26, kWidth = 80;
+    head += head.size() < kColumn ? std::string(kColumn - head.size(), ' ')
+                                  : "\n" + std::string(kColumn, ' ');
+    std::size_t column = kColumn;
+    std::size_t start = 0;
+    while (start < help.size()) {
+        std::size_t end = help.find(' ', start);
+        if (end == std::string::npos)
+            end = help.size();
+        const std::string word = help.substr(start, end - start);
+        if (column > kColumn && column + 1 + word.size() > kWidth) {
+            head += "\n" + std::string(kColumn, ' ');
+            column = kColumn;
+        } else if (column > kColumn) {
+            head += ' ';
+            ++column;
+        }
+        head += word;
+        column += word.size();
+        start = end + 1;
+    }
+    return head + "\n";
+}
+
+} // namespace
+
+StationOptions parseOptions(const std::vector<std::string>& args)
+{
+    Parser p(args);
+    p.options.calls.emplace_back();
+    for (; p.i < args.size() && !p.stop; ++p.i) {
+        const std::string& name = args[p.i];
+        const Option* option = findOption(name);
+        if (option == nullptr)
+            throw UsageError("unknown option '" + name + "'");
+        if (option->scope == Scope::Call && !option->repeatable) {
+            const auto& list = p.given.back();
+            if (std::find(list.begin(), list.end(), option->name) != list.end())
+                throw UsageError(std::string(option->name) + " is given twice in one call");
+        }
+        const std::string value = *option->argument ? p.value(option->name) : std::string();
+        option->handle(p, option->name, value);
+        if (option->scope == Scope::Call)
+            p.given.back().push_back(option->name);
+    }
+    if (p.stop)
+        return p.options;
+    StationOptions& options = p.options;
+    if (options.calls.size() > 1 && p.given.back().empty())
+        throw UsageError("--next must be followed by the options of another call");
+
+    if (options.force && !options.initSample)
+        throw UsageError("--force only goes with --init-sample");
+    checkStandAloneMode(options, p.given, p.processWide);
+    checkCalls(options, p.given);
     checkOneDatabase(options);
     return options;
 }
 
+std::string versionText()
+{
+    return std::string("kzt-station ") + KZT_VERSION + "\n";
+}
+
 std::string usageText()
 {
-    return "usage: kzt-station [call options] [--next call options]...\n"
-           "  request: --obligatory --kind --product --name --current --sale-open --wait\n"
-           "           --customer --consumer --time TEXT, --entry N=TYPE:VALUE, --entries N\n"
-           "  result:  --result-size N, --result-not-array\n"
-           "  host:    --connection STR, --connection-212 STR, --host-exe PATH, --trace\n"
-           "  script:  --do press:NAME | key:VK[+alt][+ctrl][+shift] | post:TEXT[,enter][,char]\n"
-           "                | editor:TEXT | keypad:TEXT | search:CODE | price:TEXT | dump | "
-           "shot:FILE\n"
-           "  other:   --call ROUTINE ARG... (exactly the routine's arguments), --module PATH,\n"
-           "           --init-sample DIR [--connection STR] [--force], --companion-shots DIR\n"
-           "           (each alone)\n"
-           "  Every call of one run reads the database the first call opened.\n";
+    std::string text =
+        "Usage: kzt-station [CALL OPTIONS] [--next CALL OPTIONS]...\n"
+        "  or:  kzt-station --init-sample DIR [--connection STR] [--force]\n"
+        "  or:  kzt-station --companion-shots DIR\n"
+        "Plays the host of the observation module: loads the module, calls Observacao\n"
+        "with a request built from the options and prints what came back, one JSON line\n"
+        "a call. Without --do actions the dialog waits for an operator on a display;\n"
+        "with them the actions run inside the dialog in order and no display is needed.\n";
+    const char* section = nullptr;
+    for (const Option& option : optionTable()) {
+        if (section != option.section) {
+            section = option.section;
+            text += std::string("\n") + section + ":\n";
+        }
+        std::string head = std::string("  ") + option.name;
+        if (*option.argument)
+            head += std::string(" ") + option.argument;
+        text += helpLine(head, option.help);
+    }
+    text += "\nActions (--do):\n";
+    const std::pair<const char*, const char*> actions[] = {
+        {"press:NAME", "click the control of that name"},
+        {"key:VK[+alt][+ctrl][+shift]",
+         "a key going down: a number, F1..F12, ESC, ENTER, TAB, SPACE or BACK"},
+        {"post:TEXT[,enter][,char]", "the dialog's PostText"},
+        {"editor:TEXT", "the next text editor returns TEXT"},
+        {"keypad:TEXT", "the next numeric keypad leaves TEXT"},
+        {"search:CODE", "the next search list picks occurrence CODE (empty: cancel)"},
+        {"price:TEXT", "the next price lookup fails with TEXT"},
+        {"dump", "record every named control"},
+        {"shot:FILE", "save a PNG of the dialog"}};
+    for (const auto& [action, help] : actions)
+        text += helpLine(std::string("  ") + action, help);
+    text += "\nEvery call of one run reads the database the first call opened.\n"
+            "Exit status: 0 when every call ran, 1 when the module cannot be loaded, 2 for a\n"
+            "usage error.\n";
+    return text;
 }
 
 } // namespace station

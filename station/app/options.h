@@ -3,12 +3,11 @@
 // The station's command line: the options of one or more calls (separated by --next),
 // checked completely before anything runs.
 
+#include "host/script.h"
+
 #include "platform/error.h"
-#include "platform/ui/keys.h"
 #include "platform/variant.h"
 
-#include <cstdint>
-#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -22,25 +21,9 @@ public:
     using Error::Error;
 };
 
-struct Action {
-    enum class Kind { Press, Key, Post, Dump, Shot };
-    Kind kind = Kind::Dump;
-    std::string name;          // press: the control; shot: the file
-    std::uint16_t key = 0;     // key: the virtual-key code
-    kzt::ShiftState shift = 0; // key: the modifiers
-    std::string text;          // post: Windows-1252
-    bool enter = false;        // post
-    bool asChar = false;       // post
-    std::string source;        // the action as written, for messages
-};
-
-// Companion dialog answers, one queue a kind, taken front first (Windows-1252).
-struct Answers {
-    std::deque<std::string> editor;
-    std::deque<std::string> keypad;
-    std::deque<std::optional<std::string>> search; // nullopt: the operator cancels
-    std::deque<std::string> price;
-};
+// The --do steps and answers, read as KZT_SCRIPT is.
+using Action = host::ScriptStep;
+using Answers = host::ScriptAnswers;
 
 struct CallOptions {
     std::map<int, kzt::Variant> entries; // request entries given, by index
@@ -69,6 +52,7 @@ struct StationOptions {
     bool force = false;                        // --init-sample replaces a store already there
     std::optional<std::string> companionShots; // draw the companion dialogs here and stop
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments after the program name. Raises UsageError.
@@ -77,6 +61,8 @@ StationOptions parseOptions(const std::vector<std::string>& args);
 // Parses one --do action (answers go to `answers`, the rest to `actions`). Raises UsageError.
 void parseAction(const std::string& action, CallOptions& call);
 
+// --help's text, from the option table; the man page is made from it.
 std::string usageText();
+std::string versionText();
 
 } // namespace station

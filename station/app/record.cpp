@@ -22,22 +22,14 @@ bool StationPresentation::search(kzt::ClientDataSet& cds, const std::string& tit
 {
     if (!mAnswers)
         return host::widgetPresentation().search(cds, title);
-    if (mAnswers->search.empty())
-        return false;
-    const std::optional<std::string> code = mAnswers->search.front();
-    mAnswers->search.pop_front();
-    return code && cds.locate("CDOCORR", *code);
+    return mAnswers->takeSearch(cds);
 }
 
 std::string StationPresentation::editText(const std::string& prompt, const std::string& initial)
 {
     if (!mAnswers)
         return host::widgetPresentation().editText(prompt, initial);
-    if (mAnswers->editor.empty())
-        return initial;
-    std::string answer = std::move(mAnswers->editor.front());
-    mAnswers->editor.pop_front();
-    return answer;
+    return mAnswers->takeEditor(initial);
 }
 
 std::optional<std::string> StationPresentation::keypad(const host::KeypadRequest& request,
@@ -45,11 +37,7 @@ std::optional<std::string> StationPresentation::keypad(const host::KeypadRequest
 {
     if (!mAnswers)
         return host::widgetPresentation().keypad(request, initial);
-    if (mAnswers->keypad.empty())
-        return std::nullopt;
-    std::string answer = std::move(mAnswers->keypad.front());
-    mAnswers->keypad.pop_front();
-    return answer;
+    return mAnswers->takeKeypad();
 }
 
 void StationPresentation::fiscalMenu()
@@ -60,11 +48,7 @@ void StationPresentation::fiscalMenu()
 
 std::optional<std::string> StationPresentation::priceAnswer()
 {
-    if (!mAnswers || mAnswers->price.empty())
-        return std::nullopt;
-    std::string answer = std::move(mAnswers->price.front());
-    mAnswers->price.pop_front();
-    return answer;
+    return mAnswers ? mAnswers->takePrice() : std::nullopt;
 }
 
 void StationPresentation::trace(const std::string& call, const std::vector<std::string>& args)

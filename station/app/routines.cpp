@@ -32,6 +32,17 @@ std::u16string wide(const std::string& utf8)
     return kzt::utf8ToUtf16(utf8);
 }
 
+// getQtMaxObserv's product in the code page, refused before the module is called when it
+// has no form there: as "?" it could match another product. The routines taking wide
+// text refuse such codes themselves.
+std::string product(const std::string& utf8)
+{
+    if (const auto cp1252 = kzt::utf8ToCp1252Exact(utf8))
+        return *cp1252;
+    throw kzt::Error("getQtMaxObserv: the argument P_CDPRODUTO holds a character with no "
+                     "Windows-1252 form.");
+}
+
 template <typename Fn>
 Fn* as(void* address)
 {
@@ -70,7 +81,7 @@ const std::vector<Routine>& routines()
          }},
         {"getQtMaxObserv", "_ZN12Srv_kzt0031814getQtMaxObservE" KZT_NARROW, "product", 1,
          [](void* f, const Args& a) {
-             return kzt::Variant(as<decltype(getQtMaxObserv)>(f)(kzt::utf8ToCp1252(a[0])));
+             return kzt::Variant(as<decltype(getQtMaxObserv)>(f)(product(a[0])));
          }},
     };
     return table;
@@ -109,7 +120,7 @@ kzt::Variant callRoutine(void* module, const std::string& routine, const Args& a
         std::string known;
         for (const auto& name : routineNames())
             known += (known.empty() ? "" : ", ") + name;
-        throw RoutineUsageError(kzt::utf8ToCp1252("unknown routine \"" + routine
+        throw RoutineUsageError(kzt::utf8ToCp1252("unknown routine \"" + kzt::quotedUtf8(routine)
                                                   + "\"; the module's routines are " + known));
     }
     if (args.size() != found->count)

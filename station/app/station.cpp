@@ -3,9 +3,10 @@
 #include "station/app/application.h"
 #include "station/app/record.h"
 #include "station/app/routines.h"
-#include "station/app/runner.h"
 #include "station/app/samplestore.h"
+#include "station/hostlib/scriptrunner.h"
 
+#include "platform/db/connectionstring.h"
 #include "platform/json.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -116,7 +117,8 @@ Json runDialogCall(StationApplication& app, const Module& module, const CallOpti
 
     std::vector<kzt::Variant> request = call.request();
     kzt::Variant result = call.result();
-    ActionRunner runner(record, call.actions);
+    host::ScriptRunner runner(call.actions,
+                              [&app](const std::string& error) { app.reportUnhandled(error); });
     if (call.scripted)
         runner.start();
     Json returned;
@@ -128,6 +130,8 @@ Json runDialogCall(StationApplication& app, const Module& module, const CallOpti
         record.unhandled.push_back(e.what());
     }
     runner.stop();
+    record.leftOpen = runner.leftOpen();
+    record.snapshots = runner.snapshots();
     const int cursor = kzt::screenCursor();
     app.setRecord(nullptr, false);
     return callJson(call, record, returned, result, cursor);
@@ -196,12 +200,12 @@ int runStation(int argc, char** argv)
     try {
         options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError& e) {
-        std::cerr << "kzt-station: " << e.message() << '\n' << usageText();
+        std::cerr << "kzt-station: " << e.message() << "\nTry 'kzt-station --help'.\n";
         return kExitUsage;
     }
 
-    if (options.help) {
-        std::cout << usageText();
+    if (options.help || options.version) {
+        std::cout << (options.help ? usageText() : versionText());
         return kExitOk;
     }
     if (options.initSample) {
@@ -210,12 +214,13 @@ int runStation(int argc, char** argv)
                              options.force);
         } catch (const std::exception& e) {
             std::cerr << "kzt-station: cannot write the sample store into " << *options.initSample
-                      << ": " << kzt::cp1252ToUtf8(e.what()) << '\n';
+                      << ": " << kzt::maskedSecrets(kzt::cp1252ToUtf8(e.what())) << '\n';
             return kExitModule;
         }
         const auto& connection = options.calls.front().connection;
         std::cerr << "kzt-station: sample store written into "
-                  << (connection ? *connection + ", parameter file into " : std::string())
+                  << (connection ? kzt::maskedSecrets(*connection) + ", parameter file into "
+                                 : std::string())
                   << *options.initSample << '\n';
         return kExitOk;
     }
@@ -230,11 +235,12 @@ int runStation(int argc, char** argv)
         return kExitUsage;
     }
     // Qt ends the process when its platform cannot start (a display nobody answers).
-    const std::string platformProblem = kzt::qtPlatformProblem();
+    const std::string platformProblem = kzt::qtPlatformProblem(kzt::Audience::Integrator);
     if (!platformProblem.empty()) {
         std::cerr << "kzt-station: no window platform can start here: " << platformProblem << '\n';
         return kExitUsage;
     }
+    kzt::filterQtRuntimeFolderNotice();
     StationApplication app(argc, argv);
 
     if (options.companionShots) {
@@ -256,9 +262,11 @@ int runStation(int argc, char** argv)
         try {
             const Json out =
                 call.routine ? runRoutineCall(module, call) : runDialogCall(app, module, call);
-            std::cout << kzt::jsonLine(out) << std::endl;
+            // Messages, traces and errors may quote a connection string.
+            std::cout << kzt::maskedSecrets(kzt::jsonLine(out)) << std::endl;
         } catch (const RoutineUsageError& e) {
-            std::cerr << "kzt-station: --call " << kzt::cp1252ToUtf8(e.what()) << '\n';
+            std::cerr << "kzt-station: --call " << kzt::maskedSecrets(kzt::cp1252ToUtf8(e.what()))
+                      << '\n';
             return kExitUsage;
         }
     }

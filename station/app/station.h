@@ -17,7 +17,8 @@ int runStation(int argc, char** argv);
 // folder beside the program's bin folder.
 std::string defaultModulePath();
 
-// Draws each companion dialog with sample content into <dir>/companion-*.png; returns the
+// Draws each companion dialog with sample content into <dir>/companion-*.png, and where their
+// buttons lie into <dir>/companion-places.json; returns the
 // files written (UTF-8 paths). Needs a QApplication.
 std::vector<std::string> drawCompanionDialogs(const std::string& dir);
 

@@ -50,7 +50,11 @@ SearchDialog::SearchDialog(kzt::ClientDataSet& cds, const std::string& title, QW
     titleLabel->setCaption(title.empty() ? kzt::utf8ToCp1252("Pesquisa") : title);
 
     auto* searchLabel = addLabel(this, QStringLiteral("lblPesquisa"), 18);
-    kzt::setBounds(searchLabel, 20, 40, 740, 30);
+    kzt::setBounds(searchLabel, 20, 40, 500, 30);
+    // Where the shown rows stand in the list, right above the scroll buttons.
+    mPosition = addLabel(this, QStringLiteral("lblPosicao"), 18);
+    mPosition->setAlignment(kzt::Alignment::Right);
+    kzt::setBounds(mPosition, 520, 40, 240, 30);
 
     // The list, its scroll buttons beside it, the keyboard below, leaving at the bottom
     // right: all of it inside an 800 x 600 screen.
@@ -72,6 +76,15 @@ SearchDialog::SearchDialog(kzt::ClientDataSet& cds, const std::string& title, QW
         "QTableWidget { border: 2px solid rgb(204,91,44); gridline-color: rgb(204,204,204); }"
         "QHeaderView::section { background: rgb(204,91,44); color: white; border: 0; }"));
     connect(mTable, &QTableWidget::cellClicked, this, [this](int row, int) { pick(row); });
+    connect(mTable->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this] { showPosition(); });
+
+    // Said in the list's place, so an empty list is never taken for one still loading.
+    mNothing = addLabel(this, QStringLiteral("lblNenhuma"), 18);
+    mNothing->setAlignment(kzt::Alignment::Center);
+    mNothing->setCaption(kzt::utf8ToCp1252("Nenhuma observação encontrada"));
+    kzt::setBounds(mNothing, 24, 76 + kHeaderHeight + kRowHeight, 624, 30);
+    mNothing->setVisible(false);
 
     addButton(QStringLiteral("btnSobe"), "Sobe", Look::Secondary, 666, 76, 94, 99,
               [this] { scrollBy(-1); });
@@ -166,6 +179,34 @@ void SearchDialog::applySearch()
         }
     }
     mTable->scrollToTop();
+    mNothing->setVisible(mShown.empty());
+    mNothing->raise();
+    showPosition();
+}
+
+void SearchDialog::showPosition()
+{
+    const int total = shownRows();
+    if (total == 0) {
+        mPosition->setCaption({});
+        return;
+    }
+    const int first = std::clamp(mTable->verticalScrollBar()->value(), 0, total - 1) + 1;
+    const int last = std::min(total, first + kVisibleRows - 1);
+    // "4–6 de 12", the dash an en dash.
+    mPosition->setCaption(kzt::utf8ToCp1252(std::to_string(first) + "\xE2\x80\x93"
+                                            + std::to_string(last) + " de "
+                                            + std::to_string(total)));
+}
+
+std::string SearchDialog::position() const
+{
+    return mPosition->caption();
+}
+
+bool SearchDialog::saysNothingFound() const
+{
+    return mNothing->isVisibleTo(this);
 }
 
 int SearchDialog::shownRows() const

@@ -13,6 +13,10 @@
 
 class QTableWidget;
 
+namespace kzt {
+class Label;
+}
+
 namespace companion {
 
 class KZT_HOST_API SearchDialog : public TouchDialog {
@@ -30,6 +34,10 @@ public:
     void pick(int row);
     // true when a row was picked.
     bool picked() const { return mPicked; }
+    // The rows in view and the number shown ("1–4 de 31", Windows-1252); empty with none.
+    std::string position() const;
+    // Whether the list says that nothing was found.
+    bool saysNothingFound() const;
 
 private:
     struct Entry {
@@ -41,12 +49,15 @@ private:
     void loadRows();
     void applySearch();
     void scrollBy(int pages);
+    void showPosition();
 
     kzt::ClientDataSet& mCds;
     std::vector<Entry> mEntries;
     std::vector<int> mShown; // indices into mEntries
     std::string mSearch;
     QTableWidget* mTable = nullptr;
+    kzt::Label* mPosition = nullptr;
+    kzt::Label* mNothing = nullptr;
     bool mPicked = false;
 };
 

@@ -1,5 +1,6 @@
 #include "station/companion/texteditor.h"
 
+#include "platform/text.h"
 #include "platform/ui/controls.h"
 #include "station/hostlib/textview.h"
 
@@ -14,6 +15,16 @@ TextEditorDialog::TextEditorDialog(const std::string& prompt, const std::string&
     kzt::setBounds(promptLabel, 20, 10, 740, 26);
     promptLabel->setCaption(prompt);
     promptLabel->setVisible(!prompt.empty());
+    // Without a prompt, the item the note is for. A host knows it; this stand-in reads it from
+    // the window that opened the editor.
+    auto* itemLabel = addLabel(this, QStringLiteral("lblItem"), 18);
+    kzt::setBounds(itemLabel, 20, 10, 740, 26);
+    const auto* produto =
+        parent ? parent->findChild<kzt::Label*>(QStringLiteral("lblProduto")) : nullptr;
+    const bool mostraItem = prompt.empty() && produto && !produto->caption().empty();
+    itemLabel->setCaption(mostraItem ? kzt::utf8ToCp1252("Observação de: ") + produto->caption()
+                                     : std::string());
+    itemLabel->setVisible(mostraItem);
 
     // The text in its frame with the scroll buttons beside it, the keyboard below, cancel
     // and confirm at the bottom right: all of it inside an 800 x 600 screen.

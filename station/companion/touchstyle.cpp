@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "platform/ui/form.h"
+#include "platform/ui/touchguard.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -70,6 +71,12 @@ void TouchDialog::setVisible(bool visible)
     if (visible && !isVisible())
         kzt::centreOnScreen(*this);
     QDialog::setVisible(visible);
+}
+
+int TouchDialog::exec()
+{
+    const kzt::TouchGuard::Scope guard;
+    return QDialog::exec();
 }
 
 void TouchDialog::paintEvent(QPaintEvent*)
@@ -165,11 +172,18 @@ TouchKeyboard::TouchKeyboard(QWidget* parent, int keyWidth, int keyHeight) : QWi
         }
         ++row;
     }
-    builder.key(QStringLiteral("keyCaps"), "Maiúsc", 0, row, 2, [caps, letters] {
+    auto* capsKey = builder.key(QStringLiteral("keyCaps"), "Maiúsc", 0, row, 2, [] {});
+    // Latched, the key says so: orange with white capitals, like the dialogs' action buttons.
+    capsKey->OnClick = [caps, letters, capsKey](QObject*) {
         *caps = !*caps;
         for (auto& [button, text] : *letters)
             button->setCaption(kzt::utf8ToCp1252(*caps ? upperUtf8(text) : text));
-    });
+        capsKey->setCaption(kzt::utf8ToCp1252(*caps ? "MAIÚSC" : "Maiúsc"));
+        capsKey->setBrushColor(*caps ? kOrange : kKeyFace);
+        kzt::FontSpec font = capsKey->font();
+        font.color = *caps ? kzt::clWhite : kzt::clBlack;
+        capsKey->setFont(font);
+    };
     builder.key(QStringLiteral("keySpace"), "Espaço", 2, row, 5, [this] {
         if (onText)
             onText(" ");

@@ -36,6 +36,9 @@ public:
     host::TBlendedBitBtn* button(const QString& name) const;
 
     void setVisible(bool visible) override;
+    // Shown modally with the touch guard on: a second tap on the button that closes it
+    // must not land on the window behind.
+    int exec() override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

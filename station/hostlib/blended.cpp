@@ -244,10 +244,19 @@ FittedCaption TBlendedBitBtn::fittedCaption() const
     const QSize glyphSize = glyph.isNull() ? QSize(0, 0) : glyph.size();
     const int spacing = glyph.isNull() || mCaption.empty() ? 0 : std::max(mSpacing, 0);
     // A long caption wraps within what the glyph leaves of the face.
-    const int width =
-        std::max(1, this->width() - (horizontal ? glyphSize.width() + spacing : 0) - 4);
+    const int width = std::max(1, this->width() - (horizontal ? glyphSize.width() + spacing : 0) - 4
+                                      - 2 * mCaptionInset);
     const int height = this->height() - (horizontal ? 0 : glyphSize.height() + spacing);
     return fitCaption(kzt::toQString(mCaption), kzt::toQFont(mFont), width, height);
+}
+
+void TBlendedBitBtn::setCaptionInset(int inset)
+{
+    inset = std::max(inset, 0);
+    if (inset == mCaptionInset)
+        return;
+    mCaptionInset = inset;
+    update();
 }
 
 TBlendedBitBtn::CaptionLayout TBlendedBitBtn::captionLayout() const

@@ -1,6 +1,7 @@
 #include "host/hostlib.h"
 #include "host/settings.h"
 
+#include "platform/db/connectionstring.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "station/hostlib/presentation.h"
@@ -72,7 +73,7 @@ void Mensagem(const std::string& texto, const std::string& titulo, const std::st
     trace("Mensagem", {texto, titulo, confirma, padrao, std::to_string(static_cast<int>(tipo)),
                        ajuda, idEsquema, std::to_string(codigo), cds ? cds->name() : "nil"});
     MessageBoxRequest request;
-    request.text = texto;
+    request.text = kzt::maskedSecrets(texto); // whoever composed it, no secret reaches the screen
     request.title = titulo;
     request.type = static_cast<int>(tipo);
     request.schema = idEsquema;
@@ -172,7 +173,8 @@ std::string _GetStringConexQtr(const std::string& codigo)
         return *text;
     throw HostError(
         kzt::utf8ToCp1252("A conexão com o banco de dados da loja não pode ser usada: \""
-                          + connection + "\" tem caracteres que o Windows-1252 não representa."));
+                          + kzt::quotedUtf8(kzt::maskedSecrets(connection))
+                          + "\" tem caracteres que o Windows-1252 não representa."));
 }
 
 std::string ADOExceptionMessage(const std::exception& erro, kzt::Connection* conexao,

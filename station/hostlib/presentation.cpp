@@ -2,6 +2,7 @@
 
 #include "station/hostlib/tracing.h"
 
+#include "platform/db/connectionstring.h"
 #include "platform/error.h"
 
 namespace host {
@@ -36,10 +37,15 @@ Presentation* setPresentation(Presentation* p)
 
 void traceCall(const std::string& call, const std::vector<std::string>& args)
 {
+    // A trace may be printed or kept: no connection string's secret goes into it.
+    std::vector<std::string> masked;
+    masked.reserve(args.size());
+    for (const auto& arg : args)
+        masked.push_back(kzt::maskedSecrets(arg));
     if (gInstalled)
-        gInstalled->trace(call, args);
+        gInstalled->trace(call, masked);
     else if (&widgetPresentation)
-        widgetPresentation().trace(call, args);
+        widgetPresentation().trace(call, masked);
 }
 
 } // namespace host

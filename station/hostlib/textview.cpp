@@ -130,9 +130,7 @@ void TouchTextView::setOffset(int offset)
 
 void TouchTextView::scrollPage(int pages)
 {
-    const int step = lineHeight();
-    const int page = std::max(1, visibleLines() - 1) * step;
-    setOffset((mOffset + step / 2) / step * step + pages * page);
+    setOffset(kzt::DragScroll::paged(mOffset, lineHeight(), visibleLines(), pages));
 }
 
 void TouchTextView::scrollToEnd()
@@ -176,28 +174,20 @@ void TouchTextView::resizeEvent(QResizeEvent* event)
 // A finger dragged over the text moves it along.
 void TouchTextView::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton)
-        return;
-    mDragStartY = static_cast<int>(event->position().y());
-    mDragStartOffset = mOffset;
+    if (event->button() == Qt::LeftButton)
+        mDrag.press(static_cast<int>(event->position().y()), mOffset);
 }
 
 void TouchTextView::mouseMoveEvent(QMouseEvent* event)
 {
-    if (mDragStartY < 0)
-        return;
-    setOffset(mDragStartOffset - (static_cast<int>(event->position().y()) - mDragStartY));
+    if (const auto offset = mDrag.move(static_cast<int>(event->position().y())))
+        setOffset(*offset);
 }
 
 void TouchTextView::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (mDragStartY < 0)
-        return;
-    mouseMoveEvent(event);
-    mDragStartY = -1;
-    // Let go, the text settles on the nearest whole line.
-    const int step = lineHeight();
-    setOffset((mOffset + step / 2) / step * step);
+    if (const auto offset = mDrag.release(static_cast<int>(event->position().y()), lineHeight()))
+        setOffset(*offset);
 }
 
 void bindScrollButtons(TouchTextView* view, TBlendedBitBtn* up, TBlendedBitBtn* down)

@@ -8,6 +8,7 @@
 #include "host/blended.h"
 #include "host/host_global.h"
 
+#include "platform/ui/dragscroll.h"
 #include "platform/ui/graphics.h"
 
 #include <QTextLayout>
@@ -71,8 +72,7 @@ private:
     int mContentHeight = 0;
     int mLineCount = 0;
     int mOffset = 0;
-    int mDragStartY = -1;
-    int mDragStartOffset = 0;
+    kzt::DragScroll mDrag;
 };
 
 // Makes `up` and `down` scroll `view` a page at a time, each enabled only while there is

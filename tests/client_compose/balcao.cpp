@@ -26,6 +26,14 @@ std::string nomeDoCaso(const char* descricao)
     return nome;
 }
 
+std::string maximoRetirar(int maximo)
+{
+    return "A quantidade máxima de observações para o produto foi atingida! Para trocar uma "
+           "delas, toque em Limpar Observações e retire só a que não quer. A quantidade máxima "
+           "de observações desse produto é "
+           + std::to_string(maximo) + ".";
+}
+
 std::string maximoTexto(int maximo)
 {
     return "A quantidade máxima de observações para o produto foi atingida! Favor limpar as "
@@ -100,8 +108,39 @@ void Balcao::passo(const std::string& s)
     } else if (s == "filtro") {
         f.cdsObs.setFilter("CDOCORR = 'zz'");
         f.cdsObs.setFiltered(true);
-    } else if (s == "limpa") {
+    } else if (s == "painel") {
         f.btnLimparObs->click();
+    } else if (s == "limpa") {
+        // Clearing asks first: the whole clear is the panel's "Limpar todas".
+        f.btnLimparObs->click();
+        f.pnlEscolhas->limparTudo()->click();
+    } else if (auto retira = depois("-")) {
+        // "-NN" takes back occurrence NN (its last choice), "-=TEXT" the piece TEXT of the note.
+        f.btnLimparObs->click();
+        const auto& partes = f.pnlEscolhas->parts();
+        int linha = -1;
+        for (int i = 0; i < static_cast<int>(partes.size()); ++i) {
+            const auto& p = partes[static_cast<std::size_t>(i)];
+            const bool eh = retira->rfind("=", 0) == 0
+                                ? p.label == retira->substr(1)
+                                : p.isChoice && f.escolhas()[p.choice].code == *retira;
+            if (eh)
+                linha = i;
+        }
+        ASSERT_GE(linha, 0) << "nothing to take back for " << s;
+        while (f.pnlEscolhas->page() < linha / Cli_kzt00318::ChoicePanel::kPerPage)
+            f.findChild<host::TBlendedBitBtn*>(QStringLiteral("sbtRetiraDesce"))->click();
+        f.pnlEscolhas->row(linha % Cli_kzt00318::ChoicePanel::kPerPage)->click();
+    } else if (s == "sobe" || s == "desce") {
+        // The note's own scroll buttons.
+        const QString nome =
+            s == "sobe" ? QStringLiteral("sbtDescSobe") : QStringLiteral("sbtDescDesce");
+        f.lblDesc->findChild<host::TBlendedBitBtn*>(nome)->click();
+    } else if (s == "arrasta") {
+        // A finger dragged 60 px down over the note.
+        QTest::mousePress(f.lblDesc, Qt::LeftButton, {}, QPoint(300, 5));
+        QTest::mouseMove(f.lblDesc, QPoint(300, 35));
+        QTest::mouseRelease(f.lblDesc, Qt::LeftButton, {}, QPoint(300, 65));
     } else if (s == "ok") {
         f.sptConfirmar->click();
     } else if (s == "sair") {

@@ -35,8 +35,10 @@ struct Pedido {
 // A test name from a case's description: letters and digits kept, the rest "_".
 std::string nomeDoCaso(const char* descricao);
 
-// The maximum message as the operator reads it (UTF-8).
+// The maximum message as the operator reads it (UTF-8): with nothing to take back, and
+// advising to take one choice back.
 std::string maximoTexto(int maximo);
+std::string maximoRetirar(int maximo);
 
 class Balcao : public testing::Test {
 protected:
@@ -50,6 +52,9 @@ protected:
     //   "ed=TEXT" / "ed" the editor returns TEXT / is left  "espera=N" / "espera" keypad
     //   "preco=TEXT" the next price lookup fails with TEXT  "max=N" 1001's maximum becomes N
     //   "filtro" something narrowed cdsObs to no row        "limpa" "ok" "sair" the buttons
+    //   "sobe" / "desce" scroll the note a page          "arrasta" drag a finger down over it
+    //   "painel" only opens what "Limpar Observações" opens
+    //   "-NN" / "-=TEXT" take back occurrence NN / the note's piece TEXT, through the panel
     //   "key:VK" a real key going down                      "post:TEXT[,enter][,char]" PostText
     // Texts are UTF-8 here and reach the dialog as Windows-1252.
     void passo(const std::string& passo);

@@ -103,6 +103,7 @@ struct CasoEspera {
     Strings passos;
     std::string rotulo;
     std::string valor;
+    bool visivel = true;
 };
 
 const CasoEspera kEsperas[] = {
@@ -117,7 +118,13 @@ const CasoEspera kEsperas[] = {
      {"espera=25"},
      "Tempo de espera de produção (minutos): 25",
      "25"},
-    {"keypad left at once", "", {"espera"}, "Tempo de espera de produção (minutos): ", ""},
+    // A keypad left without a number leaves the controls as they were before it opened.
+    {"keypad left at once", "", {"espera"}, "Tempo de espera de produção (minutos):", "", false},
+    {"keypad left keeps the host's time",
+     "30",
+     {"espera"},
+     "Tempo de espera de produção (minutos): 30",
+     ""},
     {"keypad left keeps the time",
      "",
      {"espera=15", "espera"},
@@ -134,7 +141,7 @@ TEST_F(Balcao, WaitingTime)
         abre(p);
         pessoa.keypadCalls.clear();
         passos(c.passos);
-        EXPECT_TRUE(form->lblEsperaProd->isVisible());
+        EXPECT_EQ(form->lblEsperaProd->isVisible(), c.visivel);
         EXPECT_EQ(kzt::cp1252ToUtf8(form->lblEsperaProd->caption()), c.rotulo);
         EXPECT_EQ(Cli_kzt00318::stEsperaProd, c.valor);
         ASSERT_FALSE(pessoa.keypadCalls.empty());

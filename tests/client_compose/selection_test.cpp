@@ -9,9 +9,11 @@
 #include <gmock/gmock.h>
 
 #include <QColor>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPixmap>
 
+#include <cmath>
 #include <map>
 
 namespace compose {
@@ -63,7 +65,7 @@ const Case kCases[] = {
     {"priced extra three times at 2",
      produto("1001"),
      {"11", "11", "11"},
-     {maximoTexto(2)},
+     {maximoRetirar(2)},
      {"11", "11"},
      {"11"},
      kQueijo + kQueijo},
@@ -78,14 +80,14 @@ const Case kCases[] = {
     {"a recorded one counts against a priced one",
      produto("1001"),
      {"max=1", "16", "11"},
-     {maximoTexto(1)},
+     {maximoRetirar(1)},
      {"16"},
      {"16"},
      kPao},
     {"priced ones count against a new recorded one",
      produto("1001"),
      {"11", "12", "17"},
-     {maximoTexto(2)},
+     {maximoRetirar(2)},
      {"11", "12"},
      {"11", "12"},
      kQueijo + kBacon},
@@ -99,7 +101,7 @@ const Case kCases[] = {
     {"a count above a lowered maximum blocks",
      produto("1001"),
      {"11", "11", "max=1", "12", "17"},
-     {maximoTexto(1), maximoTexto(1)},
+     {maximoRetirar(1), maximoRetirar(1)},
      {"11", "11"},
      {"11"},
      kQueijo + kQueijo},
@@ -217,7 +219,7 @@ const Case kCases[] = {
     {"search under the maximum rules",
      produto("1001"),
      {"?11", "?16", "?11", "?16"},
-     {maximoTexto(2)},
+     {maximoRetirar(2)},
      {"11", "16"},
      {"11", "16"},
      kQueijo + kPao + kPao},
@@ -331,6 +333,9 @@ TEST_F(Balcao, GridButtonsCountTheChoicesOfTheirOccurrence)
         {"a choice in the search counts on its button", {"01", "?01", "?31", "?"}, {{"01", 2}}},
         {"clearing the observation clears them", {"01", "16", "limpa"}, {}},
         {"and the count starts again", {"01", "limpa", "01"}, {{"01", 1}}},
+        {"a long caption makes room", {"27"}, {{"27", 1}}},
+        {"taking one back counts down", {"01", "01", "-01"}, {{"01", 1}}},
+        {"taking the last back removes it", {"01", "16", "-16"}, {{"01", 1}}},
     };
     for (const CasoSelo& c : cases) {
         SCOPED_TRACE(c.nome);
@@ -356,13 +361,38 @@ TEST_F(Balcao, GridButtonsCountTheChoicesOfTheirOccurrence)
             if (selo == nullptr || selo->isHidden())
                 continue;
             selos[b->code()] = selo->quantidade();
-            // Painted in a corner of the face, over the button.
+            // Painted in the top-right corner of the face, over the button, readable: at
+            // least a 22 px disc.
             const QRect onde = selo->geometry();
             EXPECT_TRUE(b->rect().contains(onde));
-            EXPECT_LT(onde.bottom(), b->height() / 2);
-            EXPECT_GT(onde.left(), b->width() / 2);
-            EXPECT_EQ(b->grab().toImage().pixelColor(onde.left() + 2, onde.center().y()),
-                      QColor(Qt::white));
+            EXPECT_LE(onde.top(), 4);
+            EXPECT_GE(onde.right(), b->width() - 4);
+            EXPECT_GE(onde.height(), 22);
+            EXPECT_GE(onde.width(), 22);
+            // The caption, centred on the face, ends left of the badge.
+            const host::TBlendedBitBtn::CaptionLayout legenda = b->captionLayout();
+            QFont fonte = kzt::toQFont(b->font());
+            fonte.setPixelSize(legenda.pixelSize);
+            for (const QString& linha : legenda.lines)
+                EXPECT_LT((b->width() + QFontMetrics(fonte).horizontalAdvance(linha)) / 2,
+                          onde.left())
+                    << linha.toStdString();
+            const QImage pintado = b->grab().toImage();
+            const QColor fundo = pintado.pixelColor(onde.left() + 2, onde.center().y());
+            EXPECT_EQ(fundo, QColor(Qt::white));
+            // The digit's darkest ink against the badge's own fill: at least 4.5:1.
+            auto luminancia = [](const QColor& cor) {
+                auto canal = [](double v) {
+                    return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+                };
+                return 0.2126 * canal(cor.redF()) + 0.7152 * canal(cor.greenF())
+                       + 0.0722 * canal(cor.blueF());
+            };
+            double tinta = 1.0;
+            for (int y = onde.top() + 4; y < onde.bottom() - 3; ++y)
+                for (int x = onde.left() + 4; x < onde.right() - 3; ++x)
+                    tinta = std::min(tinta, luminancia(pintado.pixelColor(x, y)));
+            EXPECT_GE((luminancia(fundo) + 0.05) / (tinta + 0.05), 4.5);
         }
         EXPECT_EQ(selos, c.selos);
         EXPECT_TRUE(aparencias() == antes) << "a button's caption or colours changed";

@@ -166,6 +166,24 @@ TEST(Mensagem, GoesThroughThePresentationAndIsTraced)
     EXPECT_EQ(fake.traced.back().second, args);
 }
 
+// However a message came to quote a connection string, the operator and the trace see no
+// secret of it.
+TEST(Mensagem, ShowsAndTracesNoSecret)
+{
+    FakePresentation fake;
+    const std::string text = cp("Erro no banco de dados: Invalid connection string "
+                                "\"postgresql://u:Pw1@h/d?password=Pw2\": não representa "
+                                "odbc://DSN=x;PWD={Pw3}");
+    host::Mensagem(text, "", "N", "N", host::TTipoMsg::tmAtencao, "", "001", 0, nullptr);
+    const std::string masked = cp("Erro no banco de dados: Invalid connection string "
+                                  "\"postgresql://u:***@h/d?password=***\": não representa "
+                                  "odbc://DSN=x;PWD=***");
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages[0].text, masked);
+    ASSERT_FALSE(fake.traced.empty());
+    EXPECT_EQ(fake.traced.back().second.at(0), masked);
+}
+
 TEST(Tracing, EveryRoutineReportsItsCall)
 {
     FakePresentation fake;

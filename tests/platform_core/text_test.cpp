@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -153,6 +154,22 @@ INSTANTIATE_TEST_SUITE_P(Table, BrokenUtf8,
 TEST(CodePage, UpperAsciiLeavesAccentedLettersAlone)
 {
     EXPECT_EQ(kzt::upperAscii("a\xE7z09_"), "A\xE7Z09_");
+}
+
+// A message quotes 200 characters of an input, cut between characters, never inside one.
+TEST(QuotedInput, AtMostTwoHundredCharacters)
+{
+    const std::string a200(200, 'a');
+    const std::vector<std::tuple<std::string, std::string>> utf8 = {
+        {a200, a200},
+        {a200 + "b", a200 + "\u2026"},
+        {std::string(199, 'a') + "\u00e7\u00e7", std::string(199, 'a') + "\u00e7\u2026"},
+        {"\U0001F600" + std::string(200, 'a'), "\U0001F600" + std::string(199, 'a') + "\u2026"},
+    };
+    for (const auto& [text, quoted] : utf8)
+        EXPECT_EQ(kzt::quotedUtf8(text), quoted) << text.size();
+    EXPECT_EQ(kzt::quotedCp1252(a200 + "\xE7"), a200 + "\x85");
+    EXPECT_EQ(kzt::quotedCp1252(a200), a200);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "platform/db/connectionstring.h"
 #include "platform/db/database.h"
+#include "platform/process.h"
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,13 @@
 #include <functional>
 #include <thread>
 #include <tuple>
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace kzt::test {
 namespace {
@@ -87,7 +95,10 @@ TEST(ConnectionString, TakenApartOnce)
         std::string file;       // sqlite3: the file checked and opened
         int connectTimeout;
         int queryTimeout;
+        std::string backend = "";
     };
+    // PostgreSQL sessions are named after the host program.
+    setHostExecutablePath("/opt/loja/pdv");
     const std::vector<Case> cases = {
         {"sqlite3://db=/a/one.db db=/b/two.db", "timeout=15 db=file:///b/two.db?mode=rw",
          "/b/two.db", 10, 15},
@@ -107,12 +118,30 @@ TEST(ConnectionString, TakenApartOnce)
         {"sqlite3://db=/a/x.db timeout=900", "timeout=15 db=file:///a/x.db?mode=rw", "/a/x.db", 10,
          15},
         {"postgresql://dbname=k host=/tmp",
-         "dbname=k host=/tmp connect_timeout=10 client_encoding=UTF8", "", 10, 15},
+         "dbname=k host=/tmp connect_timeout=10 client_encoding=UTF8 application_name=kzt00318/pdv",
+         "", 10, 15, "postgresql"},
         {"postgresql://dbname=k client_encoding=LATIN1 connect_timeout = 2",
-         "dbname=k client_encoding=LATIN1 connect_timeout=2 client_encoding=UTF8", "", 2, 15},
+         "dbname=k client_encoding=LATIN1 connect_timeout=2 client_encoding=UTF8 "
+         "application_name=kzt00318/pdv",
+         "", 2, 15},
         {"postgresql://postgresql://u@h/db?query_timeout=5&sslmode=off",
-         "postgresql://u@h/db?sslmode=off&connect_timeout=10&client_encoding=UTF8", "", 10, 5},
-        {"odbc://DSN=x;Query_Timeout=7;PWD={a;b}", "DSN=x;PWD={a;b}", "", 10, 7},
+         "postgresql://u@h/db?sslmode=off&connect_timeout=10&client_encoding=UTF8&application_"
+         "name=kzt00318/pdv",
+         "", 10, 5},
+        // libpq URIs as people type them, our limits among their parameters
+        {"postgresql://postgres@/loja?host=/tmp/pg&port=5499&connect_timeout=3&query_timeout=4",
+         "postgresql://postgres@/loja?host=/tmp/pg&port=5499&connect_timeout=3&client_encoding="
+         "UTF8&application_name=kzt00318/pdv",
+         "", 3, 4, "postgresql"},
+        {"postgres://u:pw@db.loja.lan:5433/loja",
+         "postgresql://u:pw@db.loja.lan:5433/loja?connect_timeout=10&client_encoding=UTF8&"
+         "application_name=kzt00318/pdv",
+         "", 10, 15, "postgresql"},
+        {"postgres://host=h dbname=d application_name=caixa1",
+         "host=h dbname=d application_name=caixa1 connect_timeout=10 client_encoding=UTF8", "", 10,
+         15, "postgresql"},
+        {"odbc://DSN=x;Query_Timeout=7;PWD={a;b}", "DSN=x;PWD={a;b}", "", 10, 7, "odbc"},
+        {"odbc://loja", "loja", "", 10, 15, "odbc"},
         // PostgreSQL's driver gets the connect limit as libpq's, beside the caller's own.
         {"odbc://Driver=/lib/psqlodbcw.so;connect_timeout=3",
          "Driver=/lib/psqlodbcw.so;"
@@ -129,26 +158,69 @@ TEST(ConnectionString, TakenApartOnce)
         EXPECT_EQ(target.sqliteFile, c.file);
         EXPECT_EQ(target.connectTimeout, c.connectTimeout);
         EXPECT_EQ(target.queryTimeout, c.queryTimeout);
+        if (!c.backend.empty()) {
+            EXPECT_EQ(target.backend, c.backend);
+        }
     }
-    const std::vector<std::pair<std::string, std::string>> refused = {
-        {"postgresql://dbname=k connect_timeout=0",
-         "connect_timeout needs a whole number of seconds "
-         "from 1 to 3600, not '0'"},
-        {"odbc://DSN=x;query_timeout=soon", "query_timeout needs a whole number of seconds from 1 "
-                                            "to 3600, not 'soon'"},
-        {"sqlite3://db=file://server/x.db", "a file: URI names the host \"server\""},
-        {"sqlite3://db=/a/x.db timeout=forever",
-         "timeout needs a whole number of seconds, not 'forever'"},
+    setHostExecutablePath("");
+    struct Refused {
+        std::string text;
+        std::string shown; // as the message quotes it
+        std::string why;
     };
-    for (const auto& [text, why] : refused) {
+    const std::vector<Refused> refused = {
+        {"postgresql://dbname=k connect_timeout=0", "postgresql://dbname=k connect_timeout=0",
+         "connect_timeout needs a whole number of seconds from 1 to 3600, not '0'"},
+        {"odbc://DSN=x;query_timeout=soon", "odbc://DSN=x;query_timeout=soon",
+         "query_timeout needs a whole number of seconds from 1 to 3600, not 'soon'"},
+        {"sqlite3://db=file://server/x.db", "sqlite3://db=file://server/x.db",
+         "a file: URI names the host \"server\""},
+        {"sqlite3://db=/a/x.db timeout=forever", "sqlite3://db=/a/x.db timeout=forever",
+         "timeout needs a whole number of seconds, not 'forever'"},
+        {"postgresql://user=u password=S3cretPw query_timeout=x",
+         "postgresql://user=u password=*** query_timeout=x",
+         "query_timeout needs a whole number of seconds from 1 to 3600, not 'x'"},
+        {"odbc://DSN=x;Password={S3cret;Pw};query_timeout=x",
+         "odbc://DSN=x;Password=***;query_timeout=x",
+         "query_timeout needs a whole number of seconds from 1 to 3600, not 'x'"},
+        {"sqlite3://db=/" + std::string(300, 'a') + " query_timeout=0",
+         "sqlite3://db=/" + std::string(186, 'a') + "\x85",
+         "query_timeout needs a whole number of seconds from 1 to 3600, not '0'"},
+    };
+    for (const auto& r : refused) {
         try {
-            parseConnectionString(text);
-            ADD_FAILURE() << "took " << text;
+            parseConnectionString(r.text);
+            ADD_FAILURE() << "took " << r.text;
         } catch (const DatabaseError& e) {
-            EXPECT_EQ(e.message(), "Invalid connection string \"" + text + "\": " + why);
+            EXPECT_EQ(e.message(), "Invalid connection string \"" + r.shown + "\": " + r.why);
             EXPECT_EQ(e.category(), DatabaseError::Category::ConnectionFailed);
         }
     }
+}
+
+// Whatever quotes a connection string (a message, a trace, a reply) shows no secret of it.
+TEST(ConnectionString, SecretsAreMasked)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"host=h password=S3cretPw dbname=d", "host=h password=*** dbname=d"},
+        {"host=h password = 'a b\\' c' dbname=d", "host=h password = *** dbname=d"},
+        {"DSN=x;UID=u;PWD={se;cr}}et};Server=s", "DSN=x;UID=u;PWD=***;Server=s"},
+        {"DSN=x;Pwd=abc", "DSN=x;Pwd=***"},
+        {"Driver=y;Password=abc;", "Driver=y;Password=***;"},
+        {"Invalid connection string \"postgresql://password=abc\": why",
+         "Invalid connection string \"postgresql://password=***\": why"},
+        {"postgresql://u:secret@h:5432/db?sslmode=off", "postgresql://u:***@h:5432/db?sslmode=off"},
+        {"postgres://h/db?password=secret&port=1", "postgres://h/db?password=***&port=1"},
+        {"postgresql://u@h/db", "postgresql://u@h/db"},
+        {"odbc://Driver={X};Server=h:1433;UID=u@x;PWD=p",
+         "odbc://Driver={X};Server=h:1433;UID=u@x;PWD=***"},
+        {"password=ab\"cd x", "password=*** x"},
+        {R"({"connection": "pwd=ab\"c"}, "x": "password=d."})",
+         R"({"connection": "pwd=***"}, "x": "password=***"})"},
+        {"dbpassword=kept passwords=kept pwd", "dbpassword=kept passwords=kept pwd"},
+    };
+    for (const auto& [text, masked] : cases)
+        EXPECT_EQ(maskedSecrets(text), masked) << text;
 }
 
 TEST(QueryParams, NamesInOrderOfFirstUse)
@@ -319,6 +391,29 @@ TEST_F(DatabaseTest, FailedOpenLeavesTheConnectionClosed)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+// A library planted in the folder the process runs in, under the name SOCI gives an
+// unknown backend's, is never loaded.
+TEST_F(DatabaseTest, NoBackendIsLoadedFromTheCurrentFolder)
+{
+    Dl_info sqlite{};
+    void* symbol = dlsym(RTLD_DEFAULT, "sqlite3_libversion");
+    ASSERT_TRUE(symbol && dladdr(symbol, &sqlite)) << "SQLite is not loaded";
+    TempDir here;
+    std::filesystem::copy_file(sqlite.dli_fname, here.file("libsoci_planted.so.4.0"));
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(here.path());
+    connection.beforeConnect = [](Connection& self) {
+        self.setConnectionString(u"planted://db=x");
+    };
+    try {
+        connection.setConnected(true);
+        ADD_FAILURE() << "opened a planted backend";
+    } catch (const DatabaseError& e) {
+        EXPECT_STREQ(e.what(), "Failed to find shared library for backend planted");
+    }
+    std::filesystem::current_path(previous);
 }
 
 TEST_F(DatabaseTest, FailedSessionPreparationClosesAgain)

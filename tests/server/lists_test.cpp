@@ -288,6 +288,74 @@ TEST_P(ListsTest, ValuesThatDoNotFitNeverChangeMeaning)
     }
 }
 
+// A list's codes, or the error text in its place.
+std::string answer(const Variant& list)
+{
+    return list.isPacket() ? "codes " + joined(codesOf(list)) : list.asText();
+}
+
+// Rows or arguments a list could not tell apart are an error naming them, never a list in
+// which a press picks one row and records another. Each case changes the store for the
+// ones after it.
+TEST_P(ListsTest, DataThatCannotBeToldApartIsAnError)
+{
+    const std::string withoutKey = // as a store set up by hand may be
+        "CREATE TABLE KEYLESS AS SELECT * FROM {T}; DROP TABLE {T}; "
+        "ALTER TABLE KEYLESS RENAME TO {T}";
+    const auto keyless = [&](const std::string& table) {
+        std::string sql = withoutKey;
+        for (auto at = sql.find("{T}"); at != std::string::npos; at = sql.find("{T}"))
+            sql.replace(at, 3, table);
+        return sql;
+    };
+    const std::vector<
+        std::tuple<const char*, std::string, std::function<std::string()>, std::string>>
+        cases = {
+            {"codes with no code-page form, both read as ?",
+             "INSERT INTO OCORRENCIA (CDGRPOCOR, CDOCORR, CDTIPRISCO, DSOCORR, CDPRODUTO, "
+             "IDCONTROLAOBS) VALUES ('01', '🍔', '00', 'HAMBURGUER DUPLO', NULL, 'N'), "
+             "('01', '😀', '00', 'EXTRA QUEIJO PAGO', '2001', 'A');"
+             "INSERT INTO PRODOCORRE (CDGRPOCOR, CDOCORR, CDPRODUTO) VALUES ('01', '🍔', '1002'), "
+             "('01', '😀', '1002')", // 2001 is priced 4.50
+             [] { return answer(getOcorPed(w("0001"), w("01"), w("1002"))); },
+             "Erro no banco de dados: adqOcorPed: '?' in field 'CDOCORR' holds a character with "
+             "no Windows-1252 form."},
+            {"a product argument with no code-page form", "",
+             [] { return answer(getOcorPed(w("0001"), w("01"), w("1001😀"))); },
+             "Erro no banco de dados: getOcorPed: the argument P_CDPRODUTO holds a character "
+             "with no Windows-1252 form."},
+            {"a branch argument with no code-page form", "",
+             [] { return getObrigaObsCan(w("0001😀"), w("01")); },
+             "Erro no banco de dados: getObrigaObsCan: the argument P_CDFILIAL holds a character "
+             "with no Windows-1252 form."},
+            {"one code with two descriptions",
+             keyless("OCORRENCIA")
+                 + "; INSERT INTO OCORRENCIA (CDGRPOCOR, CDOCORR, CDTIPRISCO, DSOCORR, CDPRODUTO, "
+                   "IDCONTROLAOBS) VALUES ('04', '01', '00', 'DESCONTO DE FUNCIONARIO', NULL, 'N')",
+             [] { return answer(getOcorDesc(w("0001"), w("01"))); },
+             "Erro no banco de dados: adqOcorDesc: the occurrence code '01' names two "
+             "occurrences ('CLIENTE FIDELIDADE' and 'DESCONTO DE FUNCIONARIO')."},
+            {"two LOJA rows for one branch and store",
+             keyless("LOJA")
+                 + "; INSERT INTO LOJA (CDFILIAL, CDLOJA, NMLOJA, CDGRPOCORCAN, CDGRPOCORCANCUP, "
+                   "CDGRPOCORPED, CDGRPOCORDESC, IDOBRIGAOBSCAN) VALUES ('0001', '02', 'OUTRA', "
+                   "'03', '05', '06', '04', 'S')",
+             [] { return answer(getOcorPed(w("0001"), w("02"), w("1001"))); },
+             "Erro no banco de dados: adqOcorPed: LOJA holds more than one row for branch "
+             "'0001' and store '02'."},
+            {"two LOJA rows, and the flag read from them", "",
+             [] { return getObrigaObsCan(w("0001"), w("02")); },
+             "Erro no banco de dados: adqObrigaObsCan: LOJA holds more than one row for branch "
+             "'0001' and store '02'."},
+        };
+    for (const auto& [what, sql, read, expected] : cases) {
+        SCOPED_TRACE(what);
+        if (!sql.empty())
+            run(sql);
+        EXPECT_EQ(read(), expected);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ListsTest, ::testing::ValuesIn(storeBackends()),
                          [](const ::testing::TestParamInfo<std::string>& backend) {
                              return backend.param;

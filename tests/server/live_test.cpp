@@ -19,6 +19,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
+#include <map>
+#include <sstream>
 #include <thread>
 
 #include <sys/wait.h>
@@ -210,6 +212,42 @@ TEST(LiveServer, AForkedHostAndItsParentEachGetTheirOwnAnswers)
             EXPECT_EQ(serverProcess(), before);
         }
     }
+    resetStation();
+}
+
+// The same server through a libpq URI as people type it, our limits among its parameters,
+// and the session named for the server's list of sessions.
+TEST(LiveServer, AUriReachesTheServerAndTheSessionIsNamed)
+{
+    const std::string connection = environment("KZT_TEST_CONNECTION");
+    if (connection.rfind("postgresql://", 0) != 0)
+        GTEST_SKIP() << "no direct PostgreSQL server (KZT_TEST_CONNECTION)";
+    Connection admin("adcTeste");
+    admin.setConnectionString(utf8ToUtf16(connection + " application_name=kzt_test_admin"));
+    station::loadSampleStore(admin, true);
+
+    // "postgresql://host=H port=P user=U dbname=D" as "postgresql://U@/D?host=H&port=P".
+    std::map<std::string, std::string> keys;
+    std::istringstream words(connection.substr(13));
+    for (std::string word; words >> word;)
+        keys[word.substr(0, word.find('='))] = word.substr(word.find('=') + 1);
+    const std::string uri = "postgresql://" + keys["user"] + "@/" + keys["dbname"]
+                            + "?host=" + keys["host"] + "&port=" + keys["port"]
+                            + "&query_timeout=5&connect_timeout=5";
+    TempDir dir;
+    pointAt(dir, uri);
+    EXPECT_EQ(getQtMaxObserv("1001"), 2);
+
+    const auto names = admin.read("SELECT application_name FROM pg_stat_activity WHERE "
+                                  "datname = current_database() ORDER BY application_name",
+                                  {}, 1);
+    std::vector<std::string> shown;
+    for (const auto& name : names)
+        shown.push_back(name.value_or(""));
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "kzt00318/host"), shown.end())
+        << ::testing::PrintToString(shown);
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "kzt_test_admin"), shown.end())
+        << "a string's own application_name is kept";
     resetStation();
 }
 

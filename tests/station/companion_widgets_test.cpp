@@ -410,3 +410,73 @@ TEST(FiscalMenuWidget, LeavingSaysNothing)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SearchWidget, SaysWhereTheShownRowsStandAndWhenNoneMatch)
+{
+    struct Case {
+        const char* name;
+        const char* typed;
+        std::vector<const char*> taps;
+        const char* position; // UTF-8
+        bool nothingFound;
+    };
+    const Case cases[] = {
+        {"the whole list", "", {}, "1–4 de 6", false},
+        {"a page down", "", {"btnDesce"}, "3–6 de 6", false},
+        {"and up again", "", {"btnDesce", "btnSobe"}, "1–4 de 6", false},
+        {"narrowed", "pão", {}, "1–3 de 3", false},
+        {"nothing matches", "xyz", {}, "", true},
+        {"widened again", "xyz", {"keyClear"}, "1–4 de 6", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        kzt::ClientDataSet cds("cdsObs");
+        occurrences(cds);
+        companion::SearchDialog search(cds, "");
+        search.show();
+        for (const std::string& key : keysFor(c.typed))
+            tap(search, QString::fromStdString(key));
+        tapAll(search, c.taps);
+        EXPECT_EQ(kzt::cp1252ToUtf8(search.position()), c.position);
+        EXPECT_EQ(search.saysNothingFound(), c.nothingFound);
+    }
+}
+
+TEST(TextEditorWidget, ShowsWhatTheNoteIsForAndALatchedCaps)
+{
+    struct Case {
+        const char* name;
+        const char* prompt;
+        std::vector<const char*> taps;
+        const char* item; // UTF-8; empty: not shown
+        bool latched;
+    };
+    const Case cases[] = {
+        {"opened by the operator", "", {}, "Observação de: 1001 - X-BURGER", false},
+        {"opened with a prompt", "Informe a Observação da Venda", {}, "", false},
+        {"caps latched", "", {"keyCaps"}, "Observação de: 1001 - X-BURGER", true},
+        {"caps released", "", {"keyCaps", "keyCaps"}, "Observação de: 1001 - X-BURGER", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QWidget opener;
+        auto* produto = new kzt::Label(&opener, QStringLiteral("lblProduto"));
+        produto->setCaption("1001 - X-BURGER");
+        companion::TextEditorDialog editor(utf8ToCp1252(c.prompt), "", &opener);
+        editor.show();
+        tapAll(editor, c.taps);
+        auto* item = editor.findChild<kzt::Label*>(QStringLiteral("lblItem"));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->isVisible(), *c.item != '\0');
+        if (*c.item != '\0') {
+            EXPECT_EQ(kzt::cp1252ToUtf8(item->caption()), c.item);
+        }
+        auto* caps = editor.findChild<host::TBlendedBitBtn*>(QStringLiteral("keyCaps"));
+        EXPECT_EQ(caps->brushColor() == companion::kOrange, c.latched);
+        EXPECT_EQ(kzt::cp1252ToUtf8(caps->caption()), c.latched ? "MAIÚSC" : "Maiúsc");
+    }
+}
+
+} // namespace

@@ -78,6 +78,23 @@ QString firstMessage(const QJsonObject& line)
     return first[QStringLiteral("text")].toString();
 }
 
+// A dialog on a store whose connection string, password and all, is refused: the
+// operator's message, the trace and the output show the string with "***" for it.
+PathCase secretRefused(const char* name, const char* connection, const char* shown)
+{
+    return {name, "loja", nullptr,
+            [=](const std::filesystem::path& station) {
+                return dialogAt(station)
+                       + QStringList{QStringLiteral("--trace"), QStringLiteral("--connection"),
+                                     QString::fromUtf8(connection)};
+            },
+            [=](const QJsonObject& line) {
+                EXPECT_TRUE(firstMessage(line).contains(QString::fromUtf8(shown)))
+                    << firstMessage(line).toStdString();
+                EXPECT_FALSE(QJsonDocument(line).toJson().contains("S3cretPw"));
+            }};
+}
+
 TEST(StationHardening, PathsReachTheStoreAndTheParameterFile)
 {
     const auto groupOfTheList = [](const QJsonObject& line) {
@@ -104,6 +121,12 @@ TEST(StationHardening, PathsReachTheStoreAndTheParameterFile)
                  << firstMessage(line).toStdString();
              EXPECT_EQ(line[QStringLiteral("returned")].toString(), QString());
          }},
+        secretRefused("a password in a connection string that is refused",
+                      "postgresql://host=/nowhere password=S3cretPw query_timeout=soon",
+                      "password=*** query_timeout=soon"),
+        secretRefused("an ODBC password in a connection string that is refused",
+                      "odbc://DSN=nowhere;PWD={S3cretPw};query_timeout=soon",
+                      "PWD=***;query_timeout=soon"),
         {"parameter file in lower case", "loja", rename("PARAMETROSQTR.CDS", "parametrosqtr.cds"),
          dialogAt, groupOfTheList},
         {"two parameter files differing only in case", "loja",

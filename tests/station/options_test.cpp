@@ -247,4 +247,22 @@ TEST(StationOptions, BadLinesAreRefusedWithTheReason)
     }
 }
 
+// --help is read on a terminal and turned into the man page: no line wider than 80 columns,
+// and every option the parser accepts is listed.
+TEST(StationOptions, HelpFitsATerminalAndListsEveryOption)
+{
+    const std::string help = station::usageText();
+    std::size_t start = 0;
+    while (start < help.size()) {
+        const std::size_t end = help.find('\n', start);
+        const std::string line = help.substr(start, end - start);
+        EXPECT_LE(line.size(), 80u) << line;
+        start = end == std::string::npos ? help.size() : end + 1;
+    }
+    for (const char* option : {"--obligatory", "--entry", "--result-not-array", "--connection-212",
+                               "--host-exe", "--trace", "--do", "--call", "--next", "--module",
+                               "--init-sample", "--force", "--companion-shots", "--version"})
+        EXPECT_NE(help.find(std::string("\n  ") + option + " "), std::string::npos) << option;
+}
+
 } // namespace

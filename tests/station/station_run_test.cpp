@@ -98,9 +98,33 @@ TEST(StationRun, GoldenOutputs)
         }
         const StationOutput run = runStation(args);
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.err.toStdString(), "") << "a normal run is quiet";
         EXPECT_EQ(jsonLines(run.out).size(), static_cast<qsizetype>(c.calls.size()));
         const QByteArray actual = station.normalise(run.out);
         checkGolden(c.file, actual);
+    }
+}
+
+// --help and --version answer on stdout and exit 0, whatever follows them, with no module
+// or display needed.
+TEST(StationRun, HelpAndVersion)
+{
+    struct Case {
+        QStringList args;
+        const char* stdoutText;
+    };
+    const std::vector<Case> cases = {
+        {{QStringLiteral("--version")}, "kzt-station " KZT_TEST_VERSION "\n"},
+        {{QStringLiteral("--help"), QStringLiteral("--bogus")}, "  --connection-212 STR"},
+        {{QStringLiteral("-h")}, "  --do ACTION"},
+        {{QStringLiteral("--kind"), QStringLiteral("P"), QStringLiteral("--help")}, "Usage: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const StationOutput run = runStation(c.args);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_NE(run.out.indexOf(c.stdoutText), -1) << run.out.toStdString();
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
     }
 }
 

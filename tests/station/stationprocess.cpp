@@ -90,6 +90,8 @@ StationOutput runStation(const QStringList& args, const QString& program)
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // As under a service manager: Qt then makes its own runtime folder, and must not say so.
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
     process.setProcessEnvironment(env);
     process.start(program, args);
     StationOutput run;

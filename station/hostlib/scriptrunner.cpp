@@ -1,6 +1,4 @@
-#include "station/app/runner.h"
-
-#include "station/app/application.h"
+#include "station/hostlib/scriptrunner.h"
 
 #include "host/blended.h"
 #include "platform/text.h"
@@ -13,28 +11,29 @@
 #include <QMetaObject>
 #include <QTimer>
 
-namespace station {
+namespace host {
 
-ActionRunner::ActionRunner(CallRecord& record, std::vector<Action> actions)
-    : mRecord(record), mActions(std::move(actions))
+ScriptRunner::ScriptRunner(std::vector<ScriptStep> steps,
+                           std::function<void(const std::string&)> onError)
+    : mSteps(std::move(steps)), mOnError(std::move(onError))
 {}
 
-void ActionRunner::start()
+void ScriptRunner::start()
 {
     schedule(0);
 }
 
-void ActionRunner::stop()
+void ScriptRunner::stop()
 {
     mStopped = true;
 }
 
-void ActionRunner::schedule(int ms)
+void ScriptRunner::schedule(int ms)
 {
     QTimer::singleShot(ms, this, [this] { step(); });
 }
 
-kzt::Form* ActionRunner::shownForm()
+kzt::Form* ScriptRunner::shownForm()
 {
     if (auto* form = qobject_cast<kzt::Form*>(QApplication::activeModalWidget()))
         return form;
@@ -46,7 +45,7 @@ kzt::Form* ActionRunner::shownForm()
     return nullptr;
 }
 
-void ActionRunner::step()
+void ScriptRunner::step()
 {
     if (mStopped)
         return;
@@ -69,18 +68,18 @@ void ActionRunner::step()
             Qt::QueuedConnection);
         return;
     }
-    if (mNext < mActions.size()) {
-        const Action& action = mActions[mNext++];
+    if (mNext < mSteps.size()) {
+        const ScriptStep& current = mSteps[mNext++];
         try {
-            run(*form, action);
+            run(*form, current);
         } catch (const std::exception& e) {
-            StationApplication::instance()->reportUnhandled(e.what());
+            mOnError(e.what());
         }
         schedule(0);
         return;
     }
     // Out of actions with the dialog still up: close it as a host does on shutdown.
-    mRecord.leftOpen = true;
+    mLeftOpen = true;
     mStopped = true;
     form->closeForm();
 }
@@ -92,9 +91,9 @@ std::string utf8Name(const QObject& object)
     return object.objectName().toStdString();
 }
 
-void pressButton(kzt::Form& form, const Action& action)
+void pressButton(kzt::Form& form, const ScriptStep& action)
 {
-    auto* button = form.findChild<host::TBlendedBitBtn*>(QString::fromStdString(action.name));
+    auto* button = form.findChild<TBlendedBitBtn*>(QString::fromStdString(action.name));
     if (!button) {
         throw kzt::Error(kzt::utf8ToCp1252(action.source + ": the dialog has no button named '"
                                            + action.name + "'"));
@@ -102,7 +101,7 @@ void pressButton(kzt::Form& form, const Action& action)
     button->click();
 }
 
-void sendKey(kzt::Form& form, const Action& action)
+void sendKey(kzt::Form& form, const ScriptStep& action)
 {
     const int qtKey = kzt::qtKeyFromVirtualKey(action.key);
     if (qtKey == Qt::Key_unknown) {
@@ -114,7 +113,7 @@ void sendKey(kzt::Form& form, const Action& action)
     QApplication::sendEvent(&form, &event);
 }
 
-void postText(kzt::Form& form, const Action& action)
+void postText(kzt::Form& form, const ScriptStep& action)
 {
     const bool found =
         QMetaObject::invokeMethod(&form, "PostText", Qt::DirectConnection,
@@ -124,7 +123,7 @@ void postText(kzt::Form& form, const Action& action)
         throw kzt::Error(kzt::utf8ToCp1252(action.source + ": the dialog has no PostText method"));
 }
 
-void saveShot(kzt::Form& form, const Action& action)
+void saveShot(kzt::Form& form, const ScriptStep& action)
 {
     if (!form.grab().save(QString::fromStdString(action.name), "PNG"))
         throw kzt::Error(
@@ -133,18 +132,18 @@ void saveShot(kzt::Form& form, const Action& action)
 
 } // namespace
 
-void ActionRunner::run(kzt::Form& form, const Action& action)
+void ScriptRunner::run(kzt::Form& form, const ScriptStep& action)
 {
     switch (action.kind) {
-    case Action::Kind::Press: pressButton(form, action); break;
-    case Action::Kind::Key: sendKey(form, action); break;
-    case Action::Kind::Post: postText(form, action); break;
-    case Action::Kind::Dump: mRecord.snapshots.push_back(snapshot(form)); break;
-    case Action::Kind::Shot: saveShot(form, action); break;
+    case ScriptStep::Kind::Press: pressButton(form, action); break;
+    case ScriptStep::Kind::Key: sendKey(form, action); break;
+    case ScriptStep::Kind::Post: postText(form, action); break;
+    case ScriptStep::Kind::Dump: mSnapshots.push_back(snapshot(form)); break;
+    case ScriptStep::Kind::Shot: saveShot(form, action); break;
     }
 }
 
-kzt::Json ActionRunner::snapshot(const kzt::Form& form)
+kzt::Json ScriptRunner::snapshot(const kzt::Form& form)
 {
     kzt::Json controls = kzt::Json::object();
     for (QWidget* widget : form.findChildren<QWidget*>()) {
@@ -153,15 +152,18 @@ kzt::Json ActionRunner::snapshot(const kzt::Form& form)
             continue;
         kzt::Json control = kzt::Json::object();
         const auto* label = qobject_cast<kzt::Label*>(widget);
-        const auto* button = qobject_cast<host::TBlendedBitBtn*>(widget);
+        const auto* button = qobject_cast<TBlendedBitBtn*>(widget);
         if (label)
             control["caption"] = kzt::textJson(label->caption());
         else if (button)
             control["caption"] = kzt::textJson(button->caption());
-        control["visible"] = !widget->isHidden();
+        // Controls inside others (the note's scroll buttons, the panel's rows) report where
+        // they are on the dialog and whether they show there, so that a touch can find them.
+        const QPoint onForm = widget->mapTo(&form, QPoint(0, 0));
+        control["visible"] = widget->isVisibleTo(&form);
         control["enabled"] = widget->isEnabled();
-        control["left"] = widget->x();
-        control["top"] = widget->y();
+        control["left"] = onForm.x();
+        control["top"] = onForm.y();
         control["width"] = widget->width();
         control["height"] = widget->height();
         if (button) {
@@ -173,4 +175,4 @@ kzt::Json ActionRunner::snapshot(const kzt::Form& form)
     return controls;
 }
 
-} // namespace station
+} // namespace host
