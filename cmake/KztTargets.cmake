@@ -12,6 +12,14 @@ if(KZT_SANITIZE)
   target_link_options(kzt_options INTERFACE ${_kzt_san})
 endif()
 
+# Races between the connection's threads (connect, watchdog, ODBC worker), the caller and
+# the unload step (scripts/test.sh runs the programs that meet them).
+if(KZT_TSAN)
+  set(_kzt_tsan -fsanitize=thread -fno-omit-frame-pointer)
+  target_compile_options(kzt_options INTERFACE ${_kzt_tsan})
+  target_link_options(kzt_options INTERFACE ${_kzt_tsan})
+endif()
+
 # kzt_sources(<target> <dir>...): every .cpp of the folders, so that parallel work on a
 # folder never fights over a source list.
 function(kzt_sources target)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds into build/ and runs the whole suite; then builds the
 # suite again with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/) and runs
-# it there. Any failure or sanitizer finding fails the run.
+# it there, and the programs whose code starts threads with ThreadSanitizer (build-tsan/).
+# Any failure or sanitizer finding fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,4 +26,15 @@ if [ "${KZT_SKIP_ASAN:-0}" != 1 ]; then
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKZT_SANITIZE=ON -DKZT_BUILD_BENCH=OFF >/dev/null
   cmake --build build-asan -j"$jobs"
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+fi
+
+if [ "${KZT_SKIP_TSAN:-0}" != 1 ]; then
+  # The data routines, the C interface (hosts that unload or exit while a connect is given
+  # up) and the live-server entries: every place the connection's threads meet the
+  # caller's and the unload step. A report fails the test program (exit code 66).
+  cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZT_TSAN=ON -DKZT_BUILD_BENCH=OFF >/dev/null
+  cmake --build build-tsan -j"$jobs" --target server_tests c_interface_tests station_tests \
+    kzt00318 kzt-station
+  ctest --test-dir build-tsan --output-on-failure -j"$jobs" \
+    -R '^(server_tests|c_interface_tests|live_postgresql|live_odbc_postgresql|live_odbc_sqlite)$'
 fi

@@ -7,6 +7,7 @@
 #include "server/rdmobservacao.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <functional>
@@ -25,6 +26,9 @@ void releaseDataModule() noexcept
     delete rdmObservacao;
     rdmObservacao = nullptr;
     releaseOffline();
+    // A connect or statement given up at its limit may still be ending on a thread of its
+    // own; the client libraries' own limits end it within about two seconds of ours.
+    kzt::Connection::finishGivenUpWork(std::chrono::seconds(5));
 }
 
 namespace {

@@ -20,5 +20,7 @@ std::unique_ptr<PreparedRead> prepareSociRead(soci::session& session, const std:
 
 // The engine an ODBC driver reports it reaches.
 Engine odbcEngine(soci::session& session);
+// Hands the driver the limit for its waits outside statements (the connection timeout).
+void limitOdbcSession(soci::session& session, int seconds);
 
 } // namespace kzt::detail

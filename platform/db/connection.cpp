@@ -1,6 +1,7 @@
 #include "platform/db/connection.h"
 
 #include "platform/db/connectionstring.h"
+#include "platform/db/execution.h"
 #include "platform/db/preparedread.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -9,13 +10,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <exception>
 #include <map>
-#include <mutex>
-#include <thread>
 
-#include <sys/socket.h>
+#include <dlfcn.h>
+#include <unistd.h>
 
 namespace kzt {
 
@@ -25,146 +24,11 @@ using Category = DatabaseError::Category;
 struct Connection::Live {
     ConnectionTarget target;
     Engine engine = Engine::Unknown;
+    pid_t openedBy = ::getpid();
     std::unique_ptr<soci::session> session;
     std::map<std::string, std::unique_ptr<detail::PreparedRead>> reads; // by statement
 
     ~Live() { reads.clear(); } // statements go before the session they were prepared on
-};
-
-// A thread that runs one job at a time for its connection. The caller waits for a job
-// only until a deadline; a job still running then (a server that never answers) keeps
-// the thread, which ends by itself once the job returns.
-class Connection::Worker {
-public:
-    Worker() : mShared(std::make_shared<Shared>())
-    {
-        mThread = std::thread([shared = mShared] { loop(*shared); });
-    }
-
-    ~Worker()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mShared->mutex);
-            mShared->quit = true;
-        }
-        mShared->wake.notify_all();
-        if (mAbandoned)
-            mThread.detach();
-        else
-            mThread.join();
-    }
-
-    // False when the deadline passed first; the worker is then abandoned.
-    bool run(std::function<void()> job, std::chrono::milliseconds limit)
-    {
-        std::unique_lock<std::mutex> lock(mShared->mutex);
-        mShared->job = std::move(job);
-        mShared->done = false;
-        mShared->error = nullptr;
-        mShared->wake.notify_all();
-        if (!mShared->finished.wait_for(lock, limit, [this] { return mShared->done; })) {
-            mAbandoned = true;
-            return false;
-        }
-        if (mShared->error)
-            std::rethrow_exception(mShared->error);
-        return true;
-    }
-
-private:
-    struct Shared {
-        std::mutex mutex;
-        std::condition_variable wake;
-        std::condition_variable finished;
-        std::function<void()> job;
-        bool done = true;
-        bool quit = false;
-        std::exception_ptr error;
-    };
-
-    static void loop(Shared& shared)
-    {
-        std::unique_lock<std::mutex> lock(shared.mutex);
-        for (;;) {
-            shared.wake.wait(lock, [&] { return shared.quit || !shared.done; });
-            if (shared.done)
-                return; // quit with nothing left to do
-            std::function<void()> job = std::move(shared.job);
-            lock.unlock();
-            std::exception_ptr error;
-            try {
-                job();
-            } catch (...) {
-                error = std::current_exception();
-            }
-            job = nullptr; // what the job held (a given-up session) is released here
-            lock.lock();
-            shared.error = error;
-            shared.done = true;
-            shared.finished.notify_all();
-        }
-    }
-
-    std::shared_ptr<Shared> mShared;
-    std::thread mThread;
-    bool mAbandoned = false;
-};
-
-// Watches the statements a session runs on the caller's thread: when one is still
-// running past its limit, the session's socket is shut, so the client library's wait
-// ends at once with an error. It looks a few times a second, so that running a
-// statement costs no more than noting its deadline.
-class Connection::Watchdog {
-public:
-    explicit Watchdog(int socket) : mSocket(socket)
-    {
-        mThread = std::thread([this] { watch(); });
-    }
-    ~Watchdog()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            mQuit = true;
-        }
-        mWake.notify_all();
-        mThread.join();
-    }
-
-    void arm(std::chrono::seconds limit)
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        mDeadline = std::chrono::steady_clock::now() + limit;
-        mArmed = true;
-    }
-    // True when the socket was shut before the statement ended.
-    bool disarm()
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        mArmed = false;
-        return mFired;
-    }
-
-private:
-    void watch()
-    {
-        std::unique_lock<std::mutex> lock(mMutex);
-        while (!mQuit) {
-            mWake.wait_for(lock, std::chrono::milliseconds(100));
-            if (mArmed && !mFired && std::chrono::steady_clock::now() >= mDeadline) {
-                ::shutdown(mSocket, SHUT_RDWR);
-                mFired = true;
-            }
-        }
-    }
-
-    int mSocket;
-    std::mutex mMutex;
-    std::condition_variable mWake;
-    std::chrono::steady_clock::time_point mDeadline;
-    bool mArmed = false;
-    bool mFired = false;
-    bool mQuit = false;
-    std::thread mThread;
 };
 
 namespace {
@@ -196,42 +60,46 @@ void Connection::setConnectionString(const std::u16string& text)
 void Connection::bounded(const std::function<void(Live&)>& job, int seconds,
                          const std::string& what)
 {
-    std::shared_ptr<Live> live = mLive;
-    const auto timeout = [&] {
-        return DatabaseError(Category::Timeout,
-                             utf8ToCp1252("The database server did not answer within "
-                                          + secondsText(seconds) + " (" + what + ")."));
-    };
-    if (mWatchdog) {
-        mWatchdog->arm(std::chrono::seconds(seconds));
-        std::exception_ptr error;
-        try {
-            job(*live);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        if (mWatchdog->disarm()) {
-            // The session's socket was shut to end the wait: the session is over.
-            mLive.reset();
-            live.reset();
-            mWatchdog.reset();
-            if (error)
-                throw timeout();
-        }
-        if (error)
-            std::rethrow_exception(error);
-        return;
-    }
-    if (!mWorker) {
-        job(*live);
-        return;
-    }
+    if (!mLive)
+        throw DatabaseError(Category::ConnectionFailed, mName + ": the connection is not open.");
     // The job holds the session too, so a session given up lives until its job is over.
-    if (mWorker->run([live, job] { job(*live); }, std::chrono::seconds(seconds)))
-        return;
-    mWorker.reset();
+    std::shared_ptr<Live> live = mLive;
+    try {
+        if (mExecution->run([live, job] { job(*live); }, std::chrono::seconds(seconds)))
+            return;
+    } catch (const detail::GivenUp&) {
+        mLive.reset();
+        mExecution.reset();
+        throw DatabaseError(Category::Timeout,
+                            utf8ToCp1252("The database server did not answer within "
+                                         + secondsText(seconds) + " (" + what + ")."));
+    }
+    // The job ended, but only because its session was cut at the limit: the session is over.
     mLive.reset();
-    throw timeout();
+    mExecution.reset();
+}
+
+void Connection::forgetInherited()
+{
+    if (!mLive || mLive->openedBy == ::getpid())
+        return;
+    // Not closed, not even its statements: every one of those would speak on the
+    // parent's socket. The threads of its execution are the parent's and do not run
+    // here, so it is kept as it is too.
+    detail::keepForever(std::move(mLive));
+    detail::keepForever(std::shared_ptr<detail::Execution>(std::move(mExecution)));
+    mLive.reset();
+}
+
+bool Connection::finishGivenUpWork(std::chrono::milliseconds limit)
+{
+    if (detail::finishGivenUpWork(limit))
+        return true;
+    // A thread still inside the client library would return into unmapped code.
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&detail::finishGivenUpWork), &info) && info.dli_fname)
+        ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    return false;
 }
 
 void Connection::setConnected(bool on)
@@ -240,6 +108,7 @@ void Connection::setConnected(bool on)
         close();
         return;
     }
+    forgetInherited();
     if (mLive)
         return;
     if (beforeConnect)
@@ -254,10 +123,13 @@ void Connection::setConnected(bool on)
         throw DatabaseError(Category::ConnectionFailed,
                             "Database file not found: " + utf8ToCp1252(target.sqliteFile));
 
+    detail::finishGivenUpWork(std::chrono::milliseconds(0)); // joins what ended since
     mLive = std::make_shared<Live>();
     mLive->target = target;
-    if (target.backend != "sqlite3")
-        mWorker = std::make_unique<Worker>();
+    const detail::Regime regime = detail::regimeFor(target.backend);
+    // A server's connect is never waited for without a limit, whatever runs its statements.
+    mExecution =
+        regime == detail::Regime::CallerThread ? detail::onCallerThread() : detail::onWorker();
     try {
         bounded(
             [](Live& live) {
@@ -265,6 +137,7 @@ void Connection::setConnected(bool on)
                 try {
                     session->open(live.target.backend, live.target.parameters);
                     live.engine = detail::engineOf(*session);
+                    detail::limitSession(*session, live.target.queryTimeout);
                 } catch (const soci::soci_error& e) {
                     throw DatabaseError(Category::ConnectionFailed,
                                         utf8ToCp1252(detail::driverText(e.get_error_message())));
@@ -276,10 +149,10 @@ void Connection::setConnected(bool on)
         close();
         throw;
     }
-    if (target.backend == "postgresql") {
+    if (regime == detail::Regime::Watched) {
         // Statements run here, watched: no hand-over to another thread on every read.
-        mWorker.reset();
-        mWatchdog = std::make_unique<Watchdog>(detail::postgresqlSocket(*mLive->session));
+        mExecution.reset();
+        mExecution = detail::watched(detail::postgresqlSocket(*mLive->session));
     }
 
     if (afterConnect) {
@@ -296,7 +169,8 @@ void Connection::setConnected(bool on)
 
 void Connection::close()
 {
-    if ((mWorker || mWatchdog) && mLive) {
+    forgetInherited();
+    if (mExecution && mLive) {
         // Closing talks to the server too (a statement is deallocated, a goodbye sent).
         try {
             bounded(
@@ -310,13 +184,12 @@ void Connection::close()
         }
     }
     mLive.reset();
-    mWorker.reset();
-    mWatchdog.reset();
+    mExecution.reset();
 }
 
 bool Connection::connected() const
 {
-    return mLive != nullptr;
+    return mLive && mLive->openedBy == ::getpid();
 }
 
 std::string Connection::backendName() const
@@ -341,6 +214,7 @@ int Connection::queryTimeout() const
 
 soci::session& Connection::session()
 {
+    forgetInherited();
     if (!mLive)
         throw DatabaseError(Category::ConnectionFailed, mName + ": the connection is not open.");
     return *mLive->session;

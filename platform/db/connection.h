@@ -11,12 +11,17 @@
 // when their limit passes; other servers' statements run on the connection's thread too.
 // A connection found broken is reopened once and the read retried before any error is
 // reported. SQLite, a file in this process, is used on the caller's thread; its one wait,
-// for another writer's lock, is bounded by its busy timeout.
+// for another writer's lock, is bounded by its busy timeout (execution.h).
+//
+// A session belongs to the process that opened it. In a child after fork() the inherited
+// session is left as it is, never used nor closed (closing would say goodbye to the
+// server on the parent's behalf, and SQLite forbids both), and the child opens its own.
 
 #include "platform/db/databaseerror.h"
 #include "platform/db/sqldialect.h"
 #include "platform/platform_global.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,6 +34,10 @@ class session;
 }
 
 namespace kzt {
+
+namespace detail {
+class Execution;
+}
 
 class KZT_PLATFORM_API Connection {
 public:
@@ -86,14 +95,20 @@ public:
                            const std::vector<std::pair<std::string, std::string>>& params,
                            std::size_t columns);
 
+    // Waits up to `limit` for the work of every connection that was given up at its time
+    // limit (a connect or statement a silent server never answered) to end. Called by the
+    // unload step: such work runs this library's code. False when some is still running;
+    // this library is then kept loaded for the rest of the process.
+    static bool finishGivenUpWork(std::chrono::milliseconds limit);
+
 private:
     struct Live;
-    class Worker;
-    class Watchdog;
 
     // Runs `job` against the session within `seconds`; past the limit the session is
     // given up (its thread finishes on its own) and Timeout is raised naming `what`.
     void bounded(const std::function<void(Live&)>& job, int seconds, const std::string& what);
+    // Leaves a session opened by another process (this one's parent) untouched for good.
+    void forgetInherited();
     void readOnce(const std::string& sql, const std::vector<std::string>& names,
                   const std::vector<std::string>& values, std::size_t columns,
                   std::vector<Cell>& cells);
@@ -104,8 +119,7 @@ private:
     bool mLoginPrompt = false;
     std::optional<int> mConnectLimit;
     std::shared_ptr<Live> mLive;
-    std::unique_ptr<Worker> mWorker;
-    std::unique_ptr<Watchdog> mWatchdog;
+    std::unique_ptr<detail::Execution> mExecution; // how mLive's work runs
     std::shared_ptr<Connection* const> mHandle = std::make_shared<Connection* const>(this);
 };
 

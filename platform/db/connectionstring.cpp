@@ -4,6 +4,7 @@
 #include "platform/process.h"
 #include "platform/text.h"
 
+#include <odbcinst.h>
 #include <soci/backend-loader.h>
 #include <sqlite3.h>
 
@@ -306,14 +307,27 @@ void resolveSqlite(const std::string& utf8, ConnectionTarget& target)
             }))
             db += " readonly=1";
     }
-    // The one wait SQLite has, for another connection's write lock, is our query limit
-    // unless the string sets the backend's own; without it the wait would be none at all.
-    if (std::none_of(settings.begin(), settings.end(),
-                     [](const Setting& s) { return s.key == "timeout"; })) {
-        Setting timeout;
-        timeout.text = "timeout=" + std::to_string(target.queryTimeout);
-        settings.push_back(std::move(timeout));
+    // The one wait SQLite has, for another connection's write lock, is bounded by our
+    // query limit: the backend's own timeout may make it shorter, never longer (without
+    // one the wait would be none at all). The backend takes the last one given.
+    int wait = target.queryTimeout;
+    for (auto it = settings.begin(); it != settings.end();) {
+        if (it->key != "timeout") {
+            ++it;
+            continue;
+        }
+        int given = 0;
+        const auto parsed =
+            std::from_chars(it->value.data(), it->value.data() + it->value.size(), given);
+        if (parsed.ec != std::errc() || parsed.ptr != it->value.data() + it->value.size()
+            || given < 0)
+            invalid(utf8, "timeout needs a whole number of seconds, not '" + it->value + "'");
+        wait = std::min(given, target.queryTimeout);
+        it = settings.erase(it);
     }
+    Setting timeout;
+    timeout.text = "timeout=" + std::to_string(wait);
+    settings.push_back(std::move(timeout));
     Setting file;
     file.text = "db=" + db;
     settings.push_back(std::move(file));
@@ -390,8 +404,7 @@ void resolvePostgresql(const std::string& utf8, ConnectionTarget& target)
                 at = amp + 1;
             }
         }
-        kept.push_back(std::string(kConnectTimeout) + "="
-                       + std::to_string(target.connectTimeout + 1));
+        kept.push_back(std::string(kConnectTimeout) + "=" + std::to_string(target.connectTimeout));
         kept.push_back("client_encoding=UTF8");
         if (!named)
             kept.push_back("application_name=" + percentEncoded(applicationName()));
@@ -402,16 +415,69 @@ void resolvePostgresql(const std::string& utf8, ConnectionTarget& target)
         return;
     }
     const std::vector<Setting> kept = takeTimeouts(utf8, blankSeparated(params), target);
-    // The client library's own limit is a second behind ours: ours reports first, and a
-    // connection attempt we stopped waiting for still ends by itself.
+    // The client library's own limit is ours, so that an attempt we stopped waiting for
+    // ends about when we do (libpq waits two seconds at the least), long before the
+    // module could be unloaded under it.
     target.parameters = joined(kept, ' ');
     if (!target.parameters.empty())
         target.parameters += ' ';
-    target.parameters += std::string(kConnectTimeout) + "="
-                         + std::to_string(target.connectTimeout + 1) + " client_encoding=UTF8";
+    target.parameters += std::string(kConnectTimeout) + "=" + std::to_string(target.connectTimeout)
+                         + " client_encoding=UTF8";
     if (std::none_of(kept.begin(), kept.end(),
                      [](const Setting& s) { return setsApplicationName(s.key); }))
         target.parameters += " application_name=" + applicationName();
+}
+
+// Whether an ODBC string reaches PostgreSQL's driver: through its Driver=, or its DSN's.
+bool reachesPsqlOdbc(const std::vector<Setting>& settings)
+{
+    std::string driver;
+    std::string dsn;
+    for (const auto& s : settings) {
+        if (sameKey(s.key, "driver"))
+            driver = s.value;
+        else if (sameKey(s.key, "dsn"))
+            dsn = s.value;
+    }
+    char found[1024] = {0};
+    if (driver.empty() && !dsn.empty()
+        && SQLGetPrivateProfileString(dsn.c_str(), "Driver", "", found, sizeof found, "odbc.ini")
+               > 0)
+        driver = found;
+    std::string library = driver; // a driver's name, or its library's path
+    if (!driver.empty() && driver.find('/') == std::string::npos
+        && SQLGetPrivateProfileString(driver.c_str(), "Driver", "", found, sizeof found,
+                                      "odbcinst.ini")
+               > 0)
+        library = found;
+    std::transform(library.begin(), library.end(), library.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return library.find("psqlodbc") != std::string::npos;
+}
+
+// The connect limit, handed to the driver. Through SOCI no login timeout can be set
+// before the driver connects, so PostgreSQL's driver gets it as libpq's own option (the
+// last one given wins there); other drivers' connects are bounded by our wait alone.
+void boundOdbcConnect(std::vector<Setting>& settings, int connectTimeout)
+{
+    if (!reachesPsqlOdbc(settings))
+        return;
+    const std::string ours = std::string(kConnectTimeout) + "=" + std::to_string(connectTimeout);
+    std::string options;
+    for (auto it = settings.begin(); it != settings.end();) {
+        if (sameKey(it->key, "pqopt")) {
+            options += it->value + " ";
+            it = settings.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    std::string escaped;
+    for (const char c : options + ours)
+        escaped += c == '}' ? std::string("}}") : std::string(1, c);
+    Setting pqopt;
+    pqopt.text = "pqopt={" + escaped + "}";
+    settings.push_back(std::move(pqopt));
 }
 
 // Where the value of a secret key starting at `at` ends, and where it begins; npos when
@@ -544,10 +610,12 @@ ConnectionTarget parseConnectionString(const std::string& utf8)
         resolveSqlite(utf8, target);
     else if (target.backend == "postgresql")
         resolvePostgresql(utf8, target);
-    else if (target.backend == "odbc")
-        target.parameters =
-            joined(takeTimeouts(utf8, semicolonSeparated(target.parameters), target), ';');
-    else
+    else if (target.backend == "odbc") {
+        std::vector<Setting> settings =
+            takeTimeouts(utf8, semicolonSeparated(target.parameters), target);
+        boundOdbcConnect(settings, target.connectTimeout);
+        target.parameters = joined(settings, ';');
+    } else
         target.parameters =
             joined(takeTimeouts(utf8, blankSeparated(target.parameters), target), ' ');
     return target;

@@ -7,7 +7,7 @@
 //   connect_timeout=N   give up opening the connection after N seconds (default 10)
 //   query_timeout=N     give up waiting for a statement's answer after N seconds (default 15)
 // SQLite has no server to wait for: its query limit is how long a statement waits for
-// another connection's write lock (the backend's own timeout=N, when given, wins).
+// another connection's write lock (the backend's own timeout=N may only shorten it).
 // PostgreSQL: "postgresql://" or "postgres://" followed by libpq's keywords
 // ("host=... dbname=...") or a libpq URI ("user@host:port/db?param=...", our two keys
 // among its parameters). Sessions always use UTF-8 as client encoding, whatever the

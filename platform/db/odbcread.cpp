@@ -186,6 +186,13 @@ std::unique_ptr<PreparedRead> prepareOdbcRead(soci::session& session, const std:
     return std::make_unique<OdbcRead>(session, sql, names, columns, queryTimeout);
 }
 
+void limitOdbcSession(soci::session& session, int seconds)
+{
+    // A driver without it says so and waits as before; the worker's deadline still holds.
+    SQLSetConnectAttr(odbcHandle(session), SQL_ATTR_CONNECTION_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)), 0);
+}
+
 Engine odbcEngine(soci::session& session)
 {
     SQLHDBC connection = odbcHandle(session);

@@ -20,6 +20,21 @@ std::unique_ptr<PreparedRead> prepareRead(soci::session& session, const std::str
     return prepareSociRead(session, sql, names, columns);
 }
 
+Regime regimeFor(const std::string& backend)
+{
+    if (backend == "sqlite3")
+        return Regime::CallerThread;
+    if (backend == "postgresql")
+        return Regime::Watched; // its socket is known: a watchdog can end any wait
+    return Regime::Worker;
+}
+
+void limitSession(soci::session& session, int queryTimeout)
+{
+    if (session.get_backend_name() == "odbc")
+        limitOdbcSession(session, queryTimeout);
+}
+
 Engine engineOf(soci::session& session)
 {
     const std::string backend = session.get_backend_name();

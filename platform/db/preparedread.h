@@ -8,6 +8,7 @@
 // backends through SOCI, whose text is the server's own.
 
 #include "platform/db/databaseerror.h"
+#include "platform/db/execution.h"
 #include "platform/db/sqldialect.h"
 
 #include <memory>
@@ -43,6 +44,13 @@ public:
 std::unique_ptr<PreparedRead> prepareRead(soci::session& session, const std::string& sql,
                                           const std::vector<std::string>& names,
                                           std::size_t columns, int queryTimeout);
+
+// How statements of a backend's sessions run against their limits (execution.h).
+Regime regimeFor(const std::string& backend);
+
+// Hands the query limit to a newly opened session's driver where it takes one for the
+// waits outside statements (ODBC's connection timeout).
+void limitSession(soci::session& session, int queryTimeout);
 
 // The engine on the other end of a newly opened session.
 Engine engineOf(soci::session& session);

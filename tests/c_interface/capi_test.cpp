@@ -11,6 +11,7 @@
 #include "platform/ui/form.h"
 #include "platform/variant.h"
 #include "tests/support/fakepresentation.h"
+#include "tests/support/silentserver.h"
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
 
@@ -503,6 +504,10 @@ TEST(HostProcess, StartsAndEndsCleanlyWithNoQtOfItsOwn)
         {"ScriptedWithNoDisplay", "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "
                                   "-u XDG_SESSION_TYPE -u XDG_RUNTIME_DIR -u KZT_SCRIPT"},
         {"CachedAnswersSaySo", "-u KZT_CACHE_DIR QT_QPA_PLATFORM=offscreen"},
+        // A connect given up at its limit is still running in the client library when
+        // the host unloads the module, or exits.
+        {"UnloadWhileAConnectIsGivenUp", "QT_QPA_PLATFORM=offscreen"},
+        {"ExitRightAfterAGivenUpConnect", "QT_QPA_PLATFORM=offscreen"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.teste);
@@ -655,19 +660,35 @@ bool abertoAqui(const std::string& path)
     return false;
 }
 
+// Whether another part of this process holds the module, which then cannot be unloaded.
+bool moduloJaCarregado()
+{
+    void* held = dlopen(kBiblioteca.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (held != nullptr)
+        dlclose(held);
+    return held != nullptr;
+}
+
+// Loads the module for a host that unloads it again with dlclose.
+void* carregaModulo(Modulo& m)
+{
+    void* lib = dlopen(kBiblioteca.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (lib != nullptr) {
+        busca(lib, "kzt_configure", m.configure);
+        busca(lib, "kzt_call", m.call);
+        busca(lib, "kzt_free", m.libera);
+    }
+    return lib;
+}
+
 TEST(ChildHost, DISABLED_UnloadingClosesTheStore)
 {
     // Unloads only where nothing else holds the library: run alone, as its own child host.
-    if (void* held = dlopen(kBiblioteca.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
-        dlclose(held);
+    if (moduloJaCarregado())
         GTEST_SKIP() << "the module is already loaded in this process";
-    }
-    void* lib = dlopen(kBiblioteca.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(lib, nullptr) << dlerror();
     Modulo m;
-    busca(lib, "kzt_configure", m.configure);
-    busca(lib, "kzt_call", m.call);
-    busca(lib, "kzt_free", m.libera);
+    void* lib = carregaModulo(m);
+    ASSERT_NE(lib, nullptr) << dlerror();
     char* reply = nullptr;
     ASSERT_EQ(m.configure(configuracao().c_str(), &reply), 0);
     m.libera(reply);
@@ -678,6 +699,63 @@ TEST(ChildHost, DISABLED_UnloadingClosesTheStore)
 
     EXPECT_EQ(dlclose(lib), 0);
     EXPECT_FALSE(abertoAqui(store)) << "the unloaded module's connection is still open";
+}
+
+// The store connections to a server that accepts and never answers, directly and through
+// ODBC, giving up after a second.
+std::vector<std::string> silentConnections(const kzt::test::SilentServer& server)
+{
+    const std::string port = std::to_string(server.port());
+    return {"postgresql://host=127.0.0.1 port=" + port + " dbname=kzt user=kzt connect_timeout=1",
+            "odbc://Driver=PostgreSQL Unicode;Servername=127.0.0.1;Port=" + port
+                + ";Database=kzt;Username=kzt;connect_timeout=1"};
+}
+
+std::size_t threadsHere()
+{
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
+TEST(ChildHost, DISABLED_UnloadWhileAConnectIsGivenUp)
+{
+    if (moduloJaCarregado())
+        GTEST_SKIP() << "the module is already loaded in this process";
+    const kzt::test::SilentServer server;
+    for (const std::string& connection : silentConnections(server)) {
+        SCOPED_TRACE(connection);
+        Modulo m;
+        void* lib = carregaModulo(m);
+        ASSERT_NE(lib, nullptr) << dlerror();
+        char* reply = nullptr;
+        const Json settings = {{"hostExe", estacao() + "/host"},
+                               {"connection", connection},
+                               {"connection212", connection}};
+        ASSERT_EQ(m.configure(settings.dump().c_str(), &reply), 0);
+        m.libera(reply);
+        const std::size_t threads = threadsHere();
+        m.call("getObrigaObsCan", R"(["0001","01"])", &reply);
+        EXPECT_NE(std::string(reply).find("did not answer within 1 second"), std::string::npos)
+            << reply;
+        m.libera(reply);
+        EXPECT_EQ(dlclose(lib), 0);
+        EXPECT_EQ(threadsHere(), threads) << "a thread of the unloaded module is still running";
+    }
+}
+
+TEST(ChildHost, DISABLED_ExitRightAfterAGivenUpConnect)
+{
+    // Still silent while the process exits.
+    static const auto* server = new kzt::test::SilentServer;
+    const std::string connection = silentConnections(*server).front();
+    ASSERT_EQ(configura(Json{{"hostExe", estacao() + "/host"},
+                             {"connection", connection},
+                             {"connection212", connection}}
+                            .dump())
+                  .status,
+              0);
+    EXPECT_NE(chama("getObrigaObsCan", R"(["0001","01"])").texto.find("did not answer"),
+              std::string::npos);
 }
 
 } // namespace

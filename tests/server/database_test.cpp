@@ -1,6 +1,7 @@
 // The database layer on its own: statement rewrite, parameter names, connect events,
 // typed reads and the errors they raise.
 
+#include "tests/support/silentserver.h"
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
 
@@ -11,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -112,31 +112,44 @@ TEST(ConnectionString, TakenApartOnce)
          "timeout=2 db=file:///a/x.db?mode=rw", "/a/x.db", 3, 4},
         {"sqlite3://db=/a/x.db query_timeout=30", "timeout=30 db=file:///a/x.db?mode=rw", "/a/x.db",
          10, 30},
+        // The backend's own wait for a lock never outlasts the query limit.
+        {"sqlite3://db=/a/x.db query_timeout=2 timeout=30", "timeout=2 db=file:///a/x.db?mode=rw",
+         "/a/x.db", 10, 2},
+        {"sqlite3://db=/a/x.db timeout=900", "timeout=15 db=file:///a/x.db?mode=rw", "/a/x.db", 10,
+         15},
         {"postgresql://dbname=k host=/tmp",
-         "dbname=k host=/tmp connect_timeout=11 client_encoding=UTF8 application_name=kzt00318/pdv",
+         "dbname=k host=/tmp connect_timeout=10 client_encoding=UTF8 application_name=kzt00318/pdv",
          "", 10, 15, "postgresql"},
         {"postgresql://dbname=k client_encoding=LATIN1 connect_timeout = 2",
-         "dbname=k client_encoding=LATIN1 connect_timeout=3 client_encoding=UTF8 "
+         "dbname=k client_encoding=LATIN1 connect_timeout=2 client_encoding=UTF8 "
          "application_name=kzt00318/pdv",
          "", 2, 15},
         {"postgresql://postgresql://u@h/db?query_timeout=5&sslmode=off",
-         "postgresql://u@h/db?sslmode=off&connect_timeout=11&client_encoding=UTF8&application_"
+         "postgresql://u@h/db?sslmode=off&connect_timeout=10&client_encoding=UTF8&application_"
          "name=kzt00318/pdv",
          "", 10, 5},
         // libpq URIs as people type them, our limits among their parameters
         {"postgresql://postgres@/loja?host=/tmp/pg&port=5499&connect_timeout=3&query_timeout=4",
-         "postgresql://postgres@/loja?host=/tmp/pg&port=5499&connect_timeout=4&client_encoding="
+         "postgresql://postgres@/loja?host=/tmp/pg&port=5499&connect_timeout=3&client_encoding="
          "UTF8&application_name=kzt00318/pdv",
          "", 3, 4, "postgresql"},
         {"postgres://u:pw@db.loja.lan:5433/loja",
-         "postgresql://u:pw@db.loja.lan:5433/loja?connect_timeout=11&client_encoding=UTF8&"
+         "postgresql://u:pw@db.loja.lan:5433/loja?connect_timeout=10&client_encoding=UTF8&"
          "application_name=kzt00318/pdv",
          "", 10, 15, "postgresql"},
         {"postgres://host=h dbname=d application_name=caixa1",
-         "host=h dbname=d application_name=caixa1 connect_timeout=11 client_encoding=UTF8", "", 10,
+         "host=h dbname=d application_name=caixa1 connect_timeout=10 client_encoding=UTF8", "", 10,
          15, "postgresql"},
         {"odbc://DSN=x;Query_Timeout=7;PWD={a;b}", "DSN=x;PWD={a;b}", "", 10, 7, "odbc"},
         {"odbc://loja", "loja", "", 10, 15, "odbc"},
+        // PostgreSQL's driver gets the connect limit as libpq's, beside the caller's own.
+        {"odbc://Driver=/lib/psqlodbcw.so;connect_timeout=3",
+         "Driver=/lib/psqlodbcw.so;"
+         "pqopt={connect_timeout=3}",
+         "", 3, 15},
+        {"odbc://Driver=/lib/psqlodbca.so;pqopt={sslmode=disable connect_timeout=60}",
+         "Driver=/lib/psqlodbca.so;pqopt={sslmode=disable connect_timeout=60 connect_timeout=10}",
+         "", 10, 15},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -162,6 +175,8 @@ TEST(ConnectionString, TakenApartOnce)
          "query_timeout needs a whole number of seconds from 1 to 3600, not 'soon'"},
         {"sqlite3://db=file://server/x.db", "sqlite3://db=file://server/x.db",
          "a file: URI names the host \"server\""},
+        {"sqlite3://db=/a/x.db timeout=forever", "sqlite3://db=/a/x.db timeout=forever",
+         "timeout needs a whole number of seconds, not 'forever'"},
         {"postgresql://user=u password=S3cretPw query_timeout=x",
          "postgresql://user=u password=*** query_timeout=x",
          "query_timeout needs a whole number of seconds from 1 to 3600, not 'x'"},
@@ -227,65 +242,13 @@ TEST(QueryParams, NamesInOrderOfFirstUse)
     }
 }
 
-// A server that takes connections and never says a word. Each connection is let go after
-// a while, so that a client without a limit of its own ends too, late; the rest go when
-// the test ends.
-class SilentServer {
-public:
-    SilentServer()
-    {
-        mListener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(mListener, reinterpret_cast<sockaddr*>(&address), length) != 0
-            || ::listen(mListener, 8) != 0
-            || ::getsockname(mListener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            ADD_FAILURE() << "cannot listen on the loopback";
-        mPort = ntohs(address.sin_port);
-        mThread = std::thread([this] { serve(); });
-    }
-    ~SilentServer()
-    {
-        mStop = true;
-        mThread.join();
-        ::close(mListener);
-    }
-    int port() const { return mPort; }
-
-private:
-    void serve()
-    {
-        using Clock = std::chrono::steady_clock;
-        std::vector<std::pair<int, Clock::time_point>> taken;
-        while (!mStop) {
-            pollfd listening{mListener, POLLIN, 0};
-            if (::poll(&listening, 1, 50) == 1)
-                taken.emplace_back(::accept(mListener, nullptr, nullptr), Clock::now());
-            while (!taken.empty()
-                   && Clock::now() - taken.front().second > std::chrono::seconds(8)) {
-                ::close(taken.front().first);
-                taken.erase(taken.begin());
-            }
-        }
-        for (const auto& [fd, since] : taken)
-            ::close(fd);
-    }
-
-    int mListener = -1;
-    int mPort = 0;
-    std::atomic<bool> mStop{false};
-    std::thread mThread;
-};
-
 TEST(ConnectionLimits, ASilentServerGivesAClearMessageWithinTheLimit)
 {
     SilentServer server;
     const std::string port = std::to_string(server.port());
     const std::vector<std::string> cases = {
         "postgresql://host=127.0.0.1 port=" + port + " dbname=kzt user=kzt connect_timeout=1",
-        // The driver's own client waits without end: the limit is ours alone here.
+        // Through ODBC too: the driver gets the limit as its client library's own.
         "odbc://Driver=PostgreSQL Unicode;Servername=127.0.0.1;Port=" + port
             + ";Database=kzt;Username=kzt;connect_timeout=1",
     };
@@ -305,6 +268,47 @@ TEST(ConnectionLimits, ASilentServerGivesAClearMessageWithinTheLimit)
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
         EXPECT_FALSE(connection.connected());
     }
+}
+
+// How many entries a folder of /proc/self has (its threads, its descriptors).
+std::size_t entriesOf(const char* folder)
+{
+    const std::filesystem::directory_iterator entries(folder);
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+// A stopped server: every attempt given up at its limit ends soon after, in the driver
+// too, leaving no thread or descriptor behind.
+TEST(ConnectionLimits, AttemptsGivenUpLeaveNothingBehind)
+{
+    const SilentServer server(SilentServer::Kind::Frozen);
+    const std::string port = std::to_string(server.port());
+    Connection store("adcTeste");
+    store.setConnectionString(
+        utf8ToUtf16("odbc://Driver=PostgreSQL Unicode;Servername=127.0.0.1;Port=" + port
+                    + ";Database=kzt;Username=kzt;connect_timeout=1;query_timeout=1"));
+    const auto attempt = [&store] {
+        try {
+            store.setConnected(true);
+            ADD_FAILURE() << "connected to a stopped server";
+        } catch (const DatabaseError& e) {
+            EXPECT_EQ(e.category(), DatabaseError::Category::Timeout) << e.what();
+        }
+    };
+    // The first attempt loads what the driver keeps for the process.
+    attempt();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const std::size_t threads = entriesOf("/proc/self/task");
+    const std::size_t descriptors = entriesOf("/proc/self/fd");
+    for (int i = 0; i < 30; ++i)
+        attempt();
+    // Within the limit plus two seconds of the last attempt.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while ((entriesOf("/proc/self/task") != threads || entriesOf("/proc/self/fd") != descriptors)
+           && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(entriesOf("/proc/self/task"), threads);
+    EXPECT_EQ(entriesOf("/proc/self/fd"), descriptors);
 }
 
 // Whether this process still has `path` open.

@@ -1,11 +1,13 @@
-// What only a store server can do wrong: a database in another encoding, and a statement
-// that gets no answer. Run by the live-server entries (KZT_TEST_CONNECTION, and
-// KZT_TEST_CONNECTION_WIN1252 for a PostgreSQL database in WIN1252); skipped elsewhere.
+// What only a store server can do wrong: a database in another encoding, a statement
+// that gets no answer, a host that forks. Run by
+// the live-server entries (KZT_TEST_CONNECTION, and KZT_TEST_CONNECTION_WIN1252 for a
+// PostgreSQL database in WIN1252); skipped elsewhere, but for the forks' SQLite case.
 
 #include "tests/server/storefixture.h"
 
 #include "server/Srv_kzt00318.h"
 #include "server/offline.h"
+#include "server/rdmobservacao.h"
 
 #include "host/settings.h"
 #include "platform/db/database.h"
@@ -16,10 +18,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <future>
 #include <map>
 #include <sstream>
 #include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kzt::test {
 namespace {
@@ -131,6 +137,87 @@ TEST(LiveServer, AStatementThatGetsNoAnswerFailsWithinItsLimit)
     EXPECT_EQ(getQtMaxObserv("1001"), 2);
     ::unsetenv("KZT_RETRY_SECONDS");
     Srv_kzt00318::setCacheFolder(std::nullopt);
+    resetStation();
+}
+
+// How many of this process's descriptors are open on `path`.
+int openOn(const std::string& path)
+{
+    int count = 0;
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code unreadable;
+        count += std::filesystem::read_symlink(fd.path(), unreadable) == path;
+    }
+    return count;
+}
+
+// A host that read once, then forked: parent and child go on reading different products
+// at the same time, each on a session of its own. A shared session hands each the other's
+// rows; a child that closes what it inherited ends its parent's session.
+TEST(LiveServer, AForkedHostAndItsParentEachGetTheirOwnAnswers)
+{
+    struct Case {
+        const char* what;
+        std::string connection;
+        std::string store; // the SQLite file the connection opens itself
+    };
+    TempDir dir;
+    const std::string sample = createStore(dir.path(), true);
+    std::vector<Case> cases = {{"the sample store in SQLite", sqliteConnection(sample), sample}};
+#ifdef __SANITIZE_THREAD__
+    // ThreadSanitizer cannot follow a child of a process with threads that starts threads
+    // itself (glibc hands it its parent's thread stacks, whose ids ThreadSanitizer still
+    // holds), as a server session's child must: only SQLite's case, which starts none.
+    const bool serverCase = false;
+#else
+    const bool serverCase = true;
+#endif
+    if (const std::string connection = environment("KZT_TEST_CONNECTION");
+        serverCase && !connection.empty()) {
+        Connection store("adcTeste");
+        store.setConnectionString(utf8ToUtf16(connection));
+        station::loadSampleStore(store, true);
+        cases.push_back({"the live server", connection, ""});
+    }
+    for (const auto& [what, connection, store] : cases) {
+        SCOPED_TRACE(what);
+        pointAt(dir, connection);
+        const auto wrongAnswers = [](const char* product, std::size_t rows) {
+            int wrong = 0;
+            for (int i = 0; i < 300; ++i)
+                wrong += codesOf(getOcorPed(w("0001"), w("01"), w(product))).size() != rows;
+            return wrong;
+        };
+        ASSERT_EQ(wrongAnswers("1002", 4), 0);
+        const bool server = rdmObservacao->adcObs.engine() == Engine::PostgreSql;
+        const auto serverProcess = [] {
+            return rdmObservacao->adcObs.read("SELECT pg_backend_pid()", {}, 1).front();
+        };
+        const Connection::Cell before = server ? serverProcess() : Connection::Cell();
+        const int storeOpen = openOn(store);
+
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Ends as a host does, through the unload step; only the exit status is read.
+            const int wrong = std::min(wrongAnswers("1001", 32), 99);
+            const bool ownStore = store.empty() || openOn(store) == storeOpen + 1;
+            releaseDataModule();
+            ::_exit(wrong + (ownStore ? 0 : 100));
+        }
+        ASSERT_GT(child, 0);
+        EXPECT_EQ(wrongAnswers("1002", 4), 0) << "in the parent";
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status) % 100, 0) << "wrong answers in the child";
+        EXPECT_LT(WEXITSTATUS(status), 100) << "the child used the SQLite store its parent opened";
+        // The parent's session outlived its child.
+        EXPECT_EQ(wrongAnswers("1002", 4), 0) << "after the child ended";
+        if (server) {
+            EXPECT_EQ(serverProcess(), before);
+        }
+    }
     resetStation();
 }
 
