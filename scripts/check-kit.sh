@@ -3,8 +3,9 @@
 # the C example host against the installed files alone (through the CMake package and
 # through pkg-config) and the README's host snippets the same way, runs the README's
 # "Seeing it work" commands, makes the Debian package (lintian without errors, binaries
-# stripped, a -dbgsym package beside) and runs its station from the unpacked files; one
-# dialog call runs on Wayland, under weston's headless backend. Then the C and Python example
+# stripped, a -dbgsym package beside) and runs its station from the unpacked files; with the
+# live server up, a libpq URI reaches a sample store on it and the session carries its
+# application_name; one dialog call runs on Wayland, under weston's headless backend. Then the C and Python example
 # hosts, neither with any Qt of its own, compose an observation on the sample store: the
 # operator's touches are real clicks on an Xvfb display (xdotool), at the places the
 # station's control dump reports. A call with no display and a call from a second thread
@@ -201,6 +202,46 @@ echo "check-kit: $(basename "$deb") unpacks to $(du -sh "$work/unpacked" | cut -
 echo "check-kit: $(basename "$deb"): $(dpkg-deb --field "$deb" Depends)"
 
 "$prefix/bin/kzt-station" --init-sample "$work/store" 2>/dev/null
+
+# A store on the live server (scripts/live-servers.sh), named by a libpq URI as libpq's users
+# type it: the installed station writes the sample into it and reads it back, and a host's
+# open session shows a DBA which program it is in pg_stat_activity.
+if [[ -n ${KZT_LIVE_POSTGRESQL:-} ]]; then
+  pg_host=$(sed -n 's/.*host=\([^ ]*\).*/\1/p' <<<"$KZT_LIVE_POSTGRESQL")
+  pg_port=$(sed -n 's/.*port=\([^ ]*\).*/\1/p' <<<"$KZT_LIVE_POSTGRESQL")
+  psql -h "$pg_host" -p "$pg_port" -U postgres -qc "DROP DATABASE IF EXISTS kzt_kit" \
+    -c "CREATE DATABASE kzt_kit" >/dev/null
+  uri="postgresql://postgres@/kzt_kit?host=$pg_host&port=$pg_port"
+  "$prefix/bin/kzt-station" --connection "$uri" --init-sample "$work/pg-station" >/dev/null
+  "$prefix/bin/kzt-station" --connection "$uri" --host-exe "$work/pg-station/pdv" \
+    --call getQtMaxObserv 1001 | grep -q '"result": 2' ||
+    fail "the libpq URI $uri did not reach the sample store"
+  echo "check-kit: the libpq URI $uri reached the sample store"
+  python3 - "$prefix/lib/libkzt00318.so" "$uri" "$work/pg-station/pdv" "$pg_host" "$pg_port" <<'EOF'
+import ctypes, json, subprocess, sys
+library, uri, host_exe, pg_host, pg_port = sys.argv[1:]
+lib = ctypes.CDLL(library)
+for function in (lib.kzt_configure,):
+    function.argtypes = [ctypes.c_char_p, ctypes.POINTER(ctypes.c_void_p)]
+lib.kzt_call.argtypes = [ctypes.c_char_p, ctypes.c_char_p, ctypes.POINTER(ctypes.c_void_p)]
+lib.kzt_free.argtypes = [ctypes.c_void_p]
+reply = ctypes.c_void_p()
+assert lib.kzt_configure(json.dumps({"hostExe": host_exe, "connection": uri}).encode(),
+                         ctypes.byref(reply)) == 0
+lib.kzt_free(reply)
+assert lib.kzt_call(b"getQtMaxObserv", b'["1001"]', ctypes.byref(reply)) == 0
+lib.kzt_free(reply)
+# The module keeps its session open between calls: it is there to be seen.
+names = subprocess.run(["psql", "-h", pg_host, "-p", pg_port, "-U", "postgres", "-d", "kzt_kit",
+                        "-Atc", "SELECT application_name FROM pg_stat_activity"
+                                " WHERE datname = 'kzt_kit' AND pid <> pg_backend_pid()"],
+                       check=True, capture_output=True, text=True).stdout.split()
+assert any(name.startswith("kzt00318") for name in names), names
+print("check-kit: pg_stat_activity shows the host's session as", ", ".join(names))
+EOF
+elif [[ -n ${CI:-} ]]; then
+  fail "no live server (scripts/live-servers.sh) for the libpq URI and application_name checks"
+fi
 
 # A host's own test with no display at all: KZT_SCRIPT plays the operator, stderr holds the
 # host's own line alone (no Qt notice), and a missing store is reported in the reply.
