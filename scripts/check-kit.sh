@@ -5,9 +5,9 @@
 # "Seeing it work" commands, makes the Debian package (lintian without errors, binaries
 # stripped, a -dbgsym package beside) and runs its station from the unpacked files; with the
 # live server up, a libpq URI reaches a sample store on it and the session carries its
-# application_name; one dialog call runs on Wayland, under weston's headless backend. Then the C and Python example
-# hosts, neither with any Qt of its own, compose an observation on the sample store: the
-# operator's touches are real clicks on an Xvfb display (xdotool), at the places the
+# application_name; one dialog call runs on Wayland, under weston's headless backend. Then
+# the C and Python example hosts, neither with any Qt of its own, compose an observation on
+# the sample store: the operator's touches are real clicks on an Xvfb display (xdotool), at the places the
 # station's control dump reports. A call with no display and a call from a second thread
 # must be refused with a message while the host goes on.
 #
