@@ -7,9 +7,9 @@
 # live server up, a libpq URI reaches a sample store on it and the session carries its
 # application_name; one dialog call runs on Wayland, under weston's headless backend. Then
 # the C and Python example hosts, neither with any Qt of its own, compose an observation on
-# the sample store: the operator's touches are real clicks on an Xvfb display (xdotool), at the places the
-# station's control dump reports. A call with no display and a call from a second thread
-# must be refused with a message while the host goes on.
+# the sample store: the operator's touches are real clicks on an Xvfb display (xdotool), at
+# the places the station's control dump reports. A call with no display and a call from a
+# second thread must be refused with a message while the host goes on.
 #
 #   scripts/check-kit.sh [BUILD_DIR]   (default build; needs what scripts/install-deps.sh installs)
 set -euo pipefail
