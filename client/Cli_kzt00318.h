@@ -7,6 +7,7 @@
 #include "platform/variant.h"
 #include "server/module_global.h"
 
+#include <cstdint>
 #include <string>
 
 namespace Cli_kzt00318 {
@@ -50,6 +51,10 @@ extern KZT_MODULE_API std::string stEsperaProd;
 extern KZT_MODULE_API std::string stCdCliDeb;
 extern KZT_MODULE_API std::string stCdConsDeb;
 extern KZT_MODULE_API std::string stHora;
+
+// When the last dialog's list came from the offline cache, the time the server gave it
+// (seconds since the epoch); 0 when it was read live.
+extern std::int64_t offlineListReadAt;
 
 // Module load and unload steps: the package shell runs the load step; the unload step
 // runs as the library's objects are destroyed, before the texts above are.

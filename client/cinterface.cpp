@@ -6,10 +6,12 @@
 #include "host/script.h"
 #include "host/settings.h"
 #include "platform/db/connectionstring.h"
+#include "platform/db/offlinecache.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/ui/application.h"
 #include "server/Srv_kzt00318.h"
+#include "server/offline.h"
 #include "server/rdmobservacao.h"
 
 #include <cstdlib>
@@ -188,6 +190,10 @@ void apply(const HostSettings& configured)
     kzt::setHostExecutablePath(pick(configured.hostExe, env.hostExe));
     host::setConnectionString("", pick(configured.connection, env.connection));
     host::setConnectionString("212", pick(configured.connection212, env.connection212));
+    // KZT_CACHE_DIR is read where the cache is opened; only a setting is handed over here.
+    Srv_kzt00318::setCacheFolder(configured.cacheDir);
+    // What was known of the server away is known of the connection it was found on.
+    Srv_kzt00318::forgetServer();
 }
 
 // The data module keeps its connection open for the life of the process; a setting that
@@ -241,6 +247,8 @@ Json settingsInForce()
     // A host that logs its replies must not log the store's password.
     out["connection"] = kzt::textJson(kzt::maskedSecrets(host::_GetStringConexQtr("")));
     out["connection212"] = kzt::textJson(kzt::maskedSecrets(host::_GetStringConexQtr("212")));
+    const std::string cacheDir = Srv_kzt00318::cacheFolderInForce();
+    out["cacheDir"] = cacheDir.empty() ? std::string("off") : cacheDir;
     return out;
 }
 
@@ -295,6 +303,7 @@ kzt::Json observacao(std::string_view requestJson)
                       "are offscreen; an unscripted dialog would wait for ever. Set KZT_SCRIPT "
                       "for every dialog call of the test");
     kzt::Variant result = kzt::Variant::arrayOf(5);
+    offlineListReadAt = 0;
     host::CallRecorder recorder(std::move(script));
     const ObservacaoOutcome outcome = runObservacao(request.empty() ? nullptr : request.data(),
                                                     static_cast<int>(request.size()) - 1, result);
@@ -302,6 +311,8 @@ kzt::Json observacao(std::string_view requestJson)
     Json reply = observacaoReply(outcome.returned, result, recorder.messages());
     if (const std::string error = callError(outcome, recorder); !error.empty())
         reply["error"] = error;
+    if (offlineListReadAt != 0)
+        reply["cachedAt"] = kzt::isoTime(offlineListReadAt);
     return reply;
 }
 
@@ -313,6 +324,8 @@ kzt::Json call(std::string_view routine, std::string_view argsJson)
     out["routine"] = found.name;
     try {
         out["result"] = kzt::variantJson(found.call(args));
+        if (const std::string cachedAt = Srv_kzt00318::answerCachedAt(); !cachedAt.empty())
+            out["cachedAt"] = cachedAt;
     } catch (const std::exception& e) {
         throw RoutineFailed(found.name, Srv_kzt00318::routineErrorText(e));
     }
@@ -322,7 +335,7 @@ kzt::Json call(std::string_view routine, std::string_view argsJson)
 void applyEnvironment()
 {
     gEnvironment = {environment("KZT_HOST_EXE"), environment("KZT_CONNECTION"),
-                    environment("KZT_CONNECTION_212")};
+                    environment("KZT_CONNECTION_212"), std::nullopt};
     // Settings the environment does not name are left as they are: a host or test may
     // have set them before loading the module.
     if (gEnvironment.hostExe)
@@ -338,17 +351,18 @@ kzt::Json configure(std::string_view configJson)
     const Json config = parse(configJson, "config_json");
     if (!config.is_object())
         throw Refusal("config_json must be a JSON object: {\"hostExe\", \"connection\", "
-                      "\"connection212\"}, each optional");
+                      "\"connection212\", \"cacheDir\"}, each optional");
     HostSettings wanted = gConfigured;
     for (const auto& [key, value] : config.items()) {
         std::optional<std::string>* setting = key == "hostExe"         ? &wanted.hostExe
                                               : key == "connection"    ? &wanted.connection
                                               : key == "connection212" ? &wanted.connection212
+                                              : key == "cacheDir"      ? &wanted.cacheDir
                                                                        : nullptr;
         if (setting == nullptr)
             throw Refusal(kzt::utf8ToCp1252("unknown setting \"" + kzt::quotedUtf8(key)
-                                            + "\"; the settings are hostExe, connection and "
-                                              "connection212"));
+                                            + "\"; the settings are hostExe, connection, "
+                                              "connection212 and cacheDir"));
         if (value.is_null())
             setting->reset();
         else if (value.is_string())

@@ -61,6 +61,7 @@ struct HostSettings {
     std::optional<std::string> hostExe; // a file system path
     std::optional<std::string> connection;
     std::optional<std::string> connection212;
+    std::optional<std::string> cacheDir; // the offline cache's folder, or "off"
 };
 
 // Reads KZT_HOST_EXE, KZT_CONNECTION and KZT_CONNECTION_212 and applies those set. Run

@@ -63,6 +63,7 @@ public:
     host::TMessages* msgEscolhas;
     kzt::Label* lblAdicionais;
     ChoicePanel* pnlEscolhas;
+    kzt::Label* lblOffline = nullptr; // made when the list came from the offline cache
 
     kzt::ClientDataSet cdsObs{"cdsObs"};
     kzt::ClientDataSet cdsParametrosQtr{"cdsParametrosQtr"};
@@ -100,6 +101,9 @@ public:
 
     // Initialisation (request: its first entry and highest index).
     void InicializaForm(const kzt::Variant* request, int high);
+    // Says on the dialog that the list came from the offline cache, read at `readAt`
+    // (seconds since the epoch).
+    void showOfflineLine(std::int64_t readAt);
     // The occurrence grid.
     void MontaObservacoes();
     void LimpaObservacoes();

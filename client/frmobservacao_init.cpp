@@ -6,9 +6,11 @@
 #include "client/parametrosqtr.h"
 
 #include "host/hostlib.h"
+#include "platform/db/offlinecache.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "server/Srv_kzt00318.h"
+#include "server/offline.h"
 #include "server/rdmobservacao.h"
 
 #include <charconv>
@@ -45,7 +47,31 @@ std::int64_t numeroVenda(const std::string& texto)
     return valor;
 }
 
+// Whether the last data routine found the server away and had nothing kept to answer with.
+bool semServidor()
+{
+    return Srv_kzt00318::lastAnswer().origin == Srv_kzt00318::LastAnswer::Origin::Unreachable;
+}
+
 } // namespace
+
+std::int64_t offlineListReadAt = 0;
+
+// One line, made only when needed, in the strip below the buttons that no designed control
+// uses.
+void TfrmObservacao::showOfflineLine(std::int64_t readAt)
+{
+    offlineListReadAt = readAt;
+    if (lblOffline == nullptr) {
+        lblOffline = new kzt::Label(this, QStringLiteral("lblOffline"));
+        lblOffline->setTransparent(true);
+        lblOffline->setFont({"Arial", 11, true, kzt::clWhite});
+        kzt::setBounds(lblOffline, 19, 557, 570, 14);
+    }
+    lblOffline->setCaption(kzt::utf8ToCp1252("Sem conexão com a loja — lista de ")
+                           + kzt::clockTime(readAt));
+    lblOffline->setVisible(true);
+}
 
 void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
 {
@@ -55,6 +81,7 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
 
     bringToFront();
     stTextoLivre.clear();
+    offlineListReadAt = 0;
 
     // The request group. Only an entry that has no text (an array or a packet) can stop
     // it; what it did not reach is left empty, never kept from an earlier call.
@@ -90,10 +117,9 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
         boVendaAberta = false;
     }
 
-    // The data module lives until the process ends; the module variable owns it.
-    if (Srv_kzt00318::rdmObservacao == nullptr)
-        Srv_kzt00318::rdmObservacao = new Srv_kzt00318::TrdmObservacao();
-    Srv_kzt00318::rdmObservacao->adcObs.setConnected(true);
+    // The data module lives until the process ends; the module variable owns it. A server
+    // that cannot be reached is left to the offline cache, when there is one.
+    Srv_kzt00318::connectStore();
 
     // The station parameter file; without one the station has no branch, store or till.
     ParametrosQtr estacao;
@@ -125,6 +151,10 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
         rotina = "getOcorDesc";
     }
     if (rotina != nullptr) {
+        // Read now: the calls below say where their own answers came from.
+        const Srv_kzt00318::LastAnswer origem = Srv_kzt00318::lastAnswer();
+        if (origem.origin == Srv_kzt00318::LastAnswer::Origin::Cache)
+            showOfflineLine(origem.readAt);
         const std::string chave = stCdFilial + "-" + stCdLoja + "-" + stCdProduto;
         cdsObs.setData(
             host::MensagemMetodo(lista, true, 0, rotina, "Cli_Kzt00318", chave, stIdEsquema));
@@ -137,7 +167,10 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
     if (stTipoObs == "C" || stTipoObs == "D") {
         std::string numero =
             Srv_kzt00318::getNrSeqVenda(filial, kzt::cp1252ToUtf16(estacao.cdCaixa));
-        if (boVendaAberta)
+        // Never kept offline: without the server it is simply not shown.
+        if (semServidor())
+            numero.clear();
+        else if (boVendaAberta)
             numero = host::Ajusta(std::to_string(numeroVenda(numero) + 1), 10);
         lblProduto->setCaption(estacao.nfce || estacao.sat ? std::string() : numero);
     }
@@ -149,7 +182,10 @@ void TfrmObservacao::InicializaForm(const kzt::Variant* request, int high)
         cdsControlaObs.createDataSet();
 
     // A store may make an observation compulsory when something is cancelled.
-    const std::string obrigaObsCan = Srv_kzt00318::getObrigaObsCan(filial, loja);
+    std::string obrigaObsCan = Srv_kzt00318::getObrigaObsCan(filial, loja);
+    // Unknown offline: asking for an observation is the safe side.
+    if (semServidor())
+        obrigaObsCan = "S";
     const bool cancelamento = stTipoObs == "C" || stTipoObs == "CP";
     sbtSair->setEnabled(!(cancelamento && obrigaObsCan == "S"));
 

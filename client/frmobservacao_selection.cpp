@@ -7,7 +7,10 @@
 #include "client/Cli_kzt00318.h"
 #include "host/companion.h"
 #include "host/hostlib.h"
+#include "platform/db/databaseerror.h"
+#include "platform/text.h"
 #include "server/Srv_kzt00318.h"
+#include "server/offline.h"
 
 #include <array>
 #include <exception>
@@ -41,11 +44,36 @@ std::string textoFalhaPreco(const TfrmObservacao& frm, const std::string& falha)
     return falha;
 }
 
+// The product's maximum; nothing when the server is away and the maximum was never read,
+// so that only controlled choices, which need it, are refused.
+std::optional<int> maximoDoProduto(const std::string& produto)
+{
+    try {
+        return Srv_kzt00318::getQtMaxObserv(produto);
+    } catch (const kzt::DatabaseError&) {
+        if (Srv_kzt00318::lastAnswer().origin == Srv_kzt00318::LastAnswer::Origin::Unreachable)
+            return std::nullopt;
+        throw;
+    }
+}
+
 // A count already above the maximum blocks too: the maximum may have been lowered in the
 // database while the dialog was open.
 bool maximoAtingido(TfrmObservacao& frm, int maximo)
 {
     return frm.cdsControlaObs.recordCount() >= maximo;
+}
+
+// Why a controlled choice is refused against `maximo`, if it is.
+std::optional<std::string> recusaMaximo(TfrmObservacao& frm, const std::optional<int>& maximo)
+{
+    if (!maximo)
+        return kzt::utf8ToCp1252("Sem conexão com a loja: a quantidade máxima de observações "
+                                 "deste produto não é conhecida. Ocorrências controladas não "
+                                 "podem ser escolhidas agora.");
+    if (maximoAtingido(frm, *maximo))
+        return frm.textoMaximo(*maximo);
+    return std::nullopt;
 }
 
 // The price lookup for the product of the current cdsObs row; the failure text, or nothing
@@ -84,12 +112,12 @@ void gravaControle(TfrmObservacao& frm)
 // The controlled-occurrence rules for the current cdsObs row, given the product's maximum.
 // Returns the operator's message when the choice is refused; otherwise records what the
 // kind asks for and returns nothing.
-std::optional<std::string> recusaControlada(TfrmObservacao& frm, int maximo)
+std::optional<std::string> recusaControlada(TfrmObservacao& frm, const std::optional<int>& maximo)
 {
     const std::string tipo = frm.cdsObs.fieldByName("IDCONTROLAOBS").asString();
     if (tipo == "A") {
-        if (maximoAtingido(frm, maximo))
-            return frm.textoMaximo(maximo);
+        if (auto recusa = recusaMaximo(frm, maximo))
+            return recusa;
         if (auto falha = falhaPreco(frm))
             return falha;
         gravaControle(frm);
@@ -97,8 +125,8 @@ std::optional<std::string> recusaControlada(TfrmObservacao& frm, int maximo)
         // An "R" occurrence is counted once: its existing record lets it through untested.
         if (frm.cdsControlaObs.locate("CDOCORR", frm.cdsObs.fieldByName("CDOCORR").asString()))
             return std::nullopt;
-        if (maximoAtingido(frm, maximo))
-            return frm.textoMaximo(maximo);
+        if (auto recusa = recusaMaximo(frm, maximo))
+            return recusa;
         gravaControle(frm);
     }
     return std::nullopt;
@@ -141,10 +169,11 @@ void TfrmObservacao::sbt01Click(QObject* Sender)
     std::string tipo;
     if (cdsObs.active() && cdsObs.locate("CDOCORR", codigo)) {
         // Read anew at every press; a database error leaves the press undone.
-        const int maximo = Srv_kzt00318::getQtMaxObserv(stCdProduto);
+        const std::optional<int> maximo = maximoDoProduto(stCdProduto);
         tipo = cdsObs.fieldByName("IDCONTROLAOBS").asString();
         const std::optional<std::string> recusa = recusaControlada(*this, maximo);
-        leMaximo(maximo);
+        if (maximo)
+            leMaximo(*maximo);
         if (recusa) {
             mostraEscolhas();
             mostraMensagem(*recusa);
@@ -172,9 +201,10 @@ void TfrmObservacao::sbtPesquisaClick(QObject*)
 
     const std::string codigo = cdsObs.fieldByName("CDOCORR").asString();
     const std::string tipo = cdsObs.fieldByName("IDCONTROLAOBS").asString();
-    const int maximo = Srv_kzt00318::getQtMaxObserv(stCdProduto);
+    const std::optional<int> maximo = maximoDoProduto(stCdProduto);
     const std::optional<std::string> recusa = recusaControlada(*this, maximo);
-    leMaximo(maximo);
+    if (maximo)
+        leMaximo(*maximo);
     if (recusa) {
         mostraEscolhas();
         mostraMensagem(*recusa);

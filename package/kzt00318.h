@@ -30,7 +30,9 @@ extern "C" {
    hostExe is the path taken as the host executable: its folder holds PARAMETROSQTR.CDS
    and the default store (store.db), and its file name decides whether the connection of
    code "212" is used. connection and connection212 are the store connection strings
-   (sqlite3://db=PATH, postgresql://..., odbc://...) for codes "" and "212".
+   (sqlite3://db=PATH, postgresql://..., odbc://...) for codes "" and "212". cacheDir is
+   the folder of the offline cache ("off" switches it off; the environment's is
+   KZT_CACHE_DIR, the default $XDG_CACHE_HOME/kzt00318, off for a local SQLite store).
 
    A key left out keeps its setting; null restores the environment's value
    (KZT_HOST_EXE, KZT_CONNECTION, KZT_CONNECTION_212, read when the module is loaded), or
@@ -38,9 +40,10 @@ extern "C" {
    and a connection string that can no longer take effect (the store connection is
    already open on another one) are refused, and no setting changes.
 
-   Reply: the settings in force, {"hostExe": ..., "connection": ..., "connection212": ...},
-   with the values of password and pwd keys, and a URI's password, shown as ***: a host
-   that logs its replies logs no secret. No error this interface replies shows one. */
+   Reply: the settings in force, {"hostExe": ..., "connection": ..., "connection212": ...,
+   "cacheDir": ...}, with the values of password and pwd keys, and a URI's password, shown
+   as ***: a host that logs its replies logs no secret. No error this interface replies
+   shows one. */
 KZT00318_API int kzt_configure(const char* config_json, char** reply_json);
 
 /* Shows the observation dialog and waits until the operator leaves it.
@@ -59,7 +62,9 @@ KZT00318_API int kzt_configure(const char* config_json, char** reply_json);
    operator was shown during the call. "returned" is "erro" when the operator left without
    confirming. When the dialog could not be prepared (the store cannot be opened, say) the
    operator was shown why, the reply adds "error" with the same text, "returned" is "" and
-   the result entries are null.
+   the result entries are null. "cachedAt" (ISO 8601, UTC) is added when
+   the store's server could not be reached and the list came from the offline cache: the
+   time the server gave it.
 
    For tests only, KZT_SCRIPT (read at every call) holds the operator's steps in the form
    of kzt-station's --do, separated by commas:
@@ -86,8 +91,9 @@ KZT00318_API int kzt_observacao(const char* request_json, char** reply_json);
    with a database error the return value is non-zero and the reply {"routine": NAME,
    "error": TEXT}: TEXT is what the C++ routine (and kzt-station --call) gives in place of
    its value, "Erro no banco de dados: ...", so it is never mistaken for a value here.
-   Refused: an unknown routine, a wrong argument count, arguments that are not strings or
-   that have no Windows-1252 form (every argument is a code). */
+   An answer from the offline cache adds "cachedAt", the time the server gave it (ISO
+   8601, UTC). Refused: an unknown routine, a wrong argument count, arguments that are not strings
+   or that have no Windows-1252 form (every argument is a code). */
 KZT00318_API int kzt_call(const char* routine, const char* args_json, char** reply_json);
 
 /* Releases a reply. NULL is allowed. */

@@ -3,15 +3,18 @@
 #include "host/hostlib.h"
 #include "platform/db/databaseerror.h"
 #include "platform/text.h"
+#include "server/offline.h"
 #include "server/rdmobservacao.h"
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 namespace Srv_kzt00318 {
 
@@ -22,6 +25,7 @@ void releaseDataModule() noexcept
     // The host library holds the session only weakly: it lets go when the connection goes.
     delete rdmObservacao;
     rdmObservacao = nullptr;
+    releaseOffline();
     // A connect or statement given up at its limit may still be ending on a thread of its
     // own; the client libraries' own limits end it within about two seconds of ours.
     kzt::Connection::finishGivenUpWork(std::chrono::seconds(5));
@@ -121,6 +125,25 @@ auto answered(Body&& body) -> decltype(body())
     }
 }
 
+std::string text(const std::u16string& wide)
+{
+    return kzt::utf16ToUtf8(wide);
+}
+
+// A routine's answer as the server gave it (and kept) or as it was kept, while the server
+// cannot be reached (throughCache).
+std::string kept(const char* routine, const std::vector<std::string>& args,
+                 const std::function<std::string()>& read)
+{
+    return throughCache(routine, args, true, [&read](TrdmObservacao&) { return read(); });
+}
+
+kzt::Variant keptList(const char* routine, const std::vector<std::string>& args,
+                      const std::function<kzt::Variant()>& read)
+{
+    return kzt::Variant::fromPacket(kept(routine, args, [&read] { return read().packet(); }));
+}
+
 } // namespace
 
 std::string routineErrorText(const std::exception& error)
@@ -128,7 +151,8 @@ std::string routineErrorText(const std::exception& error)
     return errorText(error);
 }
 
-namespace raising {
+// The routines as the server answers them, before the offline cache.
+namespace live {
 
 kzt::Variant getOcorCanc(const std::u16string& cdFilial, const std::u16string& cdLoja)
 {
@@ -191,6 +215,49 @@ std::string getObrigaObsCan(const std::u16string& cdFilial, const std::u16string
     return adq.fieldAsText("IDOBRIGAOBSCAN");
 }
 
+} // namespace live
+
+namespace raising {
+
+kzt::Variant getOcorCanc(const std::u16string& cdFilial, const std::u16string& cdLoja)
+{
+    return keptList("getOcorCanc", {text(cdFilial), text(cdLoja)},
+                    [&] { return live::getOcorCanc(cdFilial, cdLoja); });
+}
+
+kzt::Variant getOcorDesc(const std::u16string& cdFilial, const std::u16string& cdLoja)
+{
+    return keptList("getOcorDesc", {text(cdFilial), text(cdLoja)},
+                    [&] { return live::getOcorDesc(cdFilial, cdLoja); });
+}
+
+kzt::Variant getOcorPed(const std::u16string& cdFilial, const std::u16string& cdLoja,
+                        const std::u16string& cdProduto)
+{
+    return keptList("getOcorPed", {text(cdFilial), text(cdLoja), text(cdProduto)},
+                    [&] { return live::getOcorPed(cdFilial, cdLoja, cdProduto); });
+}
+
+kzt::Variant getOcorCancProd(const std::u16string& cdFilial, const std::u16string& cdLoja,
+                             const std::u16string& cdProduto)
+{
+    return keptList("getOcorCancProd", {text(cdFilial), text(cdLoja), text(cdProduto)},
+                    [&] { return live::getOcorCancProd(cdFilial, cdLoja, cdProduto); });
+}
+
+// Never kept: it changes with every sale. While the server is away it fails at once.
+std::string getNrSeqVenda(const std::u16string& cdFilial, const std::u16string& cdCaixa)
+{
+    return throughCache("getNrSeqVenda", {text(cdFilial), text(cdCaixa)}, false,
+                        [&](TrdmObservacao&) { return live::getNrSeqVenda(cdFilial, cdCaixa); });
+}
+
+std::string getObrigaObsCan(const std::u16string& cdFilial, const std::u16string& cdLoja)
+{
+    return kept("getObrigaObsCan", {text(cdFilial), text(cdLoja)},
+                [&] { return live::getObrigaObsCan(cdFilial, cdLoja); });
+}
+
 } // namespace raising
 
 kzt::Variant getOcorCanc(const std::u16string& cdFilial, const std::u16string& cdLoja)
@@ -225,6 +292,8 @@ std::string getObrigaObsCan(const std::u16string& cdFilial, const std::u16string
     return answered([&] { return raising::getObrigaObsCan(cdFilial, cdLoja); });
 }
 
+namespace live {
+
 int getQtMaxObserv(const std::string& cdProduto)
 {
     TrdmObservacao& rdm = dataModule();
@@ -241,6 +310,14 @@ int getQtMaxObserv(const std::string& cdProduto)
     if (maximum <= static_cast<double>(INT_MIN))
         return INT_MIN;
     return static_cast<int>(maximum);
+}
+
+} // namespace live
+
+int getQtMaxObserv(const std::string& cdProduto)
+{
+    return std::stoi(kept("getQtMaxObserv", {kzt::cp1252ToUtf8(cdProduto)},
+                          [&] { return std::to_string(live::getQtMaxObserv(cdProduto)); }));
 }
 
 } // namespace Srv_kzt00318

@@ -102,8 +102,13 @@ TrdmObservacao::~TrdmObservacao() = default;
 
 void TrdmObservacao::adcObsBeforeConnect(kzt::Connection& sender)
 {
+    sender.setConnectionString(storeConnectionString());
+}
+
+std::u16string TrdmObservacao::storeConnectionString() const
+{
     const std::string code = kzt::connectionCodeOf(kzt::hostExecutablePath());
-    sender.setConnectionString(kzt::cp1252ToUtf16(host::_GetStringConexQtr(code)));
+    return kzt::cp1252ToUtf16(host::_GetStringConexQtr(code));
 }
 
 void TrdmObservacao::adcObsAfterConnect(kzt::Connection& sender)

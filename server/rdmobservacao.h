@@ -30,6 +30,8 @@ public:
 
     // Sets the connection string, chosen by the host executable's file name.
     void adcObsBeforeConnect(kzt::Connection& sender);
+    // The connection string the next open would use.
+    std::u16string storeConnectionString() const;
     // Prepares the database session through the host library.
     void adcObsAfterConnect(kzt::Connection& sender);
 };

@@ -8,6 +8,7 @@
 
 #include <soci/soci.h>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <map>
@@ -114,6 +115,8 @@ void Connection::setConnected(bool on)
         beforeConnect(*this);
 
     ConnectionTarget target = parseConnectionString(utf16ToUtf8(mConnectionString));
+    if (mConnectLimit)
+        target.connectTimeout = std::min(target.connectTimeout, *mConnectLimit);
     // SQLite would quietly create an empty store in place of a missing one, and every
     // query would then fail on a missing table far from the real cause.
     if (target.backend == "sqlite3" && !target.sqliteInMemory && !fileExists(target.sqliteFile))

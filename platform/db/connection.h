@@ -67,6 +67,9 @@ public:
     Engine engine() const;
     // The time limits of the open connection, in seconds.
     int connectTimeout() const;
+    // A shorter limit for the next opens, whatever the string says (a retry of a server
+    // found away); nullopt goes back to the string's.
+    void setConnectLimit(std::optional<int> seconds) { mConnectLimit = seconds; }
     int queryTimeout() const;
 
     // The open session itself, used on the caller's thread without a time limit; raises
@@ -114,6 +117,7 @@ private:
     std::string mName;
     std::u16string mConnectionString;
     bool mLoginPrompt = false;
+    std::optional<int> mConnectLimit;
     std::shared_ptr<Live> mLive;
     std::unique_ptr<detail::Execution> mExecution; // how mLive's work runs
     std::shared_ptr<Connection* const> mHandle = std::make_shared<Connection* const>(this);

@@ -317,6 +317,11 @@ const std::vector<Option>& optionTable()
         {"--host-exe", "PATH", kHost,
          "the host executable: its folder holds PARAMETROSQTR.CDS and store.db", Scope::Call, false,
          [](Parser& p, const std::string&, const std::string& value) { p.call().hostExe = value; }},
+        {"--cache-dir", "DIR", kHost, "the offline cache's folder (off switches it off)",
+         Scope::Call, false,
+         [](Parser& p, const std::string&, const std::string& value) {
+             p.call().cacheDir = value;
+         }},
         {"--trace", "", kHost, "add every host-library and companion call to the output",
          Scope::Call, false,
          [](Parser& p, const std::string&, const std::string&) { p.call().trace = true; }},

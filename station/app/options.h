@@ -33,6 +33,7 @@ struct CallOptions {
     std::optional<std::string> connection;
     std::optional<std::string> connection212;
     std::optional<std::string> hostExe;
+    std::optional<std::string> cacheDir; // the offline cache's folder, or "off"
     bool trace = false;
     bool scripted = false; // at least one --do
     std::vector<Action> actions;

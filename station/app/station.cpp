@@ -61,6 +61,26 @@ void applyHostSettings(const CallOptions& call)
     kzt::setHostExecutablePath(call.hostExe.value_or(""));
     host::setConnectionString("", call.connection.value_or(""));
     host::setConnectionString("212", call.connection212.value_or(""));
+    // The module reads its cache folder from the environment when the host set none, as
+    // the station's own environment does for a call without --cache-dir.
+    static const std::optional<std::string> inherited = [] {
+        const char* value = std::getenv("KZT_CACHE_DIR");
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    }();
+    if (const auto& folder = call.cacheDir ? call.cacheDir : inherited)
+        ::setenv("KZT_CACHE_DIR", folder->c_str(), 1);
+    else
+        ::unsetenv("KZT_CACHE_DIR");
+}
+
+// The ISO time the module's last routine answer was read from the server, when it came
+// from the offline cache.
+std::string answerCachedAt(void* module)
+{
+    using Fn = std::string();
+    void* address =
+        module ? ::dlsym(module, "_ZN12Srv_kzt0031814answerCachedAtB5cxx11Ev") : nullptr;
+    return address ? reinterpret_cast<Fn*>(address)() : std::string();
 }
 
 using kzt::Json;
@@ -147,6 +167,8 @@ Json runRoutineCall(const Module& module, const CallOptions& call)
     try {
         const kzt::Variant result = callRoutine(module.handle, *call.routine, call.routineArgs);
         out["result"] = kzt::variantJson(result);
+        if (const std::string cachedAt = answerCachedAt(module.handle); !cachedAt.empty())
+            out["cachedAt"] = cachedAt;
     } catch (const RoutineUsageError&) {
         throw; // the command line's mistake, not the routine's
     } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 
 #include "host/blended.h"
 #include "host/hostlib.h"
+#include "platform/db/offlinecache.h"
 #include "platform/process.h"
 #include "platform/ui/application.h"
 #include "platform/ui/form.h"
@@ -278,11 +279,14 @@ TEST_F(CInterface, JsonBoundary)
         {"arguments that are not an array", Funcao::Call, "getQtMaxObserv", R"("1001")", 1,
          "/error", "args_json must be a JSON array of the routine's arguments as strings", 0},
         {"an unknown setting", Funcao::Configure, nullptr, R"({"hostexe":"/x/pdv"})", 1, "/error",
-         "unknown setting \"hostexe\"; the settings are hostExe, connection and connection212", 0},
+         "unknown setting \"hostexe\"; the settings are hostExe, connection, connection212 and "
+         "cacheDir",
+         0},
         {"an unknown setting's name is quoted in part", Funcao::Configure, nullptr,
          Json{{enorme, "x"}}.dump(), 1, "/error",
          "unknown setting \"" + enorme.substr(0, 200)
-             + "…\"; the settings are hostExe, connection and connection212",
+             + "…\"; the settings are hostExe, connection, connection212 and "
+               "cacheDir",
          0},
         {"a setting that is not a string", Funcao::Configure, nullptr,
          R"({"hostExe":"/x/pdv","connection":5})", 1, "/error",
@@ -499,6 +503,7 @@ TEST(HostProcess, StartsAndEndsCleanlyWithNoQtOfItsOwn)
         {"UnloadingClosesTheStore", "QT_QPA_PLATFORM=offscreen"},
         {"ScriptedWithNoDisplay", "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "
                                   "-u XDG_SESSION_TYPE -u XDG_RUNTIME_DIR -u KZT_SCRIPT"},
+        {"CachedAnswersSaySo", "-u KZT_CACHE_DIR QT_QPA_PLATFORM=offscreen"},
         // A connect given up at its limit is still running in the client library when
         // the host unloads the module, or exits.
         {"UnloadWhileAConnectIsGivenUp", "QT_QPA_PLATFORM=offscreen"},
@@ -633,7 +638,8 @@ TEST(ChildHost, DISABLED_SettingsFromTheEnvironment)
     EXPECT_EQ(chama("getQtMaxObserv", R"(["1001"])").json().at("result"), 2);
     const Json ambiente = {{"hostExe", hostExe},
                            {"connection", "sqlite3://db=" + estacao() + "/store.db"},
-                           {"connection212", loja212}};
+                           {"connection212", loja212},
+                           {"cacheDir", "off"}}; // off by default for a local SQLite store
     EXPECT_EQ(configura("{}").json(), ambiente);
     // kzt_configure wins over the environment; null gives the environment back.
     EXPECT_EQ(configura(R"({"connection212": "sqlite3://db=/outra/store.db"})")
@@ -750,6 +756,49 @@ TEST(ChildHost, DISABLED_ExitRightAfterAGivenUpConnect)
               0);
     EXPECT_NE(chama("getObrigaObsCan", R"(["0001","01"])").texto.find("did not answer"),
               std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// A store server nobody answers for, and answers of it kept before.
+TEST(ChildHost, DISABLED_CachedAnswersSaySo)
+{
+    const kzt::test::TempDir cache;
+    const std::string away = "postgresql://host=" + cache.path() + "/no-server dbname=loja";
+    const std::int64_t lidaEm = 1765222920; // 2025-12-08T19:42:00Z
+    kzt::OfflineCache kept(cache.path());
+    ASSERT_TRUE(kept.store(kzt::offlineKey(away, "getOcorPed", {"0001", "01", "1001"}),
+                           "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+                           "<FIELD attrname=\"CDGRPOCOR\" fieldtype=\"string\" WIDTH=\"2\"/>"
+                           "<FIELD attrname=\"CDOCORR\" fieldtype=\"string\" WIDTH=\"2\"/>"
+                           "<FIELD attrname=\"CDTIPRISCO\" fieldtype=\"string\" WIDTH=\"2\"/>"
+                           "<FIELD attrname=\"DSOCORR\" fieldtype=\"string\" WIDTH=\"40\"/>"
+                           "<FIELD attrname=\"CDPRODUTO\" fieldtype=\"string\" WIDTH=\"10\"/>"
+                           "<FIELD attrname=\"IDCONTROLAOBS\" fieldtype=\"string\" WIDTH=\"1\"/>"
+                           "</FIELDS><PARAMS/></METADATA><ROWDATA>"
+                           "<ROW CDGRPOCOR=\"01\" CDOCORR=\"01\" DSOCORR=\"SEM CEBOLA\"/>"
+                           "</ROWDATA></DATAPACKET>",
+                           lidaEm));
+    ASSERT_TRUE(kept.store(kzt::offlineKey(away, "getObrigaObsCan", {"0001", "01"}), "N", lidaEm));
+    const Json ajustes = {{"hostExe", estacao() + "/host"},
+                          {"connection", away},
+                          {"connection212", away},
+                          {"cacheDir", cache.path()}};
+    ASSERT_EQ(configura(ajustes.dump()).status, 0);
+
+    const Json lista = chama("getOcorPed", R"(["0001","01","1001"])").json();
+    EXPECT_EQ(lista.at("result").at("rows").size(), 1u) << lista;
+    EXPECT_EQ(lista.value("cachedAt", ""), "2025-12-08T19:42:00Z");
+    // Never kept: the server's failure, and no time.
+    const Json venda = chama("getNrSeqVenda", R"(["0001","001"])").json();
+    EXPECT_FALSE(venda.contains("cachedAt")) << venda;
+
+    Operador pessoa({"sbt01", "sptConfirmar"});
+    const Json dialogo = observa(R"(["N","P","1001","X-BURGER"])").json();
+    EXPECT_EQ(dialogo.at("returned"), " SEM CEBOLA;") << dialogo;
+    EXPECT_EQ(dialogo.value("cachedAt", ""), "2025-12-08T19:42:00Z");
 }
 
 } // namespace

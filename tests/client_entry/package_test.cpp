@@ -89,6 +89,7 @@ TEST_F(PackageTest, ExportsExactlyTheEntryPointsVariablesDataRoutinesAndCInterfa
         "Srv_kzt00318::getNrSeqVenda",
         "Srv_kzt00318::getObrigaObsCan",
         "Srv_kzt00318::getQtMaxObserv",
+        "Srv_kzt00318::answerCachedAt",
         "kzt_configure",
         "kzt_observacao",
         "kzt_call",

@@ -3,7 +3,11 @@
 
 #include "client/Cli_kzt00318.h"
 #include "client/frmobservacao.h"
+#include "platform/db/offlinecache.h"
 #include "platform/text.h"
+#include "server/Srv_kzt00318.h"
+#include "server/offline.h"
+#include "server/rdmobservacao.h"
 #include "tests/support/fakepresentation.h"
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
@@ -15,6 +19,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -438,3 +443,73 @@ TEST_F(InitTest, CallShowsThePreparedDialogOrTheFailure)
 }
 
 } // namespace
+
+// The store away: the dialog opens on what was read before, says so once, shows no sale
+// number, and takes the safe side where a rule was never read.
+TEST_F(InitTest, AStoreAwayOpensOnTheKeptListAndSaysSo)
+{
+    Srv_kzt00318::setCacheFolder(dir.path() + "/cache");
+    ::setenv("KZT_RETRY_SECONDS", "3600", 1);
+    sql("INSERT INTO OCORRENCIA (CDGRPOCOR,CDOCORR,DSOCORR,IDCONTROLAOBS) VALUES "
+        "('PE','03','Bacon extra','R'); INSERT INTO PRODOCORRE VALUES ('PE','03','100');"
+        "INSERT INTO VENDA (CDFILIAL,CDCAIXA,NRSEQVENDA) VALUES ('1','001','0000000041')");
+    const std::time_t antes = std::time(nullptr);
+    // The lists alone: neither the store's flag nor the product's maximum was ever read.
+    Srv_kzt00318::getOcorCanc(u"1", u"2");
+    Srv_kzt00318::getOcorPed(u"1", u"2", u"100");
+    Srv_kzt00318::getOcorCancProd(u"1", u"2", u"100");
+    Srv_kzt00318::rdmObservacao->adcObs.setConnected(false);
+    std::filesystem::rename(db, db + ".away");
+
+    struct Case {
+        const char* kind;
+        bool opens;        // a list was kept
+        const char* first; // its first button
+        const char* header;
+        bool exitEnabled;
+    };
+    const Case cases[] = {
+        {"C", true, "Desistiu", "", false}, // no sale number; the flag never read is "S"
+        {"P", true, "Sem sal", "100 - X-BURGER", true},
+        {"CP", true, "Errado", "100 - X-BURGER", false},
+        {"D", false, nullptr, nullptr, false}, // never read: as without a cache
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        std::unique_ptr<TfrmObservacao> form;
+        try {
+            form = inicializa(tipo(c.kind));
+        } catch (const std::exception& e) {
+            EXPECT_FALSE(c.opens) << e.what();
+            continue;
+        }
+        ASSERT_TRUE(c.opens);
+        EXPECT_EQ(form->sbtGrade[0]->caption(), c.first);
+        EXPECT_EQ(form->lblProduto->caption(), c.header);
+        EXPECT_EQ(form->sbtSair->isEnabled(), c.exitEnabled);
+        ASSERT_NE(form->lblOffline, nullptr);
+        EXPECT_TRUE(form->lblOffline->isVisibleTo(form.get()));
+        EXPECT_EQ(kzt::cp1252ToUtf8(form->lblOffline->caption()),
+                  "Sem conexão com a loja — lista de " + kzt::clockTime(antes));
+        EXPECT_GE(Cli_kzt00318::offlineListReadAt, antes);
+    }
+
+    // A controlled occurrence needs the product's maximum, never read: refused, clearly;
+    // the others go on.
+    pessoa.messages.clear();
+    auto form = inicializa(tipo("P"));
+    form->sbt01Click(form->sbtGrade[1]); // Bacon extra, "R"
+    form->sbt01Click(form->sbtGrade[0]); // Sem sal
+    EXPECT_THAT(pessoa.messageTexts(),
+                testing::ElementsAre(testing::HasSubstr("Sem conexão com a loja")));
+    EXPECT_TRUE(form->cdsControlaObs.isEmpty());
+    EXPECT_EQ(kzt::cp1252ToUtf8(form->stDescricao), " Sem sal;");
+
+    // Live again: no line.
+    std::filesystem::rename(db + ".away", db);
+    ::setenv("KZT_RETRY_SECONDS", "0", 1);
+    EXPECT_EQ(inicializa(tipo("P"))->lblOffline, nullptr);
+    EXPECT_EQ(Cli_kzt00318::offlineListReadAt, 0);
+    ::unsetenv("KZT_RETRY_SECONDS");
+    Srv_kzt00318::setCacheFolder(std::nullopt);
+}

@@ -6,6 +6,7 @@
 #include "tests/server/storefixture.h"
 
 #include "server/Srv_kzt00318.h"
+#include "server/offline.h"
 #include "server/rdmobservacao.h"
 
 #include "host/settings.h"
@@ -85,6 +86,9 @@ TEST(LiveServer, AStatementThatGetsNoAnswerFailsWithinItsLimit)
     pointAt(dir,
             connection
                 + (connection.rfind("odbc://", 0) == 0 ? ";query_timeout=1" : " query_timeout=1"));
+    // The limit itself, not the offline cache's answer, and every call tries the server.
+    Srv_kzt00318::setCacheFolder(std::string("off"));
+    ::setenv("KZT_RETRY_SECONDS", "0", 1);
     ASSERT_EQ(getQtMaxObserv("1001"), 2);
 
     // Another session holds the table, so the module's next read gets no answer; it lets
@@ -131,6 +135,8 @@ TEST(LiveServer, AStatementThatGetsNoAnswerFailsWithinItsLimit)
     holder.join();
     // The session given up is replaced on the next call.
     EXPECT_EQ(getQtMaxObserv("1001"), 2);
+    ::unsetenv("KZT_RETRY_SECONDS");
+    Srv_kzt00318::setCacheFolder(std::nullopt);
     resetStation();
 }
 

@@ -2,6 +2,7 @@
 // a temporary directory, its JSON lines compared with golden files (KZT_UPDATE_GOLDEN=1
 // rewrites them), its exit status and messages checked.
 
+#include "platform/db/offlinecache.h"
 #include "tests/station/stationprocess.h"
 #include "tests/support/store.h"
 #include "tests/support/tempdir.h"
@@ -220,6 +221,11 @@ TEST(StationRun, CallRunsOneDataRoutine)
     const std::string emptyDb = station.path().toStdString() + "/empty.db";
     kzt::test::execSql(emptyDb, "CREATE TABLE OUTRA (X INTEGER);");
     const QString emptyStore = QString::fromStdString(kzt::test::sqliteConnection(emptyDb));
+    // A server nobody answers for, whose maximum was kept before.
+    const std::string cache = station.path().toStdString() + "/cache";
+    const std::string away = "postgresql://host=" + cache + "/no-server dbname=loja";
+    ASSERT_TRUE(kzt::OfflineCache(cache).store(kzt::offlineKey(away, "getQtMaxObserv", {"1001"}),
+                                               "7", 1765222920));
     struct Case {
         const char* name;
         QStringList args;
@@ -240,6 +246,15 @@ TEST(StationRun, CallRunsOneDataRoutine)
                  codes << row.toObject()[QStringLiteral("CDOCORR")].toString();
              EXPECT_EQ(codes, words({"01", "08", "11", "17"}));
              EXPECT_EQ(packet[QStringLiteral("fields")].toArray().size(), 6);
+         }},
+        {"an answer kept while the server is away",
+         QStringList{QStringLiteral("--connection"), QString::fromStdString(away),
+                     QStringLiteral("--cache-dir"), QString::fromStdString(cache)}
+             + words({"--call", "getQtMaxObserv", "1001"}),
+         [](const QJsonObject& o) {
+             EXPECT_EQ(o[QStringLiteral("result")].toInt(), 7);
+             EXPECT_EQ(o[QStringLiteral("cachedAt")].toString(),
+                       QStringLiteral("2025-12-08T19:42:00Z"));
          }},
         {"a routine that raises",
          QStringList{QStringLiteral("--connection"), emptyStore}

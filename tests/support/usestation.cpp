@@ -12,10 +12,10 @@ namespace kzt::test {
 
 namespace {
 
+// What the module knows of the server's comings and goings goes with it.
 void dropDataModule()
 {
-    delete Srv_kzt00318::rdmObservacao;
-    Srv_kzt00318::rdmObservacao = nullptr;
+    Srv_kzt00318::releaseDataModule();
 }
 
 } // namespace
