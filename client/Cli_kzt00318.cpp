@@ -244,7 +244,7 @@ void moduleUnload()
     stCdCliDeb.clear();
     stCdConsDeb.clear();
     stHora.clear();
-    Srv_kzt00318::releaseDataModule();
+    Srv_kzt00318::unloadDataModule();
 }
 
 } // namespace Cli_kzt00318

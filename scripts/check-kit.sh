@@ -112,6 +112,8 @@ for tool in xvfb-run xdotool python3 pkg-config cc c++ cpack dpkg-deb lintian fi
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
 done
 work=$(mktemp -d)
+# The hosts keep their offline cache here, never in the cache of the user running this.
+export KZT_CACHE_DIR=$work/cache
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 

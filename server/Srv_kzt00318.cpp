@@ -31,6 +31,12 @@ void releaseDataModule() noexcept
     kzt::Connection::finishGivenUpWork(std::chrono::seconds(5));
 }
 
+void unloadDataModule() noexcept
+{
+    releaseDataModule();
+    freeOffline();
+}
+
 namespace {
 
 // A host may call a routine before any dialog created the data module; the module is

@@ -23,6 +23,10 @@ extern KZT_MODULE_API TrdmObservacao* rdmObservacao;
 // was handed for price lookups).
 void releaseDataModule() noexcept;
 
+// The module's unload step: releaseDataModule, and then what the data routines keep
+// between calls for the life of the module (the offline cache's settings).
+void unloadDataModule() noexcept;
+
 // Occurrence lists: a data packet variant, or after a database error the text of
 // ADOExceptionMessage in its place.
 KZT_MODULE_API kzt::Variant getOcorCanc(const std::u16string& cdFilial,

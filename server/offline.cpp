@@ -25,9 +25,17 @@ struct State {
     LastAnswer last;
 };
 
+State*& heldState()
+{
+    static State* held = nullptr;
+    return held;
+}
+
 State& state()
 {
-    static State* const held = new State();
+    State*& held = heldState();
+    if (!held)
+        held = new State();
     return *held;
 }
 
@@ -211,6 +219,12 @@ void releaseOffline() noexcept
     state().cache.reset();
     state().watch = kzt::ServerWatch();
     state().last = {};
+}
+
+void freeOffline() noexcept
+{
+    delete heldState();
+    heldState() = nullptr;
 }
 
 } // namespace Srv_kzt00318

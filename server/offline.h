@@ -52,4 +52,7 @@ void forgetServer() noexcept;
 // Forgets the cache and what is known of the server, when the data module goes.
 void releaseOffline() noexcept;
 
+// Frees all of it, the cache folder the host named too, when the module's code goes.
+void freeOffline() noexcept;
+
 } // namespace Srv_kzt00318
