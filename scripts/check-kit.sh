@@ -112,8 +112,6 @@ for tool in xvfb-run xdotool python3 pkg-config cc c++ cpack dpkg-deb lintian fi
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
 done
 work=$(mktemp -d)
-# The hosts keep their offline cache here, never in the cache of the user running this.
-export KZT_CACHE_DIR=$work/cache
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 
@@ -214,6 +212,8 @@ if [[ -n ${KZT_LIVE_POSTGRESQL:-} ]]; then
   psql -h "$pg_host" -p "$pg_port" -U postgres -qc "DROP DATABASE IF EXISTS kzt_kit" \
     -c "CREATE DATABASE kzt_kit" >/dev/null
   uri="postgresql://postgres@/kzt_kit?host=$pg_host&port=$pg_port"
+  # A server store's answers are cached: here, never in the cache of the user running this.
+  export KZT_CACHE_DIR=$work/cache
   "$prefix/bin/kzt-station" --connection "$uri" --init-sample "$work/pg-station" >/dev/null
   "$prefix/bin/kzt-station" --connection "$uri" --host-exe "$work/pg-station/pdv" \
     --call getQtMaxObserv 1001 | grep -q '"result": 2' ||
@@ -241,6 +241,7 @@ names = subprocess.run(["psql", "-h", pg_host, "-p", pg_port, "-U", "postgres", 
 assert any(name.startswith("kzt00318") for name in names), names
 print("check-kit: pg_stat_activity shows the host's session as", ", ".join(names))
 EOF
+  unset KZT_CACHE_DIR
 elif [[ -n ${CI:-} ]]; then
   fail "no live server (scripts/live-servers.sh) for the libpq URI and application_name checks"
 fi
